@@ -1,0 +1,59 @@
+#include "platform/Application.h"
+
+#include <QIcon>
+
+#include "platform/Services.h"
+
+namespace tavix {
+
+Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
+    setOrganizationName(QStringLiteral("MOLVERAN"));
+    setApplicationName(QStringLiteral("TAVIX"));
+}
+
+bool Application::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        reportException(std::current_exception());
+        return false;
+    }
+}
+
+namespace application {
+
+namespace {
+QString gTitle;
+HelpHook gHelpHook;
+QString gIconName;
+bool gTerminated = false;
+}  // namespace
+
+QString title() { return gTitle; }
+void setTitle(const QString& title) { gTitle = title; }
+
+void setHelpHook(HelpHook hook) { gHelpHook = std::move(hook); }
+
+bool help(quint16 command, qint32 data) {
+    if (!gHelpHook) return false;
+    bool callHelp = true;
+    return gHelpHook(command, data, callHelp);
+}
+
+void setIcon(const QString& resourceName) {
+    gIconName = resourceName;
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/%1.png").arg(resourceName)));
+}
+
+QString iconName() { return gIconName; }
+
+void terminate() {
+    gTerminated = true;
+    QCoreApplication::exit(0);
+}
+
+bool terminated() { return gTerminated; }
+
+}  // namespace application
+}  // namespace tavix

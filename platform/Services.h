@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QString>
+#include <exception>
+#include <utility>
+
+#include "platform/DateTime.h"
+
+class QDialog;
+
+namespace tavix {
+
+// The seams between the program and its surroundings. Each has a default
+// implementation; tests install their own with the setters (nullptr puts the
+// default back).
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    // Local wall-clock date and time, naive.
+    virtual DateTime now() const = 0;
+};
+
+class MessageBoxes {
+public:
+    virtual ~MessageBoxes() = default;
+    // "Confirmation" box, question icon, "&Oui" (default) and "&Non";
+    // Escape answers "&Non". True only for "&Oui".
+    virtual bool confirm(const QString& text) = 0;
+    // Plain message captioned with the application title, one "OK".
+    virtual void inform(const QString& text) = 0;
+    // The default error handler's box: application title, error icon, "OK".
+    virtual void error(const QString& text) = 0;
+};
+
+class Shell {
+public:
+    virtual ~Shell() = default;
+    // Opens a document with the desktop's default application.
+    virtual bool openDocument(const QString& path) = 0;
+    // Starts a program again, detached, without arguments.
+    virtual bool startProgram(const QString& path) = 0;
+};
+
+class ModalRunner {
+public:
+    virtual ~ModalRunner() = default;
+    // Shows the dialog modally and returns its result.
+    virtual int exec(QDialog& dialog) = 0;
+};
+
+Clock& clock();
+MessageBoxes& messageBoxes();
+Shell& shell();
+ModalRunner& modalRunner();
+
+void setClock(Clock* replacement);
+void setMessageBoxes(MessageBoxes* replacement);
+void setShell(Shell* replacement);
+void setModalRunner(ModalRunner* replacement);
+
+// The application's default error handler: shows the error's message and
+// lets the program go on. Never throws.
+void reportException(std::exception_ptr error) noexcept;
+
+// Runs f; anything it throws goes to the default error handler, so no
+// exception ever crosses Qt's event loop.
+template <class F>
+void runGuarded(F&& f) noexcept {
+    try {
+        std::forward<F>(f)();
+    } catch (...) {
+        reportException(std::current_exception());
+    }
+}
+
+// Wraps a handler for connect(): the returned callable runs it guarded.
+template <class F>
+auto guarded(F f) {
+    return [f = std::move(f)](auto&&... args) mutable {
+        runGuarded([&] { f(std::forward<decltype(args)>(args)...); });
+    };
+}
+
+}  // namespace tavix

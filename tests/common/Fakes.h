@@ -1,0 +1,78 @@
+#pragma once
+
+// Stand-ins for the program's seams (clock, message boxes, shell, modal
+// windows), installed for the lifetime of the object.
+
+#include <QDialog>
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <ostream>
+
+#include "platform/Services.h"
+
+// Readable QString values in test failures.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+namespace tavix::test {
+
+class FakeClock : public Clock {
+public:
+    explicit FakeClock(DateTime start = DateTime(QDate(2026, 3, 2), QTime(9, 0)));
+    ~FakeClock() override;
+    DateTime now() const override { return now_; }
+    void set(DateTime value) { now_ = value; }
+    void advance(qint64 secs) { now_ = now_.addSecs(secs); }
+
+private:
+    DateTime now_;
+};
+
+// Records every box; confirmations are answered from a script (default: no).
+class ScriptedBoxes : public MessageBoxes {
+public:
+    ScriptedBoxes();
+    ~ScriptedBoxes() override;
+    bool confirm(const QString& text) override;
+    void inform(const QString& text) override { informs.append(text); }
+    void error(const QString& text) override { errors.append(text); }
+
+    std::deque<bool> answers;  // consumed front first
+    QStringList confirms;
+    QStringList informs;
+    QStringList errors;
+};
+
+class FakeShell : public Shell {
+public:
+    FakeShell();
+    ~FakeShell() override;
+    bool openDocument(const QString& path) override {
+        opened.append(path);
+        return true;
+    }
+    bool startProgram(const QString& path) override {
+        started.append(path);
+        return startResult;
+    }
+    QStringList opened;
+    QStringList started;
+    bool startResult = true;
+};
+
+// Instead of a modal loop, runs a script against the dialog. The script
+// gets the dialog once it is shown (its activation handlers have run) and
+// returns the dialog's result; without a script the dialog is rejected.
+class ScriptedModals : public ModalRunner {
+public:
+    using Script = std::function<int(QDialog&)>;
+    ScriptedModals();
+    ~ScriptedModals() override;
+    int exec(QDialog& dialog) override;
+
+    std::deque<Script> scripts;
+    QStringList shown;  // class names of the dialogs shown
+};
+
+}  // namespace tavix::test

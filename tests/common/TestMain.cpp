@@ -1,0 +1,25 @@
+// Shared main of every test program: each process gets its own settings,
+// data and autostart folders, so tests run in parallel without meeting.
+#include <gtest/gtest.h>
+
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include "platform/Application.h"
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir home;
+    if (!home.isValid()) return 2;
+    qputenv("HOME", home.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toUtf8());
+    qputenv("XDG_DATA_HOME", (home.path() + "/data").toUtf8());
+    qputenv("XDG_CACHE_HOME", (home.path() + "/cache").toUtf8());
+    qputenv("XDG_RUNTIME_DIR", home.path().toUtf8());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.path() + "/config");
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, home.path() + "/config");
+
+    ::testing::InitGoogleTest(&argc, argv);
+    tavix::Application app(argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include "common/Fakes.h"
+#include "platform/Error.h"
+#include "platform/Paths.h"
+#include "platform/Regional.h"
+
+using namespace tavix;
+
+TEST(ErrorTest, FullStopRule) {
+    const struct {
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {"Table absente", "Table absente."},
+        {"Fini.", "Fini."},
+        {"Quoi ?", "Quoi ?."},  // '?' sorts after '.'
+        {"", ""},
+        {"x-", "x-"},           // '-' sorts before '.'
+        {"12", "12."},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(withFullStop(QString::fromUtf8(c.in)), QString::fromUtf8(c.out)) << c.in;
+}
+
+TEST(ErrorTest, IntegerConversion) {
+    EXPECT_EQ(toInteger("272"), 272);
+    EXPECT_EQ(toInteger("-5"), -5);
+    EXPECT_EQ(toInteger("$00FF8040"), 0x00FF8040);
+    EXPECT_EQ(toInteger("$FF00000F"), static_cast<int>(0xFF00000Fu));
+    for (const char* bad : {"", "abc", "12x", "1.5", "$", "-", "$G1", "99999999999"}) {
+        try {
+            toInteger(QString::fromUtf8(bad));
+            ADD_FAILURE() << bad;
+        } catch (const ConvertError& e) {
+            EXPECT_EQ(e.message(),
+                      QStringLiteral("'%1' n'est pas une valeur entière correcte").arg(bad));
+        }
+    }
+}
+
+TEST(DateTimeTest, DayCountAndIso) {
+    EXPECT_EQ(DateTime().date(), QDate(1899, 12, 30));
+    const DateTime t(QDate(2009, 12, 25), QTime(8, 30));
+    EXPECT_DOUBLE_EQ(t.toDays(), 40172.0 + 8.5 / 24);
+    EXPECT_EQ(DateTime::fromDays(t.toDays()), t);
+    EXPECT_EQ(t.toIso(), "2009-12-25 08:30:00");
+    EXPECT_EQ(DateTime::fromIso("2009-12-25 08:30:00"), t);
+    EXPECT_EQ(DateTime::fromIso("2009-12-25"), DateTime(QDate(2009, 12, 25), QTime(0, 0)));
+    EXPECT_FALSE(DateTime::fromIso("2009-02-30 00:00:00"));
+}
+
+TEST(DateTimeTest, NoTimeZoneAcrossDaylightSaving) {
+    // 02:30 on the spring-forward day does not exist in many local zones;
+    // the naive value keeps it and counts plain seconds across it.
+    const DateTime start(QDate(2026, 3, 29), QTime(1, 59, 30));
+    const DateTime inGap(QDate(2026, 3, 29), QTime(2, 30));
+    EXPECT_EQ(inGap.time(), QTime(2, 30));
+    EXPECT_EQ(start.secsTo(inGap), 30 * 60 + 30);
+    EXPECT_EQ(start.addSecs(3600).toIso(), "2026-03-29 02:59:30");
+}
+
+TEST(RegionalTest, DateTimeTextRoundTrip) {
+    const struct {
+        DateTime value;
+        const char* text;
+    } cases[] = {
+        {DateTime(QDate(2009, 12, 25), QTime(8, 30, 5)), "25/12/2009 08:30:05"},
+        {DateTime(QDate(2010, 1, 5), QTime(0, 0)), "05/01/2010"},
+        {DateTime(QDate(2010, 1, 5), QTime(0, 0, 0, 400)), "05/01/2010"},
+        {DateTime(), "30/12/1899"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(regional::dateTimeToText(c.value), QString::fromUtf8(c.text));
+        EXPECT_EQ(regional::textToDateTime(c.text), c.value.truncatedToSeconds()) << c.text;
+    }
+    EXPECT_EQ(regional::textToDateTime("5/1/2010 8:05"),
+              DateTime(QDate(2010, 1, 5), QTime(8, 5)));
+    for (const char* bad : {"", "2010-01-05", "32/01/2010", "05/01/2010 25:00:00", "05/01"})
+        EXPECT_FALSE(regional::textToDateTime(bad)) << bad;
+}
+
+TEST(PathsTest, ExeReplacement) {
+    EXPECT_EQ(paths::defaultDatabasePath(R"(C:\Prog.exe\tavix.exe)"), R"(C:\Prog.mdb\tavix.mdb)");
+    EXPECT_EQ(paths::helpPath(R"(C:\Prog.exe\tavix.exe)"), R"(C:\Prog.chm\tavix.chm)");
+    // Case-sensitive: ".EXE" is no ".exe", so the data folder's database is used.
+    EXPECT_TRUE(paths::defaultDatabasePath(R"(C:\TAVIX.EXE)").endsWith("tavix.mdb"));
+    EXPECT_TRUE(paths::defaultDatabasePath("/usr/bin/tavix").endsWith("/MOLVERAN/TAVIX/tavix.mdb"));
+    EXPECT_TRUE(paths::helpPath("/opt/t/tavix").endsWith("help/index.html"));
+}
+
+TEST(ServicesTest, GuardedHandlerReportsAndGoesOn) {
+    test::ScriptedBoxes boxes;
+    bool after = false;
+    auto handler = guarded([] { throw ConvertError("'x' n'est pas une valeur entière correcte"); });
+    handler();
+    after = true;
+    EXPECT_TRUE(after);
+    ASSERT_EQ(boxes.errors.size(), 1);
+    EXPECT_EQ(boxes.errors[0], "'x' n'est pas une valeur entière correcte.");
+}
