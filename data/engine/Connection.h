@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+struct sqlite3;
+
+namespace tavix::db {
+
+// The connection to one database file. The connection string is parsed for
+// its "Data Source=" (up to the next ';'); the other keys are accepted and
+// ignored. Opening uses an existing file only, checks that it is an SQLite
+// database and waits a few seconds on a lock held by another program.
+class Connection {
+public:
+    Connection();
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    void setConnectionString(const QString& text);
+    QString connectionString() const;
+
+    // How long opening and writing wait for a lock held by another program
+    // (5000 ms unless set).
+    void setBusyTimeout(int ms);
+    int busyTimeout() const;
+
+    void open();   // throws EngineError
+    void close();  // closes every dataset on it as well; no-op when closed
+    bool connected() const;
+    QString fileName() const;  // the Data Source of the open connection
+
+    // Runs one statement of the dialect that returns no rows.
+    void execute(const QString& statement);
+
+    // Makes a new database file (and its folders) and runs the given
+    // statements in it, in one transaction. Fails if the file exists.
+    static void createDatabase(const QString& path, const QStringList& statements);
+
+    // For the engine's own classes.
+    sqlite3* handle() const;
+    class Impl;
+    Impl& impl() const { return *impl_; }
+
+private:
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace tavix::db

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <algorithm>
+#include <vector>
+
+#include "data/engine/Connection.h"
+#include "data/engine/Statement.h"
+
+namespace tavix::db {
+
+namespace detail {
+// A query or dataset made on a connection: closed with it, and told when
+// the connection goes away so it never touches a dead handle.
+class ConnectionClient {
+public:
+    virtual void connectionClosing() = 0;
+    virtual void connectionDestroyed() = 0;
+
+protected:
+    ~ConnectionClient() = default;
+};
+}  // namespace detail
+
+class Connection::Impl {
+public:
+    detail::DbHandle db;
+    QString connectionString;
+    QString fileName;
+    int busyTimeoutMs = 5000;
+    std::vector<detail::ConnectionClient*> clients;
+
+    void attach(detail::ConnectionClient* c) { clients.push_back(c); }
+    void detach(detail::ConnectionClient* c) {
+        clients.erase(std::remove(clients.begin(), clients.end(), c), clients.end());
+    }
+};
+
+}  // namespace tavix::db

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <sqlite3.h>
+
+#include <QByteArray>
+#include <QString>
+
+namespace tavix::db::detail {
+
+// Translates one statement of the dialect into SQLite's:
+//   "text" (with "" for one quote) -> 'text';  [NAME] -> "NAME";
+//   #m/d/yyyy[ h:mm[:ss]]# -> 'yyyy-mm-dd hh:mm:ss';  DELETE * FROM -> DELETE FROM;
+//   values stored into a date-time column by INSERT ... SELECT/VALUES or
+//   UPDATE ... SET go through tavix_datetime(), which reads the regional form.
+// Refuses (EngineError) a text holding a second statement, an unterminated
+// literal or a malformed date literal. db is used to look up column types.
+QByteArray translate(sqlite3* db, const QString& statement);
+
+// Registers the engine's SQL functions (tavix_datetime) and sets the
+// connection's options every handle needs.
+void prepareHandle(sqlite3* db);
+
+}  // namespace tavix::db::detail

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "platform/Error.h"
+
+namespace tavix::db {
+
+// Any failure of the database engine: SQLite's message, and the statement
+// when there is one.
+class EngineError : public Error {
+public:
+    explicit EngineError(const QString& message, const QString& statement = {});
+    const QString& statement() const noexcept { return statement_; }
+
+private:
+    QString statement_;
+};
+
+}  // namespace tavix::db

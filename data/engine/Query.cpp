@@ -1,0 +1,195 @@
+#include "data/engine/Query.h"
+
+#include <QHash>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "data/engine/Connection.h"
+#include "data/engine/ConnectionImpl.h"
+#include "data/engine/Dialect.h"
+#include "data/engine/EngineError.h"
+#include "data/engine/Statement.h"
+#include "data/engine/Values.h"
+#include "platform/Error.h"
+
+namespace tavix::db {
+
+using detail::Statement;
+
+class Query::Impl final : public detail::ConnectionClient {
+public:
+    explicit Impl(Connection& c) : connection(&c) { c.impl().attach(this); }
+    ~Impl() {
+        close();
+        if (connection) connection->impl().detach(this);
+    }
+    Impl(const Impl&) = delete;
+    Impl& operator=(const Impl&) = delete;
+
+    void connectionClosing() override { close(); }
+    void connectionDestroyed() override {
+        close();
+        connection = nullptr;
+    }
+
+    sqlite3* db(const QString& statement) const {
+        sqlite3* h = connection ? connection->handle() : nullptr;
+        if (!h) throw EngineError(QStringLiteral("Connexion fermée"), statement);
+        return h;
+    }
+
+    void close() {
+        stmt.finalize();
+        active = false;
+        eof = bof = true;
+        fields.clear();
+        lookup.clear();
+    }
+
+    void step() {
+        if (!stmt.step()) {
+            eof = true;
+            // Done: let go of the read lock now rather than at close.
+            stmt.reset();
+        }
+    }
+
+    int column(const QString& name) const {
+        if (!active) throw EngineError(QStringLiteral("La requête est fermée"), text());
+        if (eof) throw EngineError(QStringLiteral("Aucun enregistrement courant"), text());
+        if (const auto it = lookup.constFind(name); it != lookup.constEnd()) return *it;
+        for (int i = 0; i < static_cast<int>(fields.size()); ++i) {
+            if (fields[i].name.compare(name, Qt::CaseInsensitive) == 0) {
+                lookup.insert(name, i);
+                return i;
+            }
+        }
+        throw EngineError(QStringLiteral("Champ '%1' introuvable").arg(name), text());
+    }
+
+    QString text() const { return lines.join(u'\n'); }
+
+    Connection* connection;
+    QStringList lines;
+    Statement stmt;
+    bool active = false;
+    bool eof = true;
+    bool bof = true;
+    QList<FieldDef> fields;
+    mutable QHash<QString, int> lookup;
+};
+
+Query::Query(Connection& connection) : impl_(std::make_unique<Impl>(connection)) {}
+
+Query::~Query() = default;
+
+void Query::clear() {
+    impl_->close();
+    impl_->lines.clear();
+}
+
+void Query::add(const QString& line) {
+    impl_->close();
+    impl_->lines.append(line);
+}
+
+QString Query::text() const { return impl_->text(); }
+
+void Query::execute() {
+    impl_->close();
+    const QString sql = impl_->text();
+    sqlite3* db = impl_->db(sql);
+    Statement(db, detail::translate(db, sql), sql).runToEnd();
+}
+
+void Query::open() {
+    impl_->close();
+    const QString sql = impl_->text();
+    sqlite3* db = impl_->db(sql);
+    Statement stmt(db, detail::translate(db, sql), sql);
+    const int count = sqlite3_column_count(stmt.get());
+    if (count == 0)
+        throw EngineError(QStringLiteral("L'instruction ne renvoie pas de lignes"), sql);
+    QList<FieldDef> fields;
+    for (int i = 0; i < count; ++i) {
+        const char* decl = sqlite3_column_decltype(stmt.get(), i);
+        fields.append(detail::fieldFor(QString::fromUtf8(sqlite3_column_name(stmt.get(), i)),
+                                       decl ? QString::fromUtf8(decl) : QStringLiteral("?")));
+    }
+    impl_->stmt = std::move(stmt);
+    impl_->fields = std::move(fields);
+    impl_->active = true;
+    impl_->bof = true;
+    impl_->eof = false;
+    try {
+        impl_->step();
+    } catch (...) {
+        impl_->close();
+        throw;
+    }
+}
+
+void Query::close() { impl_->close(); }
+
+bool Query::active() const { return impl_->active; }
+
+bool Query::eof() const { return impl_->eof; }
+
+bool Query::bof() const { return impl_->bof; }
+
+void Query::next() {
+    if (!impl_->active) throw EngineError(QStringLiteral("La requête est fermée"), text());
+    if (impl_->eof) return;
+    impl_->bof = false;
+    try {
+        impl_->step();
+    } catch (...) {
+        impl_->close();
+        throw;
+    }
+}
+
+QString Query::asString(const QString& field) const {
+    const int i = impl_->column(field);
+    sqlite3_stmt* s = impl_->stmt.get();
+    switch (sqlite3_column_type(s, i)) {
+        case SQLITE_NULL:
+            return {};
+        case SQLITE_TEXT:
+            if (impl_->fields[i].type == FieldType::DateTime) {
+                const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
+                const int n = sqlite3_column_bytes(s, i);
+                if (const auto v = detail::parseStored(p, n)) return detail::dateTimeText(*v);
+                return QString::fromUtf8(p, n);
+            }
+            return impl_->stmt.text(i);
+        default:
+            return detail::cellText(detail::readCell(s, i, impl_->fields[i].type));
+    }
+}
+
+int Query::asInteger(const QString& field) const {
+    const int i = impl_->column(field);
+    sqlite3_stmt* s = impl_->stmt.get();
+    if (sqlite3_column_type(s, i) == SQLITE_INTEGER) {
+        const qint64 v = sqlite3_column_int64(s, i);
+        if (v >= std::numeric_limits<int>::min() && v <= std::numeric_limits<int>::max())
+            return static_cast<int>(v);
+    }
+    return detail::cellInteger(detail::readCell(s, i, impl_->fields[i].type));
+}
+
+DateTime Query::asDateTime(const QString& field) const {
+    const int i = impl_->column(field);
+    return detail::cellDateTime(detail::readCell(impl_->stmt.get(), i, FieldType::DateTime));
+}
+
+bool Query::isNull(const QString& field) const {
+    const int i = impl_->column(field);
+    return sqlite3_column_type(impl_->stmt.get(), i) == SQLITE_NULL;
+}
+
+QList<FieldDef> Query::fields() const { return impl_->fields; }
+
+}  // namespace tavix::db

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+#include "data/engine/Field.h"
+#include "platform/DateTime.h"
+
+namespace tavix::db {
+
+class Connection;
+
+// A command on a connection. Its SQL text is a list of lines (joined with
+// line breaks) holding one statement of the dialect. Changing the text of an
+// open query closes it first.
+class Query {
+public:
+    explicit Query(Connection& connection);
+    ~Query();
+    Query(const Query&) = delete;
+    Query& operator=(const Query&) = delete;
+
+    void clear();                   // SQL.Clear
+    void add(const QString& line);  // SQL.Add
+    QString text() const;
+
+    void execute();  // ExecSQL: a statement that returns no rows
+    void open();     // a SELECT; stands on its first row
+    void close();
+    bool active() const;
+
+    bool eof() const;
+    bool bof() const;
+    void next();
+
+    // Columns of the current row, by name without regard to case. An empty
+    // (NULL) value reads as empty text, 0 or the zero date-time. A date-time
+    // column read as text gives the regional form. Unknown names throw.
+    QString asString(const QString& field) const;
+    int asInteger(const QString& field) const;
+    DateTime asDateTime(const QString& field) const;
+    bool isNull(const QString& field) const;
+
+    QList<FieldDef> fields() const;
+
+    class Impl;
+
+private:
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace tavix::db

@@ -1,0 +1,630 @@
+#include "data/engine/TableDataset.h"
+
+#include <limits>
+#include <vector>
+
+#include "data/engine/Connection.h"
+#include "data/engine/ConnectionImpl.h"
+#include "data/engine/EngineError.h"
+#include "data/engine/FilterExpression.h"
+#include "data/engine/Statement.h"
+#include "data/engine/Values.h"
+#include "platform/Error.h"
+
+namespace tavix::db {
+
+using detail::Statement;
+
+namespace {
+
+struct Row {
+    qint64 rowid = 0;
+    QVector<QVariant> values;
+};
+
+void bindValue(Statement& stmt, int index, const QVariant& v) {
+    if (v.isNull()) {
+        stmt.bindNull(index);
+    } else if (v.metaType() == QMetaType::fromType<DateTime>()) {
+        stmt.bindText(index, v.value<DateTime>().toIso());
+    } else if (v.typeId() == QMetaType::LongLong) {
+        stmt.bindInt64(index, v.toLongLong());
+    } else if (v.typeId() == QMetaType::Double) {
+        stmt.bindDouble(index, v.toDouble());
+    } else {
+        stmt.bindText(index, v.toString());
+    }
+}
+
+bool sameValue(const QVariant& a, const QVariant& b) {
+    if (a.isNull() || b.isNull()) return a.isNull() == b.isNull();
+    if (a.metaType() != b.metaType()) return false;
+    if (a.metaType() == QMetaType::fromType<DateTime>())
+        return a.value<DateTime>() == b.value<DateTime>();
+    return a == b;
+}
+
+}  // namespace
+
+class TableDataset::Impl final : public detail::ConnectionClient {
+public:
+    Impl(TableDataset* owner, Connection& c, const QString& tableName, const QStringList& exposed)
+        : q(owner), connection(&c), table(tableName), exposedRequest(exposed) {
+        c.impl().attach(this);
+    }
+    ~Impl() {
+        if (connection) connection->impl().detach(this);
+    }
+    Impl(const Impl&) = delete;
+    Impl& operator=(const Impl&) = delete;
+
+    void connectionClosing() override { q->close(); }
+    void connectionDestroyed() override { connection = nullptr; }
+
+    sqlite3* db() const {
+        sqlite3* h = connection ? connection->handle() : nullptr;
+        if (!h) throw EngineError(QStringLiteral("Connexion fermée"), table);
+        return h;
+    }
+
+    void checkActive() const {
+        if (state == State::Inactive)
+            throw EngineError(
+                QStringLiteral("%1 : opération impossible sur un ensemble de données fermé")
+                    .arg(table));
+    }
+
+    int fieldIndex(const QString& name) const {
+        for (int i = 0; i < fields.size(); ++i)
+            if (fields[i].name.compare(name, Qt::CaseInsensitive) == 0) return i;
+        return -1;
+    }
+
+    int requireField(const QString& name) const {
+        checkActive();
+        const int i = fieldIndex(name);
+        if (i < 0)
+            throw EngineError(QStringLiteral("%1 : champ '%2' introuvable").arg(table, name));
+        return i;
+    }
+
+    std::optional<FieldDef> tableColumn(const QString& name) const {
+        for (const auto& c : columns)
+            if (c.name.compare(name, Qt::CaseInsensitive) == 0) return c.field;
+        return std::nullopt;
+    }
+
+    void loadColumns() {
+        sqlite3* h = db();
+        auto all = detail::tableInfo(h, table);
+        if (all.empty()) {
+            // Let SQLite name the fault ("no such table").
+            const QString probe = QStringLiteral("SELECT * FROM %1").arg(detail::quoteName(table));
+            Statement(h, probe.toUtf8(), probe);
+            throw EngineError(QStringLiteral("Table '%1' introuvable").arg(table));
+        }
+        QList<FieldDef> chosen;
+        if (exposedRequest.isEmpty()) {
+            for (const auto& c : all) chosen.append(c.field);
+        } else {
+            for (const QString& name : exposedRequest) {
+                bool found = false;
+                for (const auto& c : all) {
+                    if (c.name.compare(name, Qt::CaseInsensitive) == 0) {
+                        chosen.append(c.field);
+                        found = true;
+                        break;
+                    }
+                }
+                if (!found)
+                    throw EngineError(
+                        QStringLiteral("%1 : champ '%2' introuvable").arg(table, name));
+            }
+        }
+        columns = std::move(all);
+        fields = std::move(chosen);
+    }
+
+    QString columnList() const {
+        QStringList names;
+        for (const auto& f : fields) names.append(detail::quoteName(f.name));
+        return names.join(QStringLiteral(", "));
+    }
+
+    // "COLUMN ASC|DESC[, ...]" as an ORDER BY list.
+    QString orderBy(const QString& text) const {
+        if (text.trimmed().isEmpty()) return {};
+        QStringList parts;
+        for (const QString& part : text.split(u',')) {
+            QStringList words = part.simplified().split(u' ', Qt::SkipEmptyParts);
+            QString direction = QStringLiteral("ASC");
+            if (words.size() >= 2 &&
+                (words.last().compare(QLatin1String("ASC"), Qt::CaseInsensitive) == 0 ||
+                 words.last().compare(QLatin1String("DESC"), Qt::CaseInsensitive) == 0))
+                direction = words.takeLast().toUpper();
+            QString name = words.join(u' ');
+            if (name.startsWith(u'[') && name.endsWith(u']')) name = name.mid(1, name.size() - 2);
+            const auto column = tableColumn(name);
+            if (name.isEmpty() || !column)
+                throw EngineError(QStringLiteral("%1 : tri incorrect « %2 »").arg(table, text));
+            parts.append(detail::quoteName(column->name) + u' ' + direction);
+        }
+        return parts.join(QStringLiteral(", "));
+    }
+
+    std::vector<Row> readRows(const QString& filterText, bool filterOn, const QString& sortText) {
+        sqlite3* h = db();
+        QString sql =
+            QStringLiteral("SELECT rowid, %1 FROM %2").arg(columnList(), detail::quoteName(table));
+        detail::FilterSql where;
+        if (filterOn && !filterText.trimmed().isEmpty()) {
+            where = detail::compileFilter(
+                filterText, [this](const QString& name) { return tableColumn(name); });
+            sql += QStringLiteral(" WHERE ") + where.where;
+        }
+        const QString order = orderBy(sortText);
+        if (!order.isEmpty())
+            sql += QStringLiteral(" ORDER BY ") + order + QStringLiteral(", rowid");
+        Statement stmt(h, sql.toUtf8(), sql);
+        for (size_t i = 0; i < where.values.size(); ++i)
+            bindValue(stmt, static_cast<int>(i) + 1, where.values[i]);
+        std::vector<Row> out;
+        while (stmt.step()) out.push_back(readRow(stmt, 1, sqlite3_column_int64(stmt.get(), 0)));
+        return out;
+    }
+
+    Row readRow(Statement& stmt, int firstColumn, qint64 rowid) const {
+        Row row;
+        row.rowid = rowid;
+        row.values.reserve(fields.size());
+        for (int i = 0; i < fields.size(); ++i)
+            row.values.append(detail::readCell(stmt.get(), firstColumn + i, fields[i].type));
+        return row;
+    }
+
+    Row reread(qint64 rowid) {
+        sqlite3* h = db();
+        const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
+                                .arg(columnList(), detail::quoteName(table));
+        Statement stmt(h, sql.toUtf8(), sql);
+        stmt.bindInt64(1, rowid);
+        if (!stmt.step())
+            throw EngineError(QStringLiteral("%1 : enregistrement introuvable").arg(table), sql);
+        return readRow(stmt, 0, rowid);
+    }
+
+    // Reads the rows again, staying on the same record where it remains.
+    void reload(const QString& filterText, bool filterOn, const QString& sortText) {
+        auto fresh = readRows(filterText, filterOn, sortText);
+        const qint64 keep = current >= 0 ? rows[current].rowid : 0;
+        rows = std::move(fresh);
+        int found = -1;
+        for (int i = 0; keep && i < static_cast<int>(rows.size()); ++i)
+            if (rows[i].rowid == keep) found = i;
+        if (found < 0) found = rows.empty() ? -1 : std::min(std::max(current, 0), count() - 1);
+        current = found;
+        bof = current <= 0;
+        eof = rows.empty();
+        emit q->rowsReset();
+        emit q->currentChanged(current);
+    }
+
+    void setState(State s) {
+        if (state == s) return;
+        state = s;
+        emit q->stateChanged(s);
+    }
+
+    void checkBrowseMode() {
+        if (state == State::Edit || state == State::Insert) {
+            if (modified)
+                q->post();
+            else
+                q->cancel();
+        }
+    }
+
+    void moveTo(int row, bool atBof, bool atEof) {
+        const bool moved = row != current;
+        current = row;
+        bof = atBof;
+        eof = atEof;
+        if (moved) emit q->currentChanged(current);
+    }
+
+    int count() const { return static_cast<int>(rows.size()); }
+
+    TableDataset* q;
+    Connection* connection;
+    QString table;
+    QStringList exposedRequest;
+    std::vector<detail::ColumnInfo> columns;
+    QList<FieldDef> fields;
+    QString filter;
+    bool filtered = false;
+    QString sort;
+    std::vector<Row> rows;
+    int current = -1;
+    bool bof = true;
+    bool eof = true;
+    State state = State::Inactive;
+    Row saved;  // the row as it was before Edit
+    bool modified = false;
+};
+
+TableDataset::TableDataset(Connection& connection, const QString& tableName,
+                           const QStringList& exposedFields, QObject* parent)
+    : QObject(parent), impl_(std::make_unique<Impl>(this, connection, tableName, exposedFields)) {}
+
+// No signals while going away: views may already be gone.
+TableDataset::~TableDataset() = default;
+
+QString TableDataset::tableName() const { return impl_->table; }
+
+void TableDataset::open() {
+    if (impl_->state != State::Inactive) return;
+    impl_->loadColumns();
+    try {
+        impl_->rows = impl_->readRows(impl_->filter, impl_->filtered, impl_->sort);
+    } catch (...) {
+        impl_->fields.clear();
+        impl_->columns.clear();
+        throw;
+    }
+    impl_->current = impl_->rows.empty() ? -1 : 0;
+    impl_->bof = true;
+    impl_->eof = impl_->rows.empty();
+    impl_->modified = false;
+    impl_->state = State::Browse;
+    emit activeChanged(true);
+    emit stateChanged(State::Browse);
+    emit rowsReset();
+    emit currentChanged(impl_->current);
+}
+
+void TableDataset::close() {
+    if (impl_->state == State::Inactive) return;
+    // A pending edit is dropped, as on any close; the sort lasts only while open.
+    impl_->rows.clear();
+    impl_->fields.clear();
+    impl_->columns.clear();
+    impl_->saved = {};
+    impl_->modified = false;
+    impl_->sort.clear();
+    impl_->current = -1;
+    impl_->bof = impl_->eof = true;
+    impl_->state = State::Inactive;
+    emit stateChanged(State::Inactive);
+    emit rowsReset();
+    emit currentChanged(-1);
+    emit activeChanged(false);
+}
+
+bool TableDataset::active() const { return impl_->state != State::Inactive; }
+
+TableDataset::State TableDataset::state() const { return impl_->state; }
+
+QList<FieldDef> TableDataset::fields() const { return impl_->fields; }
+
+int TableDataset::fieldIndex(const QString& field) const { return impl_->fieldIndex(field); }
+
+void TableDataset::setFilter(const QString& filter) {
+    if (filter == impl_->filter) return;
+    if (active() && impl_->filtered) {
+        impl_->checkBrowseMode();
+        impl_->reload(filter, true, impl_->sort);
+    }
+    impl_->filter = filter;
+}
+
+QString TableDataset::filter() const { return impl_->filter; }
+
+void TableDataset::setFiltered(bool on) {
+    if (on == impl_->filtered) return;
+    if (active()) {
+        impl_->checkBrowseMode();
+        impl_->reload(impl_->filter, on, impl_->sort);
+    }
+    impl_->filtered = on;
+}
+
+bool TableDataset::filtered() const { return impl_->filtered; }
+
+void TableDataset::setSort(const QString& sort) {
+    impl_->checkActive();
+    impl_->orderBy(sort);  // refuses a bad sort before anything moves
+    impl_->checkBrowseMode();
+    impl_->reload(impl_->filter, impl_->filtered, sort);
+    impl_->sort = sort;
+}
+
+QString TableDataset::sort() const { return impl_->sort; }
+
+void TableDataset::refresh() {
+    impl_->checkActive();
+    impl_->checkBrowseMode();
+    impl_->reload(impl_->filter, impl_->filtered, impl_->sort);
+}
+
+int TableDataset::recordCount() const { return impl_->count(); }
+
+int TableDataset::recNo() const { return impl_->current; }
+
+void TableDataset::setRecNo(int row) {
+    impl_->checkActive();
+    if (row < 0 || row >= impl_->count())
+        throw EngineError(
+            QStringLiteral("%1 : enregistrement %2 hors limites").arg(impl_->table).arg(row));
+    if (row == impl_->current) return;
+    impl_->checkBrowseMode();
+    impl_->moveTo(row, false, false);
+}
+
+bool TableDataset::eof() const { return impl_->eof; }
+
+bool TableDataset::bof() const { return impl_->bof; }
+
+void TableDataset::first() {
+    impl_->checkActive();
+    impl_->checkBrowseMode();
+    impl_->moveTo(impl_->rows.empty() ? -1 : 0, true, impl_->rows.empty());
+}
+
+void TableDataset::last() {
+    impl_->checkActive();
+    impl_->checkBrowseMode();
+    impl_->moveTo(impl_->count() - 1, impl_->rows.empty(), true);
+}
+
+void TableDataset::next() {
+    impl_->checkActive();
+    impl_->checkBrowseMode();
+    if (impl_->current + 1 < impl_->count())
+        impl_->moveTo(impl_->current + 1, false, false);
+    else
+        impl_->eof = true;
+}
+
+void TableDataset::prior() {
+    impl_->checkActive();
+    impl_->checkBrowseMode();
+    if (impl_->current > 0)
+        impl_->moveTo(impl_->current - 1, false, false);
+    else
+        impl_->bof = true;
+}
+
+QVariant TableDataset::value(const QString& field) const {
+    const int i = impl_->requireField(field);
+    if (impl_->current < 0) return {};
+    return impl_->rows[impl_->current].values[i];
+}
+
+QString TableDataset::asString(const QString& field) const {
+    return detail::cellText(value(field));
+}
+
+int TableDataset::asInteger(const QString& field) const {
+    return detail::cellInteger(value(field));
+}
+
+DateTime TableDataset::asDateTime(const QString& field) const {
+    return detail::cellDateTime(value(field));
+}
+
+void TableDataset::edit() {
+    impl_->checkActive();
+    if (impl_->state == State::Edit || impl_->state == State::Insert) return;
+    if (impl_->rows.empty()) {
+        insert();
+        return;
+    }
+    impl_->saved = impl_->rows[impl_->current];
+    impl_->modified = false;
+    impl_->setState(State::Edit);
+}
+
+void TableDataset::insert() {
+    impl_->checkActive();
+    impl_->checkBrowseMode();
+    const int pos = std::max(impl_->current, 0);
+    Row row;
+    row.values.resize(impl_->fields.size());
+    impl_->rows.insert(impl_->rows.begin() + pos, std::move(row));
+    impl_->modified = false;
+    impl_->current = pos;
+    impl_->bof = impl_->eof = false;
+    emit rowInserted(pos);
+    impl_->setState(State::Insert);
+    emit currentChanged(pos);
+}
+
+void TableDataset::append() {
+    impl_->checkActive();
+    impl_->checkBrowseMode();
+    const int pos = impl_->count();
+    Row row;
+    row.values.resize(impl_->fields.size());
+    impl_->rows.push_back(std::move(row));
+    impl_->modified = false;
+    impl_->current = pos;
+    impl_->bof = impl_->eof = false;
+    emit rowInserted(pos);
+    impl_->setState(State::Insert);
+    emit currentChanged(pos);
+}
+
+void TableDataset::setFieldText(const QString& field, const QString& text) {
+    const int i = impl_->requireField(field);
+    const FieldDef& def = impl_->fields[i];
+    if (def.readOnly)
+        throw EngineError(QStringLiteral("Le champ '%1' ne peut pas être modifié").arg(def.name));
+    QVariant v;
+    if (!text.isEmpty()) {
+        bool ok = true;
+        switch (def.type) {
+            case FieldType::Integer:
+            case FieldType::AutoIncrement:
+                v = qlonglong(text.trimmed().toInt(&ok, 10));
+                if (!ok)
+                    throw ConvertError(
+                        QStringLiteral(
+                            "'%1' n'est pas une valeur entière correcte pour le champ '%2'")
+                            .arg(text, def.name));
+                break;
+            case FieldType::DateTime: {
+                const auto d = detail::parseDateTimeText(text);
+                if (!d)
+                    throw ConvertError(
+                        QStringLiteral(
+                            "'%1' n'est pas une date et heure correcte pour le champ '%2'")
+                            .arg(text, def.name));
+                v = QVariant::fromValue(d->truncatedToSeconds());
+                break;
+            }
+            case FieldType::Float: {
+                QString t = text.trimmed();
+                t.replace(u',', u'.');
+                v = t.toDouble(&ok);
+                if (!ok)
+                    throw ConvertError(
+                        QStringLiteral(
+                            "'%1' n'est pas une valeur numérique correcte pour le champ '%2'")
+                            .arg(text, def.name));
+                break;
+            }
+            case FieldType::Text:
+            case FieldType::Other:
+                v = text;
+                break;
+        }
+    }
+    if (impl_->state == State::Browse) edit();
+    impl_->rows[impl_->current].values[i] = v;
+    impl_->modified = true;
+    emit rowChanged(impl_->current);
+}
+
+void TableDataset::post() {
+    impl_->checkActive();
+    auto& d = *impl_;
+    if (d.state == State::Browse) return;
+    sqlite3* h = d.db();
+    Row& row = d.rows[d.current];
+    if (d.state == State::Edit) {
+        if (d.modified) {
+            QStringList sets;
+            std::vector<int> changed;
+            for (int i = 0; i < d.fields.size(); ++i) {
+                if (d.fields[i].readOnly || sameValue(row.values[i], d.saved.values[i])) continue;
+                sets.append(detail::quoteName(d.fields[i].name) + QStringLiteral(" = ?"));
+                changed.push_back(i);
+            }
+            if (!changed.empty()) {
+                const QString sql =
+                    QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
+                        .arg(detail::quoteName(d.table), sets.join(QStringLiteral(", ")));
+                Statement stmt(h, sql.toUtf8(), sql);
+                int n = 1;
+                for (int i : changed) bindValue(stmt, n++, row.values[i]);
+                stmt.bindInt64(n, row.rowid);
+                stmt.runToEnd();
+                if (sqlite3_changes(h) == 0)
+                    throw EngineError(
+                        QStringLiteral("%1 : l'enregistrement n'existe plus dans la table")
+                            .arg(d.table),
+                        sql);
+            }
+        }
+    } else {
+        QStringList names;
+        std::vector<int> given;
+        for (int i = 0; i < d.fields.size(); ++i) {
+            if (d.fields[i].readOnly || row.values[i].isNull()) continue;
+            names.append(detail::quoteName(d.fields[i].name));
+            given.push_back(i);
+        }
+        QString sql;
+        if (given.empty()) {
+            sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(detail::quoteName(d.table));
+        } else {
+            QStringList marks;
+            for (size_t k = 0; k < given.size(); ++k) marks.append(QStringLiteral("?"));
+            sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                      .arg(detail::quoteName(d.table), names.join(QStringLiteral(", ")),
+                           marks.join(QStringLiteral(", ")));
+        }
+        Statement stmt(h, sql.toUtf8(), sql);
+        int n = 1;
+        for (int i : given) bindValue(stmt, n++, row.values[i]);
+        stmt.runToEnd();
+        row.rowid = sqlite3_last_insert_rowid(h);
+    }
+    // What the table now holds (the key of a new row, stored forms).
+    row = d.reread(row.rowid);
+    d.saved = {};
+    d.modified = false;
+    d.setState(State::Browse);
+    emit rowChanged(d.current);
+}
+
+void TableDataset::cancel() {
+    auto& d = *impl_;
+    if (d.state == State::Edit) {
+        d.rows[d.current] = d.saved;
+        d.saved = {};
+        d.modified = false;
+        d.setState(State::Browse);
+        emit rowChanged(d.current);
+    } else if (d.state == State::Insert) {
+        const int pos = d.current;
+        d.rows.erase(d.rows.begin() + pos);
+        d.modified = false;
+        d.current = d.rows.empty() ? -1 : std::min(pos, d.count() - 1);
+        d.bof = d.current <= 0;
+        d.eof = d.rows.empty();
+        emit rowRemoved(pos);
+        d.setState(State::Browse);
+        emit currentChanged(d.current);
+    }
+}
+
+void TableDataset::deleteRecord() {
+    impl_->checkActive();
+    auto& d = *impl_;
+    if (d.state == State::Insert) {
+        cancel();
+        return;
+    }
+    if (d.rows.empty())
+        throw EngineError(QStringLiteral("%1 : aucun enregistrement à supprimer").arg(d.table));
+    if (d.state == State::Edit) cancel();
+    sqlite3* h = d.db();
+    const QString sql =
+        QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(detail::quoteName(d.table));
+    Statement stmt(h, sql.toUtf8(), sql);
+    stmt.bindInt64(1, d.rows[d.current].rowid);
+    stmt.runToEnd();
+    const int pos = d.current;
+    d.rows.erase(d.rows.begin() + pos);
+    d.current = d.rows.empty() ? -1 : std::min(pos, d.count() - 1);
+    d.eof = d.rows.empty();
+    d.bof = d.current <= 0;
+    emit rowRemoved(pos);
+    emit currentChanged(d.current);
+}
+
+bool TableDataset::modified() const {
+    return (impl_->state == State::Edit || impl_->state == State::Insert) && impl_->modified;
+}
+
+QVariant TableDataset::valueAt(int row, int column) const {
+    if (row < 0 || row >= impl_->count() || column < 0 || column >= impl_->fields.size()) return {};
+    return impl_->rows[row].values[column];
+}
+
+QString TableDataset::textAt(int row, int column) const {
+    return detail::cellText(valueAt(row, column));
+}
+
+}  // namespace tavix::db

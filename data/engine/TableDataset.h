@@ -1,0 +1,108 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <memory>
+
+#include "data/engine/Field.h"
+#include "platform/DateTime.h"
+
+namespace tavix::db {
+
+class Connection;
+
+// All rows of one table, read into memory when opened, with a current row,
+// a filter and a sort, edited in place and written back at once.
+class TableDataset : public QObject {
+    Q_OBJECT
+public:
+    enum class State { Inactive, Browse, Edit, Insert };
+    Q_ENUM(State)
+
+    // exposedFields: the fields shown and edited, in this order; empty means
+    // every column in column order.
+    TableDataset(Connection& connection, const QString& tableName,
+                 const QStringList& exposedFields = {}, QObject* parent = nullptr);
+    ~TableDataset() override;
+
+    QString tableName() const;
+
+    void open();  // throws EngineError (closed connection, missing table...)
+    void close();
+    bool active() const;
+    State state() const;
+
+    QList<FieldDef> fields() const;  // column order (or the exposed order); empty when closed
+    int fieldIndex(const QString& field) const;  // any case; -1 when not exposed
+
+    // Filter text: FIELD op 'value' joined by AND / OR, with parentheses;
+    // op one of = <> < > <= >= LIKE ('*' or '%' wildcard); a value is
+    // compared with the field's type (dates in the regional form); '' inside
+    // a value is one apostrophe. Applied on open and refresh while filtered.
+    void setFilter(const QString& filter);  // throws EngineError on bad syntax when active
+    QString filter() const;
+    void setFiltered(bool on);
+    bool filtered() const;
+
+    // Sort text "COLUMN ASC|DESC" (several separated by commas); "" for none.
+    // Throws EngineError when the dataset is closed.
+    void setSort(const QString& sort);
+    QString sort() const;
+
+    // Posts a pending edit holding a change (cancels one that holds none),
+    // then reads the rows again; the current row stays where possible.
+    void refresh();
+
+    int recordCount() const;
+    int recNo() const;  // 0-based current row, -1 when empty
+    void setRecNo(int row);
+    bool eof() const;
+    bool bof() const;
+    void first();
+    void prior();
+    void next();
+    void last();
+
+    // Current row's values (during Edit/Insert: the edited values). A value
+    // is a null QVariant for NULL, else qlonglong (integers), double,
+    // QString (text) or tavix::DateTime (date-time columns).
+    QVariant value(const QString& field) const;
+    QString asString(const QString& field) const;
+    int asInteger(const QString& field) const;
+    DateTime asDateTime(const QString& field) const;
+
+    void edit();
+    void insert();  // a new empty row at the current position
+    void append();
+    // Sets a field from text: integers in decimal ("'%s' n'est pas une valeur
+    // entière correcte pour le champ '%s'" otherwise), date-times in the
+    // regional form; "" stores NULL. Puts a browsing row into Edit first.
+    // A text that does not convert raises tavix::ConvertError; a read-only
+    // field raises EngineError.
+    void setFieldText(const QString& field, const QString& text);
+    void post();
+    void cancel();
+    void deleteRecord();
+    bool modified() const;  // the pending edit holds a change
+
+    // Values of any row, for views; column indexes fields().
+    QVariant valueAt(int row, int column) const;
+    QString textAt(int row, int column) const;  // as asString shows it
+
+signals:
+    void activeChanged(bool active);
+    void rowsReset();  // rows read again, filtered or sorted
+    void currentChanged(int row);
+    void stateChanged(State state);
+    void rowChanged(int row);   // one row's values changed
+    void rowInserted(int row);  // insert/append added an (unposted) row there
+    void rowRemoved(int row);   // a row was deleted, or an insert cancelled
+
+private:
+    class Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace tavix::db

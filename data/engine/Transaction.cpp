@@ -1,0 +1,39 @@
+#include "data/engine/Transaction.h"
+
+#include <sqlite3.h>
+
+#include "data/engine/Connection.h"
+#include "data/engine/EngineError.h"
+#include "data/engine/Statement.h"
+
+namespace tavix::db {
+
+Transaction::Transaction(Connection& connection) : connection_(connection) {
+    detail::exec(connection_.handle(), "BEGIN IMMEDIATE");
+    active_ = true;
+}
+
+Transaction::~Transaction() {
+    if (!active_) return;
+    // Some failures (disk full, I/O) already ended the transaction.
+    sqlite3* db = connection_.handle();
+    if (db && !sqlite3_get_autocommit(db)) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void Transaction::commit() {
+    if (!active_) throw EngineError(QStringLiteral("Aucune transaction en cours"));
+    sqlite3* db = connection_.handle();
+    if (!db || sqlite3_get_autocommit(db)) {
+        active_ = false;
+        throw EngineError(QStringLiteral("La transaction a été annulée"));
+    }
+    if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        const QString message = QString::fromUtf8(sqlite3_errmsg(db));
+        if (!sqlite3_get_autocommit(db)) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        active_ = false;
+        throw EngineError(message, QStringLiteral("COMMIT"));
+    }
+    active_ = false;
+}
+
+}  // namespace tavix::db
