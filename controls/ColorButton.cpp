@@ -1,0 +1,193 @@
+#include "controls/ColorButton.h"
+
+#include <QApplication>
+#include <QEnterEvent>
+#include <QPainter>
+#include <QRegion>
+#include <QStyle>
+#include <QStyleOptionButton>
+
+namespace tavix {
+
+using namespace buttoncolors;
+
+namespace {
+
+// A rectangle with its corners rounded by ellipses of diameter d, built
+// exactly from rectangles and ellipses so that it matches pixel for pixel.
+QRegion roundedRegion(const QRect& r, int d) {
+    if (r.width() < d || r.height() < d) return QRegion(r);
+    const QSize corner(d, d);
+    QRegion region(r.adjusted(d / 2, 0, -(d / 2), 0));
+    region += r.adjusted(0, d / 2, 0, -(d / 2));
+    region += QRegion(QRect(r.topLeft(), corner), QRegion::Ellipse);
+    region += QRegion(QRect(QPoint(r.right() - d + 1, r.top()), corner), QRegion::Ellipse);
+    region += QRegion(QRect(QPoint(r.left(), r.bottom() - d + 1), corner), QRegion::Ellipse);
+    region +=
+        QRegion(QRect(QPoint(r.right() - d + 1, r.bottom() - d + 1), corner), QRegion::Ellipse);
+    return region;
+}
+
+// The caption is always bold and nothing else, whatever the button's font.
+QFont captionFont(QFont font) {
+    font.setBold(true);
+    font.setItalic(false);
+    font.setUnderline(false);
+    font.setStrikeOut(false);
+    font.setOverline(false);
+    return font;
+}
+
+}  // namespace
+
+TColorButton::TColorButton(QWidget* parent) : QPushButton(parent) {
+    resize(75, 25);
+    setFocusPolicy(Qt::StrongFocus);
+    setBackColor(clBtnFace);
+    setForeColor(clBtnText);
+    setHoverColor(clBtnFace);
+    setBorderColor(clBlack);
+    applyShape();
+    connect(qApp, &QApplication::focusChanged, this,
+            [this](QWidget*, QWidget* now) { followFocus(now); });
+}
+
+void TColorButton::setColor(TColor& field, TColor color) {
+    if (field == color) return;
+    field = color;
+    update();
+}
+
+void TColorButton::setBackColor(TColor color) { setColor(backColor_, color); }
+void TColorButton::setForeColor(TColor color) { setColor(foreColor_, color); }
+void TColorButton::setHoverColor(TColor color) { setColor(hoverColor_, color); }
+void TColorButton::setBorderColor(TColor color) { setColor(borderColor_, color); }
+
+void TColorButton::followFocus(QWidget* now) {
+    // Focus moving in another window says nothing about this one's Enter key.
+    if (!now || now->window() != window()) return;
+    if (now == this)
+        setActive(true);
+    else if (qobject_cast<QPushButton*>(now))
+        setActive(false);
+    else
+        setActive(isDefault());
+}
+
+void TColorButton::setActive(bool active) {
+    if (active_ == active) return;
+    active_ = active;
+    update();
+}
+
+void TColorButton::enterEvent(QEnterEvent* event) {
+    // A second enter without a leave must not save the hover colour as the
+    // face, or the face would never come back.
+    if (!hovering_) {
+        hovering_ = true;
+        savedFace_ = backColor_;
+        setBackColor(hoverColor_);
+    }
+    update();
+    QPushButton::enterEvent(event);
+}
+
+void TColorButton::leaveEvent(QEvent* event) {
+    // Only a leave that follows an enter has a face colour to put back.
+    if (hovering_) {
+        hovering_ = false;
+        setBackColor(savedFace_);
+    }
+    update();
+    QPushButton::leaveEvent(event);
+}
+
+void TColorButton::changeEvent(QEvent* event) {
+    QPushButton::changeEvent(event);
+    if (event->type() == QEvent::EnabledChange || event->type() == QEvent::FontChange) update();
+}
+
+void TColorButton::resizeEvent(QResizeEvent* event) {
+    QPushButton::resizeEvent(event);
+    if (size() != shapedSize_) applyShape();
+}
+
+void TColorButton::showEvent(QShowEvent* event) {
+    QPushButton::showEvent(event);
+    if (size() != shapedSize_) applyShape();
+}
+
+void TColorButton::applyShape() {
+    // Set on size changes only: a mask set while painting would schedule
+    // another paint, and so on forever.
+    shapedSize_ = size();
+    setMask(roundedRegion(QRect(QPoint(3, 3), QPoint(width() - 3, height() - 3)), 10));
+}
+
+void TColorButton::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setFont(captionFont(font()));
+    const bool pressed = isDown();
+    const bool disabled = !isEnabled();
+    QRect r = rect();
+
+    // Outline of the button Enter would press; it lies outside the mask, so
+    // what shows is everything after it moving one pixel inwards.
+    if (active_ || hasFocus()) {
+        painter.setPen(QPen(toQColor(clWindowFrame), 1));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(r.adjusted(0, 0, -1, -1));
+        r.adjust(1, 1, -1, -1);
+    }
+
+    if (pressed) {
+        painter.setPen(QPen(toQColor(clBtnShadow), 1));
+        painter.setBrush(toQColor(clBtnFace));
+        painter.drawRect(r.adjusted(0, 0, -1, -1));
+        r.adjust(1, 1, -1, -1);
+        r.translate(1, 1);
+    } else {
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        option.rect = r;
+        option.state &= ~(QStyle::State_Sunken | QStyle::State_On | QStyle::State_HasFocus);
+        option.state |= QStyle::State_Raised;
+        style()->drawPrimitive(QStyle::PE_PanelButtonCommand, &option, &painter, this);
+        r.adjust(2, 2, -2, -2);  // the face inside the platform frame
+    }
+
+    painter.fillRect(r, toQColor(backColor_));
+
+    const QString caption = text();
+    if (disabled) {
+        // Embossed and literal ("&" shown), centred on R's size but measured
+        // from the button's own corner.
+        const QFontMetrics metrics = painter.fontMetrics();
+        const int x = (r.width() - metrics.horizontalAdvance(caption)) / 2;
+        const int y = (r.height() - metrics.height()) / 2;
+        const QPoint baseline(x, y + metrics.ascent());
+        painter.setPen(toQColor(clBtnHighlight));
+        painter.drawText(baseline + QPoint(1, 1), caption);
+        painter.setPen(toQColor(clBtnShadow));
+        painter.drawText(baseline, caption);
+    } else {
+        painter.setPen(toQColor(foreColor_));
+        painter.drawText(r, Qt::AlignCenter | Qt::TextSingleLine | Qt::TextShowMnemonic, caption);
+    }
+
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(toQColor(borderColor_), 2));
+    const QRectF border(QPointF(r.left() + 2, r.top() + 2),
+                        QPointF(r.x() + r.width() - 1, r.y() + r.height() - 1));
+    painter.drawRoundedRect(border, 2.5, 2.5);
+}
+
+void applyColorSet(TColorButton& button, const ButtonColorSet& colors) {
+    button.setBackColor(colors.back);
+    button.setForeColor(colors.fore);
+    button.setHoverColor(colors.hover);
+    button.setBorderColor(colors.border);
+}
+
+}  // namespace tavix
