@@ -160,8 +160,7 @@ QString Query::asString(const QString& field) const {
             if (impl_->fields[i].type == FieldType::DateTime) {
                 const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
                 const int n = sqlite3_column_bytes(s, i);
-                if (const auto v = detail::parseStored(p, n)) return detail::dateTimeText(*v);
-                return QString::fromUtf8(p, n);
+                return detail::storedDateTimeText(p, n);
             }
             return impl_->stmt.text(i);
         default:

@@ -1,6 +1,7 @@
 #include "data/engine/Values.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -109,12 +110,36 @@ std::optional<DateTime> parseDateTimeText(const QString& text) {
     return DateTime::fromIso(text);
 }
 
-QString dateTimeText(const DateTime& value) {
-    // The usual French form built directly: this runs for every date read.
+namespace {
+// The French forms are built directly: this runs for every date read.
+bool frenchForms() {
     static const bool french = regional::shortDateFormat() == QLatin1String("dd/MM/yyyy") &&
                                regional::longTimeFormat() == QLatin1String("HH:mm:ss");
+    return french;
+}
+}  // namespace
+
+QString storedDateTimeText(const char* p, int n) {
+    int y, mo, d, h = 0, mi = 0, s = 0;
+    if (frenchForms() && (n == 10 || n == 19) && p[4] == '-' && p[7] == '-' && digits(p, 4, y) &&
+        digits(p + 5, 2, mo) && digits(p + 8, 2, d) && y >= 1000 && QDate::isValid(y, mo, d) &&
+        (n == 10 || (p[10] == ' ' && p[13] == ':' && p[16] == ':' && digits(p + 11, 2, h) &&
+                     digits(p + 14, 2, mi) && digits(p + 17, 2, s) && QTime::isValid(h, mi, s)))) {
+        // 'yyyy-MM-dd HH:mm:ss' -> 'dd/MM/yyyy HH:mm:ss', the time left out at midnight.
+        char out[19] = {p[8], p[9], '/', p[5], p[6], '/', p[0], p[1], p[2], p[3]};
+        if (n == 10 || (h == 0 && mi == 0 && s == 0)) return QString::fromLatin1(out, 10);
+        out[10] = ' ';
+        std::copy(p + 11, p + 19, out + 11);
+        return QString::fromLatin1(out, 19);
+    }
+    if (const auto v = parseStored(p, n)) return dateTimeText(*v);
+    return QString::fromUtf8(p, n);
+}
+
+QString dateTimeText(const DateTime& value) {
     const QDate date = value.date();
-    if (!french || date.year() < 1000 || date.year() > 9999) return regional::dateTimeToText(value);
+    if (!frenchForms() || date.year() < 1000 || date.year() > 9999)
+        return regional::dateTimeToText(value);
     char buf[20];
     auto two = [&buf](int at, int v) {
         buf[at] = static_cast<char>('0' + v / 10);

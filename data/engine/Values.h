@@ -38,6 +38,8 @@ std::optional<DateTime> parseDateTimeText(const QString& text);
 
 // Display form of a date-time: the regional form.
 QString dateTimeText(const DateTime& value);
+// The same from the stored text (the text itself when it is no date).
+QString storedDateTimeText(const char* text, int length);
 
 // Conversions used when a value is read as integer or date-time.
 int integerFromText(const QString& text);        // throws ConvertError
