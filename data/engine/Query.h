@@ -26,7 +26,7 @@ public:
     QString text() const;
 
     void execute();  // ExecSQL: a statement that returns no rows
-    void open();     // a SELECT; stands on its first row
+    void open();     // a SELECT (anything else is refused unrun); stands on its first row
     void close();
     bool active() const;
 
@@ -36,13 +36,15 @@ public:
 
     // Columns of the current row, by name without regard to case. An empty
     // (NULL) value reads as empty text, 0 or the zero date-time. A date-time
-    // column read as text gives the regional form. Unknown names throw.
+    // column read as text gives the regional form. Unknown names, a closed
+    // query and reading past the last row throw EngineError; a text that is
+    // no integer or date-time raises tavix::ConvertError.
     QString asString(const QString& field) const;
     int asInteger(const QString& field) const;
     DateTime asDateTime(const QString& field) const;
     bool isNull(const QString& field) const;
 
-    QList<FieldDef> fields() const;
+    QList<FieldDef> fields() const;  // of the open query's columns
 
     class Impl;
 
