@@ -9,8 +9,6 @@
 
 namespace tavix {
 
-using namespace buttoncolors;
-
 namespace {
 
 // A rectangle with its corners rounded by ellipses of diameter d, built
@@ -48,9 +46,13 @@ TColorButton::TColorButton(QWidget* parent) : QPushButton(parent) {
     setHoverColor(clBtnFace);
     setBorderColor(clBlack);
     applyShape();
-    connect(qApp, &QApplication::focusChanged, this,
-            [this](QWidget*, QWidget* now) { followFocus(now); });
+    focusWatch_ = connect(qApp, &QApplication::focusChanged, this,
+                          [this](QWidget*, QWidget* now) { followFocus(now); });
 }
+
+// The base destructor may hand the focus on; this button must not hear of it
+// once its own part is gone.
+TColorButton::~TColorButton() { disconnect(focusWatch_); }
 
 void TColorButton::setColor(TColor& field, TColor color) {
     if (field == color) return;

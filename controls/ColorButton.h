@@ -3,7 +3,7 @@
 #include <QPushButton>
 #include <QSize>
 
-#include "controls/ButtonColors.h"
+#include "settings/Colors.h"
 
 namespace tavix {
 
@@ -19,6 +19,7 @@ class TColorButton : public QPushButton {
     Q_OBJECT
 public:
     explicit TColorButton(QWidget* parent = nullptr);
+    ~TColorButton() override;
 
     TColor BackColor() const { return backColor_; }
     TColor ForeColor() const { return foreColor_; }
@@ -53,11 +54,12 @@ private:
     void setActive(bool active);
     void applyShape();
 
-    TColor savedFace_ = buttoncolors::clBlack;
+    TColor savedFace_ = clBlack;
     bool hovering_ = false;
     bool active_ = false;
     qint32 tag_ = 0;
     QSize shapedSize_;  // size the current mask was made for
+    QMetaObject::Connection focusWatch_;
     TColor backColor_ = 0;
     TColor foreColor_ = 0;
     TColor hoverColor_ = 0;
@@ -73,20 +75,11 @@ struct ButtonColorSet {
 };
 
 // Consultation, settings and login windows: silver, grey under the mouse.
-inline constexpr ButtonColorSet silverSet() {
-    using namespace buttoncolors;
-    return {clSilver, clBlack, clGray, clNavy};
-}
+inline constexpr ButtonColorSet silverSet() { return {clSilver, clBlack, clGray, clNavy}; }
 // "&Commenter": silver that does not change under the mouse.
-inline constexpr ButtonColorSet steadySilverSet() {
-    using namespace buttoncolors;
-    return {clSilver, clBlack, clSilver, clNavy};
-}
+inline constexpr ButtonColorSet steadySilverSet() { return {clSilver, clBlack, clSilver, clNavy}; }
 // Editors and client chooser: the initial colours with a black border.
-inline constexpr ButtonColorSet plainSet() {
-    using namespace buttoncolors;
-    return {clBtnFace, clBtnText, clBtnFace, clBlack};
-}
+inline constexpr ButtonColorSet plainSet() { return {clBtnFace, clBtnText, clBtnFace, clBlack}; }
 
 // Sets BackColor, ForeColor, HoverColor and BorderColor, in that order.
 void applyColorSet(TColorButton& button, const ButtonColorSet& colors);

@@ -12,12 +12,8 @@
 #include "controls/ColorButton.h"
 
 using namespace tavix;
-using namespace tavix::buttoncolors;
 
 namespace {
-
-constexpr TColor kSkyBlue = 0xF0CAA6;  // red 166, green 202, blue 240
-constexpr TColor kRed = 0x0000FF;
 
 class CountingButton : public TColorButton {
 public:
@@ -85,7 +81,7 @@ struct Sample {
         button.setFont(testFont());
         button.resize(size);
         button.setBackColor(clSilver);
-        button.setForeColor(kRed);
+        button.setForeColor(clRed);
     }
     QImage image() { return shot(button); }
     QRect ink() { return inkBox(image(), qRgb(192, 192, 192), faceArea(button)); }
@@ -128,8 +124,8 @@ TEST(ColorButtonTest, SettersRepaintOnlyWhenTheColourChanges) {
         settle();
         EXPECT_EQ(button->paints, 0) << p.name << ": same value";
 
-        (button->*p.set)(kSkyBlue);
-        EXPECT_EQ((button->*p.get)(), kSkyBlue) << p.name;
+        (button->*p.set)(clSkyBlue);
+        EXPECT_EQ((button->*p.get)(), clSkyBlue) << p.name;
         settle();
         EXPECT_GE(button->paints, 1) << p.name << ": new value";
     }
@@ -180,7 +176,7 @@ TEST(ColorButtonTest, FaceIsFilledWithBackColor) {
         QColor expected;
     } cases[] = {
         {"silver", clSilver, QColor(192, 192, 192)},
-        {"byte order red-green-blue", kSkyBlue, QColor(166, 202, 240)},
+        {"byte order red-green-blue", clSkyBlue, QColor(166, 202, 240)},
         {"system colour", clBtnFace, QGuiApplication::palette().color(QPalette::Button)},
     };
     for (const auto& c : cases) {
