@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <exception>
+#include <type_traits>
 #include <utility>
 
 #include "platform/DateTime.h"
@@ -75,10 +76,16 @@ void runGuarded(F&& f) noexcept {
 }
 
 // Wraps a handler for connect(): the returned callable runs it guarded.
+// A handler taking no arguments ignores those of the signal.
 template <class F>
 auto guarded(F f) {
     return [f = std::move(f)](auto&&... args) mutable {
-        runGuarded([&] { f(std::forward<decltype(args)>(args)...); });
+        runGuarded([&] {
+            if constexpr (std::is_invocable_v<F&, decltype(args)...>)
+                f(std::forward<decltype(args)>(args)...);
+            else
+                f();
+        });
     };
 }
 

@@ -16,7 +16,7 @@ TEST(ErrorTest, FullStopRule) {
         {"Fini.", "Fini."},
         {"Quoi ?", "Quoi ?."},  // '?' sorts after '.'
         {"", ""},
-        {"x-", "x-"},           // '-' sorts before '.'
+        {"x-", "x-"},  // '-' sorts before '.'
         {"12", "12."},
     };
     for (const auto& c : cases)
@@ -74,8 +74,7 @@ TEST(RegionalTest, DateTimeTextRoundTrip) {
         EXPECT_EQ(regional::dateTimeToText(c.value), QString::fromUtf8(c.text));
         EXPECT_EQ(regional::textToDateTime(c.text), c.value.truncatedToSeconds()) << c.text;
     }
-    EXPECT_EQ(regional::textToDateTime("5/1/2010 8:05"),
-              DateTime(QDate(2010, 1, 5), QTime(8, 5)));
+    EXPECT_EQ(regional::textToDateTime("5/1/2010 8:05"), DateTime(QDate(2010, 1, 5), QTime(8, 5)));
     for (const char* bad : {"", "2010-01-05", "32/01/2010", "05/01/2010 25:00:00", "05/01"})
         EXPECT_FALSE(regional::textToDateTime(bad)) << bad;
 }

@@ -1,0 +1,500 @@
+#include "app/Unit1.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTextEdit>
+#include <QTimer>
+
+#include "controls/ColorButton.h"
+#include "controls/RadioGroup.h"
+#include "data/Unit2.h"
+#include "platform/Application.h"
+#include "platform/Error.h"
+#include "platform/Paths.h"
+#include "platform/Regional.h"
+#include "platform/Services.h"
+#include "reference/Unit11.h"
+#include "settings/Colors.h"
+#include "settings/outils.h"
+
+namespace tavix {
+
+bool IconPhase = false;
+TForm1* Form1 = nullptr;
+
+namespace {
+
+const int kBackgroundHeight = 603;  // the background picture's own height...
+const int kBandHeight = 65;         // ...and that of its dark top strip
+
+// Day number as the day names count it: 1 = Sunday ... 7 = Saturday.
+quint16 dayNumber(const QDate& date) { return static_cast<quint16>(date.dayOfWeek() % 7 + 1); }
+
+// Blanks and control characters off both ends.
+QString trimControls(const QString& text) {
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text.at(first) <= u' ') ++first;
+    while (last > first && text.at(last - 1) <= u' ') --last;
+    return text.mid(first, last - first);
+}
+
+QLabel* redLabel(QWidget* parent, const QString& name, int x, int y) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    QPalette pal = label->palette();
+    pal.setColor(QPalette::WindowText, Qt::red);
+    label->setPalette(pal);
+    label->move(x, y);
+    return label;
+}
+
+void setLabelText(QLabel* label, const QString& text) {
+    label->setText(text);
+    label->adjustSize();
+}
+
+}  // namespace
+
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
+    Form1 = this;
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Surveillance tâches"));
+    buildControls();
+    buildMenu();
+    setGeometry(256, 124, 757, 661);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1000);
+    connect(Timer1, &QTimer::timeout, this, guarded([this] { Timer1Timer(); }));
+    Timer1->start();
+
+    connect(Commenter, &QPushButton::clicked, this, guarded([this] { CommenterClick(); }));
+    connect(RadioGroup1, &TRadioGroup::clicked, this, guarded([this] { RadioGroup1Click(); }));
+    qApp->installEventFilter(this);
+
+    runGuarded([this] { FormCreate(); });
+}
+
+TForm1::~TForm1() {
+    if (Form1 == this) Form1 = nullptr;
+    application::setHelpHook({});
+}
+
+void TForm1::buildControls() {
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("Client"));
+    central->setAutoFillBackground(true);
+    QPalette white = central->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    central->setPalette(white);
+    QFont bold = font();
+    bold.setBold(true);
+    bold.setPixelSize(19);
+    central->setFont(bold);
+
+    Panel2 = new QWidget(central);
+    Panel2->setObjectName(QStringLiteral("Panel2"));
+    Panel1 = new QWidget(central);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFixedWidth(236);
+    auto* row = new QHBoxLayout(central);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    row->addWidget(Panel2, 1);
+    row->addWidget(Panel1);
+    setCentralWidget(central);
+
+    // Right panel: the dark band with the running activity and client, then
+    // the clients.
+    Shape1 = new QFrame(Panel1);
+    Shape1->setObjectName(QStringLiteral("Shape1"));
+    Shape1->setAutoFillBackground(true);
+    QPalette black = Shape1->palette();
+    black.setColor(QPalette::Window, Qt::black);
+    Shape1->setPalette(black);
+    Label5 = redLabel(Panel1, QStringLiteral("Label5"), 16, 8);
+    Label6 = redLabel(Panel1, QStringLiteral("Label6"), 16, 32);
+    RadioGroup1 = new TRadioGroup(QStringLiteral("Clients / dossiers"), Panel1);
+    RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
+    RadioGroup1->setAutoFillBackground(true);
+    RadioGroup1->setPalette(white);
+    QFont normal = bold;
+    normal.setPixelSize(13);
+    RadioGroup1->setFont(normal);
+
+    // Left panel: background, logo, date, time, stopwatch, comment box.
+    Image1 = new QLabel(Panel2);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setPixmap(QPixmap(QStringLiteral(":/pictures/background.png")));
+    Image1->setScaledContents(true);
+    Image2 = new QLabel(Panel2);
+    Image2->setObjectName(QStringLiteral("Image2"));
+    Image2->setPixmap(QPixmap(QStringLiteral(":/pictures/logo.png")));
+    Image2->setScaledContents(true);
+    Image2->setGeometry(8, 8, 81, 113);
+    Label4 = redLabel(Panel2, QStringLiteral("Label4"), 240, 8);
+    Label1 = redLabel(Panel2, QStringLiteral("Label1"), 336, 9);
+    Label7 = redLabel(Panel2, QStringLiteral("Label7"), 96, 40);
+    Label7->setAutoFillBackground(true);
+    QPalette onBlack = Label7->palette();
+    onBlack.setColor(QPalette::Window, Qt::black);
+    Label7->setPalette(onBlack);
+    setLabelText(Label7, QStringLiteral("Chronomètre:"));
+    Label2 = redLabel(Panel2, QStringLiteral("Label2"), 240, 40);
+    Label3 = redLabel(Panel2, QStringLiteral("Label3"), 336, 41);
+
+    RichEdit = new QTextEdit(Panel2);
+    RichEdit->setObjectName(QStringLiteral("RichEdit"));
+    RichEdit->setAcceptRichText(false);
+    QFont plain = font();
+    RichEdit->setFont(plain);
+    RichEdit->setGeometry(136, 100, 225, 169);
+    RichEdit->hide();
+
+    Commenter = new TColorButton(Panel2);
+    Commenter->setObjectName(QStringLiteral("Commenter"));
+    Commenter->setText(QStringLiteral("&Commenter"));
+    Commenter->setGeometry(8, 100, 129, 40);
+    Commenter->setBackColor(clSilver);
+    Commenter->setForeColor(clBlack);
+    Commenter->setHoverColor(clSilver);
+    Commenter->setBorderColor(clNavy);
+    Commenter->hide();
+
+    Panel1->installEventFilter(this);
+    Panel2->installEventFilter(this);
+}
+
+void TForm1::buildMenu() {
+    MainMenu1 = menuBar();
+    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+    Quitter1 = MainMenu1->addAction(QStringLiteral("&Quitter"));
+    Quitter1->setObjectName(QStringLiteral("Quitter1"));
+    QMenu* lists = MainMenu1->addMenu(QStringLiteral("&Rajouter/modifier/supprimer"));
+    Rajouter1 = lists->menuAction();
+    Rajouter1->setObjectName(QStringLiteral("Rajouter1"));
+    unesurveillance1 = lists->addAction(QStringLiteral("une &surveillance"));
+    unesurveillance1->setObjectName(QStringLiteral("unesurveillance1"));
+    unclient1 = lists->addAction(QStringLiteral("un &client"));
+    unclient1->setObjectName(QStringLiteral("unclient1"));
+    MainMenu1->addAction(QString());
+    MainMenu1->addAction(QString());
+    Extraction1 = MainMenu1->addAction(QStringLiteral("&Extraction"));
+    Extraction1->setObjectName(QStringLiteral("Extraction1"));
+    MainMenu1->addAction(QString());
+    QMenu* advanced = MainMenu1->addMenu(QStringLiteral("&Avancés"));
+    Avancs1 = advanced->menuAction();
+    Avancs1->setObjectName(QStringLiteral("Avancs1"));
+    Verrouiller = advanced->addAction(QStringLiteral("Paramètres"));
+    Verrouiller->setObjectName(QStringLiteral("Verrouiller"));
+    MainMenu1->addAction(QString());
+    QMenu* help = MainMenu1->addMenu(QStringLiteral("&Aide"));
+    Aide1 = help->menuAction();
+    Aide1->setObjectName(QStringLiteral("Aide1"));
+    Voirlaide1 = help->addAction(QStringLiteral("&Voir l'aide"));
+    Voirlaide1->setObjectName(QStringLiteral("Voirlaide1"));
+
+    connect(Quitter1, &QAction::triggered, this, guarded([this] { Quitter1Click(); }));
+    connect(Voirlaide1, &QAction::triggered, this, guarded([this] { Voirlaide1Click(); }));
+}
+
+void TForm1::layoutPanels() {
+    Image1->setGeometry(Panel2->rect());
+    Image1->lower();
+    FormResize();
+}
+
+// ---- lifecycle -------------------------------------------------------------
+
+void TForm1::FormCreate() {
+    const QString config = ReadSetting(QStringLiteral("config"));
+    Config = 0;
+    if (!config.isEmpty()) Config = toInteger(config);
+    if (NeverMinimize(Config))
+        setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    // Set before the first showing so that applying it then changes nothing
+    // (changing window flags of a visible window hides it).
+    if (StayOnTop(Config)) setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    IconPhase = false;
+}
+
+void TForm1::FormActivate() {
+    Label5->clear();
+    Label6->clear();
+    Closing = false;
+    RichEdit->clear();
+    RichEdit->resize(RichEdit->width(), 169);
+    RichEdit->hide();
+
+    UserName = ReadSetting(QStringLiteral("user"));
+    const QString pwd = ReadSetting(QStringLiteral("pwd"));
+
+    const bool onTop = StayOnTop(Config);
+    if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) != onTop) {
+        const bool wasVisible = isVisible();
+        setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
+        if (wasVisible) show();
+    }
+
+    Extraction1->setVisible(NoExtraction(Config));
+    Rajouter1->setVisible(NoListEditing(Config));
+
+    const QString top = ReadSetting(QStringLiteral("top"));
+    const QString left = ReadSetting(QStringLiteral("left"));
+    const QString width = ReadSetting(QStringLiteral("width"));
+    const QString height = ReadSetting(QStringLiteral("height"));
+    if (!top.isEmpty()) move(x(), toInteger(top));
+    if (!left.isEmpty()) move(toInteger(left), y());
+    if (!width.isEmpty()) resize(toInteger(width), this->height());
+    if (!height.isEmpty()) resize(this->width(), toInteger(height));
+
+    application::setHelpHook([this](quint16 command, qint32 helpData, bool& callHelp) {
+        return HelpHook(command, helpData, callHelp);
+    });
+
+    const QString executable = paths::executablePath();
+    const QString sgbd = ReadSetting(QStringLiteral("sgbd"));
+    QString databasePath = sgbd.isEmpty() ? paths::defaultDatabasePath(executable) : sgbd;
+    HelpPath = paths::helpPath(executable);
+    DataModule2->DatabasePath = databasePath;
+    // A new user starts with an empty database of their own; a file named in
+    // "sgbd" is never created.
+    if (sgbd.isEmpty() && !QFileInfo::exists(databasePath))
+        runGuarded([&] { TDataModule2::CreateDatabase(databasePath); });
+
+    Running = false;
+    RichEdit->hide();
+    RichEdit->clear();
+
+    if (DataModule2->OpenDatabase()) {
+        DataModule2->FillClients(*RadioGroup1);
+        RadioGroup1->setItemIndex(-1);
+        DataModule2->CreateActivityButtons(Panel2, 100, 150, 40, 241,
+                                           [this](TColorButton* button) { ButtonClick(button); });
+    }
+
+    Commenter->hide();
+    const DateTime now = clock().now();
+    setLabelText(Label1, regional::dateToText(now.date()));
+    setLabelText(Label2, QStringLiteral("00:00:00"));
+    setLabelText(Label3, regional::timeToText(now.time()));
+    setLabelText(Label4, DayName(dayNumber(now.date())));
+
+    // The start-up login (user and password stored, settings not locked)
+    // joins here with the login windows.
+    Q_UNUSED(pwd);
+
+    const quint8 version = DataModule2->SchemaVersion();
+    if (version != 7) {
+        const QString question = QStringLiteral(
+            "Attention la version de votre base de données \r\n"
+            "ne correspond pas à cette version de TAVIX.\r\n"
+            "Voulez-vous la convertir ?");
+        if (messageBoxes().confirm(question)) {
+            DataModule2->ConvertSchema(version);
+            relance();
+        }
+    }
+}
+
+void TForm1::FormClose() {
+    Closing = true;
+    DataModule2->ADOConnection1.close();
+    const QRect frame = frameGeometry();
+    WriteSetting(QStringLiteral("top"), QString::number(frame.top()));
+    WriteSetting(QStringLiteral("left"), QString::number(frame.left()));
+    WriteSetting(QStringLiteral("width"), QString::number(width()));
+    WriteSetting(QStringLiteral("height"), QString::number(height()));
+}
+
+void TForm1::FormResize() {
+    const int band = qRound(Image1->height() * 100.0 / kBackgroundHeight * kBandHeight / 100.0);
+    Shape1->setGeometry(0, 0, Panel1->width(), band);
+    RadioGroup1->setGeometry(0, band, Panel1->width(), qMax(0, Panel1->height() - band));
+    Label5->raise();
+    Label6->raise();
+}
+
+void TForm1::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
+    Q_UNUSED(modifiers);
+    if (key == Qt::Key_F1) {
+        bool callHelp = false;
+        HelpHook(0, 0, callHelp);
+    }
+}
+
+bool TForm1::HelpHook(quint16 command, qint32 helpData, bool& callHelp) {
+    Q_UNUSED(command);
+    Q_UNUSED(helpData);
+    callHelp = false;
+    shell().openDocument(HelpPath);
+    return true;
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (activated_) return;
+    activated_ = true;
+    runGuarded([this] { FormActivate(); });
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    runGuarded([this] { FormClose(); });
+    event->accept();
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    runGuarded([this] { FormResize(); });
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Resize && (watched == Panel1 || watched == Panel2)) {
+        layoutPanels();
+        return false;
+    }
+    // F1 anywhere in the program asks for the help, whatever modifiers are held.
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_F1) {
+            runGuarded([&] { FormKeyDown(key->key(), key->modifiers()); });
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---- timing ----------------------------------------------------------------
+
+void TForm1::ButtonClick(TColorButton* button) {
+    const DateTime now = clock().now();
+    const int timeOfDay = now.time().msecsSinceStartOfDay();
+    const int tag = button->Tag();
+    const QString id = button->objectName().mid(3, 10);
+    const QString activity = captionText(button->text());
+    setLabelText(Label5, activity);
+
+    const auto logUser = [this] {
+        return UserInLog(Config) && !trimControls(UserName).isEmpty() ? UserName : QString();
+    };
+
+    if (tag == 0) {
+        // A start at exactly midnight still has to read as "timing".
+        button->setTag(timeOfDay == 0 ? 1 : timeOfDay);
+        StartTime = now;
+        Verrouille_autres(id);
+        Running = true;
+        Commenter->move(Commenter->x(), button->y());
+        RichEdit->move(RichEdit->x(), button->y());
+        Commenter->show();
+        Commenter->raise();
+    } else if (RadioGroup1->itemIndex() >= 0) {
+        // The selection, the comment and the labels are cleared only once the
+        // entry is stored: a refused insert leaves the timing as it was.
+        const QString client = RadioGroup1->selectedText();
+        const QString comment = RichEdit->toPlainText();
+        DataModule2->AddLogEntry(logUser(), client, activity, StartTime, clock().now(),
+                                 ElapsedSeconds, comment);
+        Label5->clear();
+        Label6->clear();
+        RadioGroup1->setItemIndex(-1);
+        RichEdit->clear();
+        DataModule2->UnlockButtons();
+        button->setTag(0);
+        Running = false;
+        application::setIcon(QStringLiteral("MAINICON"));
+        ElapsedSeconds = 0;
+        Commenter->hide();
+    } else {
+        Label5->clear();
+        Label6->clear();
+        TForm11 chooser(this);
+        modalRunner().exec(chooser);
+        const QString client = chooser.ChosenClient;
+        const bool added = chooser.ClientAdded;
+        RadioGroup1->setItemIndex(-1);
+        Commenter->hide();
+        RichEdit->hide();
+        if (!client.isEmpty()) {
+            const QString comment = RichEdit->toPlainText();
+            DataModule2->AddLogEntry(logUser(), client, activity, StartTime, clock().now(),
+                                     ElapsedSeconds, comment);
+            RichEdit->clear();
+            DataModule2->UnlockButtons();
+            button->setTag(0);
+            Running = false;
+            ElapsedSeconds = 0;
+            if (added) relance();
+        }
+    }
+    QCoreApplication::processEvents();
+}
+
+void TForm1::Verrouille_autres(const QString& id) {
+    DataModule2->LockOtherButtons(QStringLiteral("BP_") + id);
+}
+
+void TForm1::CommenterClick() {
+    if (RichEdit->isHidden()) {
+        RichEdit->show();
+        RichEdit->raise();
+        DataModule2->HideActivityButtons();
+        Commenter->setText(QStringLiteral("&Fermer"));
+    } else {
+        RichEdit->hide();
+        DataModule2->ShowActivityButtons();
+        Commenter->setText(QStringLiteral("&Commenter"));
+    }
+}
+
+void TForm1::RadioGroup1Click() {
+    if (RadioGroup1->itemIndex() >= 0) setLabelText(Label6, RadioGroup1->selectedText());
+}
+
+void TForm1::Timer1Timer() {
+    if (Closing) {
+        Timer1->stop();
+        return;
+    }
+    const DateTime now = clock().now();
+    setLabelText(Label3, regional::timeToText(now.time()));
+    setLabelText(Label4, DayName(dayNumber(now.date())));
+    if (Running) {
+        ++ElapsedSeconds;
+        setLabelText(Label2, SecondsToHMS(ElapsedSeconds));
+        application::setIcon(IconPhase ? QStringLiteral("ZORVA_ON") : QStringLiteral("MAINICON"));
+        repaint();
+        IconPhase = !IconPhase;
+    }
+}
+
+// ---- menu ------------------------------------------------------------------
+
+void TForm1::Quitter1Click() { close(); }
+
+void TForm1::Voirlaide1Click() {
+    bool callHelp = false;
+    HelpHook(0, 0, callHelp);
+}
+
+void TForm1::relance() {
+    const QString executable = paths::executablePath();
+    if (!messageBoxes().confirm(QStringLiteral(
+            "Voulez-vous relancer l'application pour appliquer les modifications ?")))
+        return;
+    shell().startProgram(executable);
+    application::terminate();
+}
+
+}  // namespace tavix

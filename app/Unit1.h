@@ -1,0 +1,107 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+
+#include "platform/DateTime.h"
+
+class QAction;
+class QFrame;
+class QLabel;
+class QMenuBar;
+class QTextEdit;
+class QTimer;
+class QWidget;
+
+namespace tavix {
+
+class TColorButton;
+class TRadioGroup;
+
+// The tracking window: date, time, day and stopwatch, one button per
+// activity, the clients as radio buttons.
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Controls, named as the window's designer named them.
+    QWidget* Panel1;
+    QWidget* Panel2;
+    QFrame* Shape1;
+    QLabel* Label5;
+    QLabel* Label6;
+    TRadioGroup* RadioGroup1;
+    QLabel* Image1;
+    QLabel* Image2;
+    QLabel* Label4;
+    QLabel* Label1;
+    QLabel* Label7;
+    QLabel* Label2;
+    QLabel* Label3;
+    QTextEdit* RichEdit;
+    TColorButton* Commenter;
+    QTimer* Timer1;
+    QMenuBar* MainMenu1;
+    QAction* Quitter1;
+    QAction* Rajouter1;
+    QAction* unesurveillance1;
+    QAction* unclient1;
+    QAction* Extraction1;
+    QAction* Avancs1;
+    QAction* Verrouiller;
+    QAction* Aide1;
+    QAction* Voirlaide1;
+
+    // State.
+    qint32 Config = 0;
+    QString UserName;
+    QString HelpPath;
+    DateTime StartTime;
+    bool Running = false;
+    qint32 ElapsedSeconds = 0;
+    bool Closing = false;
+
+    // Lifecycle.
+    void FormCreate();
+    void FormActivate();
+    void FormClose();
+    void FormResize();
+    void FormKeyDown(int key, Qt::KeyboardModifiers modifiers);
+    bool HelpHook(quint16 command, qint32 helpData, bool& callHelp);
+
+    // Timing.
+    void ButtonClick(TColorButton* sender);
+    void Verrouille_autres(const QString& id);
+    void CommenterClick();
+    void RadioGroup1Click();
+    void Timer1Timer();
+
+    // Menu.
+    void Quitter1Click();
+    void Voirlaide1Click();
+
+    void relance();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenu();
+    void layoutPanels();
+
+    bool activated_ = false;
+};
+
+// Whether the next tick shows the "on" icon; shared by the whole process.
+extern bool IconPhase;
+
+// The program's single tracking window, set while one exists.
+extern TForm1* Form1;
+
+}  // namespace tavix

@@ -1,0 +1,237 @@
+#include "data/Unit2.h"
+
+#include <QWidget>
+
+#include "controls/ColorButton.h"
+#include "controls/RadioGroup.h"
+#include "data/engine/EngineError.h"
+#include "data/engine/Quoting.h"
+#include "data/engine/Schema.h"
+#include "data/engine/Transaction.h"
+#include "platform/Regional.h"
+#include "platform/Services.h"
+#include "settings/Colors.h"
+#include "settings/outils.h"
+
+namespace tavix {
+
+TDataModule2* DataModule2 = nullptr;
+
+namespace {
+const QStringList kActivitesFields = {
+    QStringLiteral("ID"),          QStringLiteral("SURVEILLANCES"), QStringLiteral("CLIENTS"),
+    QStringLiteral("DEBUT"),       QStringLiteral("FIN"),           QStringLiteral("DUREE"),
+    QStringLiteral("COMMENTAIRE"), QStringLiteral("USER")};
+
+// The activity buttons' colour from its setting; `fallback` when blank.
+TColor buttonColor(const QString& setting, TColor fallback) {
+    const QString text = ReadSetting(setting);
+    if (text.trimmed().isEmpty()) return fallback;
+    return StringToColor(text);
+}
+}  // namespace
+
+TDataModule2::TDataModule2(QObject* parent)
+    : QObject(parent),
+      ADOQuery1(ADOConnection1),
+      tblClients(ADOConnection1, QStringLiteral("clients"), {QStringLiteral("NOM")}),
+      tblTravaux(ADOConnection1, QStringLiteral("travaux"),
+                 {QStringLiteral("TRAVAUX"), QStringLiteral("ORDRE")}),
+      ADOTable1(ADOConnection1, QStringLiteral("activites"), kActivitesFields) {
+    DataModuleCreate();
+    DataModule2 = this;
+}
+
+TDataModule2::~TDataModule2() {
+    if (DataModule2 == this) DataModule2 = nullptr;
+}
+
+void TDataModule2::DataModuleCreate() { ActivityButtons.clear(); }
+
+bool TDataModule2::OpenDatabase() {
+    if (DatabasePath.isEmpty()) return false;
+    ADOConnection1.setConnectionString(
+        QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + DatabasePath +
+        QStringLiteral(";Persist Security Info=False"));
+    try {
+        ADOConnection1.open();
+        return true;
+    } catch (const Error&) {
+        return false;
+    }
+}
+
+void TDataModule2::CreateDatabase(const QString& path) {
+    db::Connection::createDatabase(path, db::defaultSchema());
+}
+
+void TDataModule2::FillClients(TRadioGroup& group) {
+    ADOQuery1.clear();
+    ADOQuery1.add(QStringLiteral("select * from clients"));
+    ADOQuery1.open();
+    while (!ADOQuery1.eof()) {
+        group.addItem(ADOQuery1.asString(QStringLiteral("NOM")));
+        ADOQuery1.next();
+    }
+    ADOQuery1.close();
+}
+
+quint16 TDataModule2::CreateActivityButtons(QWidget* panel, int firstTop, int left, int height,
+                                            int width, const ClickHandler& onClick) {
+    ADOQuery1.clear();
+    ADOQuery1.add(QStringLiteral("select ID, TRAVAUX from travaux ORDER BY ORDRE"));
+    ADOQuery1.open();
+    int top = firstTop;
+    quint16 count = 0;
+    while (!ADOQuery1.eof()) {
+        const QString label = ADOQuery1.asString(QStringLiteral("TRAVAUX"));
+        const int id = ADOQuery1.asInteger(QStringLiteral("ID"));
+        CreateActivityButton(panel, id, label, left, top, height, width, onClick);
+        ++count;
+        top += height + 10;
+        ADOQuery1.next();
+    }
+    ADOQuery1.close();
+    return count;
+}
+
+void TDataModule2::CreateActivityButton(QWidget* panel, int id, const QString& label, int left,
+                                        int top, int height, int width,
+                                        const ClickHandler& onClick) {
+    auto* button = new TColorButton(panel);
+    button->setObjectName(QStringLiteral("BP_") + QString::number(id));
+    button->setGeometry(left, top, width, height);
+    button->setText(literalCaption(label));
+    button->setVisible(true);
+    if (onClick) {
+        QObject::connect(button, &QPushButton::clicked, button,
+                         guarded([button, onClick] { onClick(button); }));
+    }
+    const TColor back = buttonColor(QStringLiteral("couleur fond"), clSkyBlue);
+    const TColor fore = buttonColor(QStringLiteral("couleur texte"), clBlack);
+    button->setBackColor(back);
+    button->setForeColor(fore);
+    button->setBorderColor(clHotLight);
+    button->setHoverColor(clSilver);
+    button->setTag(0);
+    ActivityButtons.append(button);
+}
+
+void TDataModule2::LockOtherButtons(const QString& name) {
+    for (const auto& button : ActivityButtons)
+        if (button) button->setEnabled(button->objectName() == name);
+}
+
+void TDataModule2::HideActivityButtons() {
+    for (const auto& button : ActivityButtons)
+        if (button) button->setVisible(false);
+}
+
+void TDataModule2::ShowActivityButtons() {
+    for (const auto& button : ActivityButtons)
+        if (button) button->setVisible(true);
+}
+
+void TDataModule2::UnlockButtons() {
+    for (const auto& button : ActivityButtons)
+        if (button) button->setEnabled(true);
+}
+
+void TDataModule2::AddLogEntry(const QString& user, const QString& client, const QString& activity,
+                               const DateTime& start, const DateTime& end, qint32 duration,
+                               const QString& comment) {
+    const QString sep = QStringLiteral(", ");
+    const QString statement =
+        QStringLiteral(
+            "INSERT INTO activites ([USER],[SURVEILLANCES],[CLIENTS],[DEBUT],[FIN],"
+            "[DUREE],[COMMENTAIRE]) SELECT ") +
+        db::quoted(user) + sep + db::quoted(activity) + sep + db::quoted(client) + sep +
+        db::quoted(regional::dateTimeToText(start)) + sep +
+        db::quoted(regional::dateTimeToText(end)) + sep + QString::number(duration) + sep +
+        db::quoted(comment);
+    ADOQuery1.clear();
+    ADOQuery1.add(statement);
+    ADOQuery1.execute();
+}
+
+quint8 TDataModule2::SchemaVersion() {
+    db::TableDataset table(ADOConnection1, QStringLiteral("activites"));
+    table.open();
+    quint8 version = 0;
+    for (const db::FieldDef& field : table.fields()) {
+        if (field.name == QLatin1String("USER")) version += 1;
+        if (field.name == QLatin1String("SURVEILLANCES")) version += 2;
+        if (field.name == QLatin1String("CLIENTS")) version += 4;
+    }
+    table.close();
+    return version;
+}
+
+void TDataModule2::ConvertSchema(quint8 version) {
+    // Each step runs in its own transaction: a step that fails leaves the
+    // table exactly as it was before it, so a later attempt starts clean.
+    const auto step = [this](const std::function<bool()>& work) {
+        try {
+            db::Transaction transaction(ADOConnection1);
+            if (!work()) return false;
+            transaction.commit();
+            return true;
+        } catch (const Error&) {
+            return false;
+        }
+    };
+    int done = 0;
+    if (version & 1)
+        ++done;
+    else if (step([this] {
+                 return ExecuteSql(
+                     QStringLiteral("ALTER TABLE activites ADD COLUMN [USER] TEXT(255)"));
+             }))
+        ++done;
+    if (version & 2)
+        ++done;
+    else if (step([this] {
+                 return ChangeColumn(QStringLiteral("activites"), QStringLiteral("TRAVAUX"),
+                                     QStringLiteral("SURVEILLANCES"), QStringLiteral("TEXT(32)"));
+             }))
+        ++done;
+    if (version & 4)
+        ++done;
+    else if (step([this] {
+                 return ChangeColumn(QStringLiteral("activites"), QStringLiteral("CLIENT"),
+                                     QStringLiteral("CLIENTS"), QStringLiteral("TEXT(32)"));
+             }))
+        ++done;
+    messageBoxes().inform(done == 3 ? QStringLiteral("Conversion effectuée")
+                                    : QStringLiteral("Erreur de conversion"));
+}
+
+bool TDataModule2::ChangeColumn(const QString& table, const QString& oldName,
+                                const QString& newName, const QString& type) {
+    const QStringList statements = {
+        QStringLiteral("ALTER TABLE ") + table + QStringLiteral(" ADD temp ") + type,
+        QStringLiteral("UPDATE ") + table + QStringLiteral(" SET temp = [") + oldName + u']',
+        QStringLiteral("ALTER TABLE ") + table + QStringLiteral(" DROP [") + oldName + u']',
+        QStringLiteral("ALTER TABLE ") + table + QStringLiteral(" ADD [") + newName +
+            QStringLiteral("] ") + type,
+        QStringLiteral("UPDATE ") + table + QStringLiteral(" SET [") + newName +
+            QStringLiteral("] = [temp]"),
+        QStringLiteral("ALTER TABLE ") + table + QStringLiteral(" DROP temp"),
+    };
+    for (const QString& statement : statements)
+        if (!ExecuteSql(statement)) return false;
+    return true;
+}
+
+bool TDataModule2::ExecuteSql(const QString& sql) {
+    db::Query query(ADOConnection1);
+    query.add(sql);
+    try {
+        query.execute();
+        return true;
+    } catch (const Error&) {
+        return false;
+    }
+}
+
+}  // namespace tavix

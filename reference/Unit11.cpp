@@ -1,0 +1,107 @@
+#include "reference/Unit11.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+#include "controls/ColorButton.h"
+#include "controls/RadioGroup.h"
+#include "data/Unit2.h"
+#include "data/engine/Quoting.h"
+#include "platform/Services.h"
+
+namespace tavix {
+
+TForm11::TForm11(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("Form11"));
+    setWindowTitle(QStringLiteral("Client non sélectionné"));
+    setAttribute(Qt::WA_DeleteOnClose, false);  // the caller reads the results, then frees it
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    setPalette(pal);
+    QFont bold = font();
+    bold.setBold(true);
+    setFont(bold);
+    resize(360, 420);
+
+    RadioGroup1 = new TRadioGroup(QStringLiteral("Clients / dossiers"), this);
+    RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
+
+    Panel1 = new QWidget(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Label1 = new QLabel(QStringLiteral("Nouveau client"), Panel1);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Edit1 = new QLineEdit(Panel1);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->setMaxLength(255);
+    Label1->setBuddy(Edit1);
+    ColorButton1 = new TColorButton(Panel1);
+    ColorButton1->setObjectName(QStringLiteral("ColorButton1"));
+    ColorButton1->setText(QStringLiteral("&Valider"));
+    ColorButton1->setBorderColor(clBlack);
+    ColorButton2 = new TColorButton(Panel1);
+    ColorButton2->setObjectName(QStringLiteral("ColorButton2"));
+    ColorButton2->setText(QStringLiteral("&Fermer"));
+    ColorButton2->setBorderColor(clBlack);
+
+    auto* bottom = new QVBoxLayout(Panel1);
+    auto* entry = new QHBoxLayout;
+    entry->addWidget(Label1);
+    entry->addWidget(Edit1, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(ColorButton1);
+    buttons->addWidget(ColorButton2);
+    bottom->addLayout(entry);
+    bottom->addLayout(buttons);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(RadioGroup1, 1);
+    layout->addWidget(Panel1);
+
+    connect(ColorButton1, &QPushButton::clicked, this, guarded([this] { ColorButton1Click(); }));
+    connect(ColorButton2, &QPushButton::clicked, this, guarded([this] { ColorButton2Click(); }));
+}
+
+void TForm11::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (activated_) return;
+    activated_ = true;
+    runGuarded([this] { FormActivate(); });
+}
+
+void TForm11::FormActivate() {
+    DataModule2->FillClients(*RadioGroup1);
+    RadioGroup1->setItemIndex(-1);
+    ClientAdded = false;
+}
+
+void TForm11::ColorButton1Click() {
+    if (RadioGroup1->itemIndex() >= 0) {
+        ChosenClient = RadioGroup1->selectedText();
+        accept();
+        return;
+    }
+    const QString name = Edit1->text();
+    if (name.isEmpty()) return;
+    db::Query& query = DataModule2->ADOQuery1;
+    query.clear();
+    query.add(QStringLiteral("select * from clients where NOM=") + db::quoted(name));
+    query.open();
+    if (query.bof() && query.eof()) {
+        query.close();
+        query.clear();
+        query.add(QStringLiteral("INSERT INTO clients (NOM) SELECT ") + db::quoted(name));
+        query.execute();
+        ClientAdded = true;
+        ChosenClient = name;
+        accept();
+    }
+    // An existing name: the list already offers it.
+}
+
+void TForm11::ColorButton2Click() { reject(); }
+
+}  // namespace tavix

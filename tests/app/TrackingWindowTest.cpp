@@ -1,0 +1,500 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTextEdit>
+#include <QTimer>
+#include <memory>
+
+#include "app/Unit1.h"
+#include "common/Fakes.h"
+#include "common/TempDatabase.h"
+#include "controls/ColorButton.h"
+#include "controls/RadioGroup.h"
+#include "data/Unit2.h"
+#include "platform/Application.h"
+#include "platform/Paths.h"
+#include "reference/Unit11.h"
+#include "settings/outils.h"
+
+using namespace tavix;
+using test::TempDatabase;
+
+namespace {
+
+QSettings settings() {
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, "MOLVERAN", "TAVIX");
+}
+
+const DateTime kMonday9h(QDate(2026, 3, 2), QTime(9, 0));
+
+class TrackingWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        settings().clear();
+        paths::setExecutablePath(exeDir.filePath("tavix"));
+        IconPhase = false;
+    }
+    void TearDown() override {
+        form.reset();
+        module.reset();
+        paths::setExecutablePath({});
+    }
+
+    // The database with three clients and three activities, named in "sgbd".
+    void useSampleDatabase() {
+        db.exec("INSERT INTO clients (NOM) VALUES ('Dupont \"&\" fils'), ('Martin'), ('L''Oréal')");
+        db.exec(
+            "INSERT INTO travaux (ID, TRAVAUX, ORDRE) VALUES (1, 'Saisie', 2), "
+            "(2, 'R&D', 1), (3, 'Appel d''offre', 3)");
+        WriteSetting("sgbd", db.path());
+    }
+
+    void start() {
+        module = std::make_unique<TDataModule2>();
+        form = std::make_unique<TForm1>();
+        form->show();
+    }
+
+    TColorButton* button(const char* name) const {
+        return form->Panel2->findChild<TColorButton*>(name);
+    }
+    int clientIndex(const QString& name) const {
+        return static_cast<int>(form->RadioGroup1->items().indexOf(name));
+    }
+    void selectClient(const QString& name) const {
+        form->RadioGroup1->button(clientIndex(name))->click();
+    }
+    void tick(int count) {
+        for (int i = 0; i < count; ++i) {
+            clock.advance(1);
+            form->Timer1Timer();
+        }
+    }
+    std::vector<std::vector<QVariant>> entries() const {
+        return db.rows(
+            "SELECT USER, SURVEILLANCES, CLIENTS, DEBUT, FIN, DUREE, COMMENTAIRE "
+            "FROM activites ORDER BY ID");
+    }
+
+    QTemporaryDir exeDir;
+    test::FakeClock clock{kMonday9h};
+    test::ScriptedBoxes boxes;
+    test::FakeShell shell;
+    test::ScriptedModals modals;
+    TempDatabase db;
+    std::unique_ptr<TDataModule2> module;
+    std::unique_ptr<TForm1> form;
+};
+
+// ---- start-up and lifecycle -------------------------------------------------
+
+TEST_F(TrackingWindowTest, FirstRunCreatesTheDefaultDatabaseAndShowsTheWindow) {
+    const QString expected =
+        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/tavix.mdb";
+    QFile::remove(expected);
+    start();
+    EXPECT_EQ(module->DatabasePath, expected);
+    EXPECT_TRUE(QFile::exists(expected));
+    EXPECT_TRUE(module->ADOConnection1.connected());
+    EXPECT_EQ(form->Config, 0);
+    EXPECT_TRUE(form->Extraction1->isVisible());
+    EXPECT_TRUE(form->Rajouter1->isVisible());
+    EXPECT_FALSE(form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(boxes.confirms.isEmpty()) << "a new database needs no conversion";
+    EXPECT_TRUE(boxes.errors.isEmpty()) << boxes.errors.join('\n').toStdString();
+    EXPECT_EQ(form->windowTitle(), "Surveillance tâches");
+    EXPECT_EQ(form->Label1->text(), "02/03/2026");
+    EXPECT_EQ(form->Label2->text(), "00:00:00");
+    EXPECT_EQ(form->Label3->text(), "09:00:00");
+    EXPECT_EQ(form->Label4->text(), "Lundi");
+    EXPECT_EQ(form->Label7->text(), "Chronomètre:");
+    EXPECT_FALSE(form->Commenter->isVisible());
+    EXPECT_FALSE(form->RichEdit->isVisible());
+    EXPECT_EQ(form->RadioGroup1->count(), 0);
+}
+
+TEST_F(TrackingWindowTest, ConfigurationFlagsApplyToTheWindow) {
+    const struct {
+        const char* config;
+        bool extraction, lists, onTop, titleButtons;
+    } cases[] = {
+        {"", true, true, false, true},     {"1", false, true, false, true},
+        {"2", true, false, false, true},   {"64", true, true, true, true},
+        {"128", true, true, false, false}, {"272", true, true, false, true},
+    };
+    for (const auto& c : cases) {
+        settings().setValue("config", c.config);
+        start();
+        EXPECT_EQ(form->Extraction1->isVisible(), c.extraction) << c.config;
+        EXPECT_EQ(form->Rajouter1->isVisible(), c.lists) << c.config;
+        EXPECT_EQ(form->windowFlags().testFlag(Qt::WindowStaysOnTopHint), c.onTop) << c.config;
+        const bool hasButtons = !form->windowFlags().testFlag(Qt::CustomizeWindowHint);
+        EXPECT_EQ(hasButtons, c.titleButtons) << c.config;
+        form.reset();
+        module.reset();
+    }
+}
+
+TEST_F(TrackingWindowTest, GeometryIsRestoredAndSavedAtClosing) {
+    useSampleDatabase();
+    WriteSetting("width", "640");
+    start();
+    EXPECT_EQ(form->width(), 640);
+    EXPECT_EQ(form->height(), 661) << "the designed height stays";
+    form->close();
+    EXPECT_FALSE(module->ADOConnection1.connected());
+    EXPECT_TRUE(form->Closing);
+    EXPECT_EQ(ReadSetting("width"), "640");
+    EXPECT_EQ(ReadSetting("height"), "661");
+    for (const char* name : {"top", "left"}) EXPECT_FALSE(ReadSetting(name).isEmpty()) << name;
+    form->Timer1Timer();
+    EXPECT_FALSE(form->Timer1->isActive()) << "the tick after closing stops the timer";
+}
+
+TEST_F(TrackingWindowTest, BadNumberSettingsAreReportedAndTheProgramGoesOn) {
+    useSampleDatabase();
+    settings().setValue("config", "12x");
+    WriteSetting("left", "abc");
+    start();
+    EXPECT_EQ(form->Config, 0);
+    EXPECT_EQ(boxes.errors, QStringList({"'12x' n'est pas une valeur entière correcte.",
+                                         "'abc' n'est pas une valeur entière correcte."}));
+    EXPECT_FALSE(module->ADOConnection1.connected()) << "the steps after the bad value do not run";
+    EXPECT_TRUE(form->isVisible());
+    form->Timer1Timer();
+    EXPECT_EQ(form->Label3->text(), "09:00:00");
+}
+
+TEST_F(TrackingWindowTest, F1WithAnyModifierOpensTheHelp) {
+    useSampleDatabase();
+    start();
+    const Qt::KeyboardModifiers modifiers[] = {Qt::NoModifier, Qt::ShiftModifier,
+                                               Qt::ControlModifier | Qt::AltModifier};
+    for (auto m : modifiers) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_F1, m);
+        QCoreApplication::sendEvent(form->RadioGroup1, &press);
+    }
+    ASSERT_EQ(shell.opened.size(), 3);
+    EXPECT_EQ(shell.opened[0], form->HelpPath);
+    EXPECT_TRUE(form->HelpPath.endsWith("help/index.html"));
+    form->Voirlaide1->trigger();
+    EXPECT_EQ(shell.opened.size(), 4);
+}
+
+TEST_F(TrackingWindowTest, TheBandKeepsTheDarkStripHeight) {
+    useSampleDatabase();
+    start();
+    for (const auto& [image, band] : {std::pair{603, 65}, {300, 32}, {661, 71}}) {
+        form->Image1->resize(form->Image1->width(), image);
+        form->FormResize();
+        EXPECT_EQ(form->Shape1->height(), band) << image;
+    }
+}
+
+TEST_F(TrackingWindowTest, OlderDatabaseIsConvertedOnRequest) {
+    TempDatabase old({"CREATE TABLE clients (NOM TEXT(255))",
+                      "CREATE TABLE travaux (ID INTEGER PRIMARY KEY AUTOINCREMENT, TRAVAUX "
+                      "TEXT(255), ORDRE INTEGER)",
+                      "CREATE TABLE activites (ID INTEGER PRIMARY KEY AUTOINCREMENT, TRAVAUX "
+                      "TEXT(32), CLIENT TEXT(32), DEBUT DATETIME, FIN DATETIME, DUREE INTEGER, "
+                      "COMMENTAIRE TEXT(255))"});
+    old.exec("INSERT INTO activites (TRAVAUX, CLIENT, DUREE) VALUES ('Appel', 'Dupont', 5)");
+    WriteSetting("sgbd", old.path());
+    const QString question =
+        "Attention la version de votre base de données \r\nne correspond pas à cette version "
+        "de TAVIX.\r\nVoulez-vous la convertir ?";
+
+    boxes.answers = {false};
+    start();
+    EXPECT_EQ(boxes.confirms, QStringList{question});
+    EXPECT_EQ(module->SchemaVersion(), 0) << "No leaves the file as it is";
+    form.reset();
+    module.reset();
+
+    boxes.confirms.clear();
+    boxes.answers = {true, true};
+    start();
+    EXPECT_EQ(boxes.informs, QStringList{"Conversion effectuée"});
+    EXPECT_EQ(boxes.confirms.value(1),
+              "Voulez-vous relancer l'application pour appliquer les modifications ?");
+    EXPECT_EQ(shell.started, QStringList{paths::executablePath()});
+    EXPECT_EQ(old.scalar("SELECT SURVEILLANCES || '/' || CLIENTS FROM activites"), "Appel/Dupont");
+}
+
+// ---- timing -------------------------------------------------------------------
+
+TEST_F(TrackingWindowTest, StartTickAndStopStoreOneEntry) {
+    useSampleDatabase();
+    start();
+    ASSERT_EQ(form->RadioGroup1->count(), 3);
+    EXPECT_EQ(form->RadioGroup1->itemIndex(), -1);
+    TColorButton* rd = button("BP_2");
+    ASSERT_TRUE(rd);
+    EXPECT_EQ(rd->text(), "R&&D") << "an & in a name is shown, not an accelerator";
+    EXPECT_EQ(rd->y(), 100);
+
+    rd->click();
+    EXPECT_TRUE(form->Running);
+    EXPECT_EQ(rd->Tag(), 9 * 3600 * 1000);
+    EXPECT_EQ(form->StartTime, kMonday9h);
+    EXPECT_EQ(form->Label5->text(), "R&D");
+    EXPECT_TRUE(rd->isEnabled());
+    EXPECT_FALSE(button("BP_1")->isEnabled());
+    EXPECT_FALSE(button("BP_3")->isEnabled());
+    EXPECT_TRUE(form->Commenter->isVisible());
+    EXPECT_EQ(form->Commenter->y(), rd->y());
+
+    QStringList icons;
+    for (int i = 0; i < 3; ++i) {
+        tick(1);
+        icons << application::iconName();
+    }
+    EXPECT_EQ(icons, QStringList({"MAINICON", "ZORVA_ON", "MAINICON"}));
+    EXPECT_TRUE(IconPhase) << "an odd number of ticks leaves the phase flipped";
+    EXPECT_EQ(form->Label2->text(), "00:00:03");
+
+    selectClient("Dupont \"&\" fils");
+    EXPECT_EQ(form->Label6->text(), "Dupont \"&\" fils");
+    clock.advance(1);  // the clock and the ticks need not agree
+    rd->click();
+
+    const auto rows = entries();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][0].toString(), "");
+    EXPECT_EQ(rows[0][1].toString(), "R&D");
+    EXPECT_EQ(rows[0][2].toString(), "Dupont \"&\" fils");
+    EXPECT_EQ(rows[0][3].toString(), "2026-03-02 09:00:00");
+    EXPECT_EQ(rows[0][4].toString(), "2026-03-02 09:00:04");
+    EXPECT_EQ(rows[0][5].toInt(), 3);
+    EXPECT_FALSE(form->Running);
+    EXPECT_EQ(rd->Tag(), 0);
+    EXPECT_EQ(form->ElapsedSeconds, 0);
+    EXPECT_EQ(application::iconName(), "MAINICON");
+    EXPECT_EQ(form->RadioGroup1->itemIndex(), -1);
+    EXPECT_TRUE(form->Label5->text().isEmpty());
+    EXPECT_TRUE(form->Label6->text().isEmpty());
+    EXPECT_FALSE(form->Commenter->isVisible());
+    for (const char* name : {"BP_1", "BP_2", "BP_3"}) EXPECT_TRUE(button(name)->isEnabled());
+    EXPECT_EQ(form->Label2->text(), "00:00:03") << "the stopwatch keeps its last text";
+}
+
+TEST_F(TrackingWindowTest, StopBeforeTheFirstTickStoresZeroAndMidnightStartsStillRun) {
+    useSampleDatabase();
+    clock.set(DateTime(QDate(2026, 3, 2), QTime(0, 0)));
+    start();
+    button("BP_1")->click();
+    EXPECT_NE(button("BP_1")->Tag(), 0) << "a start at exactly midnight is still a start";
+    selectClient("Martin");
+    button("BP_1")->click();
+    const auto rows = entries();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][3].toString(), "2026-03-02 00:00:00");
+    EXPECT_EQ(rows[0][5].toInt(), 0);
+}
+
+TEST_F(TrackingWindowTest, TheCommentIsStoredAfterTheBoxIsClosed) {
+    useSampleDatabase();
+    start();
+    button("BP_3")->click();
+    form->Commenter->click();
+    EXPECT_TRUE(form->RichEdit->isVisible());
+    EXPECT_EQ(form->Commenter->text(), "&Fermer");
+    for (const char* name : {"BP_1", "BP_2", "BP_3"}) EXPECT_FALSE(button(name)->isVisible());
+    form->RichEdit->setPlainText("Devis \"urgent\"\nl'après-midi");
+    tick(2);
+    form->Commenter->click();
+    EXPECT_FALSE(form->RichEdit->isVisible());
+    EXPECT_EQ(form->Commenter->text(), "&Commenter");
+    EXPECT_TRUE(button("BP_3")->isVisible());
+    EXPECT_FALSE(button("BP_1")->isEnabled()) << "showing keeps the lock";
+    selectClient("L'Oréal");
+    button("BP_3")->click();
+    const auto rows = entries();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][1].toString(), "Appel d'offre");
+    EXPECT_EQ(rows[0][6].toString(), "Devis \"urgent\"\nl'après-midi");
+    EXPECT_TRUE(form->RichEdit->toPlainText().isEmpty());
+}
+
+TEST_F(TrackingWindowTest, UserIsLoggedOnlyWhenAskedAndNotBlank) {
+    const struct {
+        const char* config;
+        const char* user;
+        const char* logged;
+    } cases[] = {
+        {"256", "Poste1", "Poste1"}, {"256", " Poste 2 ", " Poste 2 "},
+        {"256", "   ", ""},          {"256", "", ""},
+        {"0", "Poste1", ""},
+    };
+    useSampleDatabase();
+    for (const auto& c : cases) {
+        settings().setValue("config", c.config);
+        WriteSetting("user", c.user);
+        start();
+        button("BP_1")->click();
+        selectClient("Martin");
+        button("BP_1")->click();
+        EXPECT_EQ(entries().back()[0].toString(), c.logged) << c.config << " '" << c.user << "'";
+        form.reset();
+        module.reset();
+    }
+}
+
+TEST_F(TrackingWindowTest, ARefusedInsertKeepsTheTimingAndItsComment) {
+    useSampleDatabase();
+    start();
+    button("BP_1")->click();
+    tick(2);
+    form->RichEdit->setPlainText("à garder");
+    selectClient("Martin");
+    db.exec("ALTER TABLE activites RENAME TO ailleurs");
+    button("BP_1")->click();
+    ASSERT_EQ(boxes.errors.size(), 1);
+    EXPECT_TRUE(form->Running);
+    EXPECT_NE(button("BP_1")->Tag(), 0);
+    EXPECT_FALSE(button("BP_2")->isEnabled());
+    EXPECT_EQ(form->ElapsedSeconds, 2);
+    EXPECT_EQ(form->RichEdit->toPlainText(), "à garder");
+    EXPECT_EQ(form->RadioGroup1->selectedText(), "Martin");
+
+    db.exec("ALTER TABLE ailleurs RENAME TO activites");
+    tick(1);
+    button("BP_1")->click();
+    const auto rows = entries();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][5].toInt(), 3);
+    EXPECT_EQ(rows[0][6].toString(), "à garder");
+    EXPECT_FALSE(form->Running);
+}
+
+// ---- stop without a selected client ------------------------------------------
+
+TEST_F(TrackingWindowTest, ChooserClosedWithoutAChoiceKeepsTheTimingGoing) {
+    useSampleDatabase();
+    start();
+    button("BP_1")->click();
+    form->RichEdit->setPlainText("note");
+    tick(2);
+    modals.scripts.push_back([](QDialog& d) {
+        auto& chooser = dynamic_cast<TForm11&>(d);
+        EXPECT_EQ(chooser.windowTitle(), "Client non sélectionné");
+        EXPECT_EQ(chooser.RadioGroup1->count(), 3);
+        EXPECT_EQ(chooser.RadioGroup1->itemIndex(), -1);
+        chooser.ColorButton2->click();
+        return chooser.result();
+    });
+    button("BP_1")->click();
+    EXPECT_EQ(modals.shown, QStringList{"tavix::TForm11"});
+    EXPECT_TRUE(entries().empty());
+    EXPECT_TRUE(form->Running);
+    EXPECT_FALSE(form->Commenter->isVisible());
+    EXPECT_TRUE(form->Label5->text().isEmpty());
+
+    tick(1);
+    selectClient("Martin");
+    button("BP_1")->click();
+    const auto rows = entries();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][2].toString(), "Martin");
+    EXPECT_EQ(rows[0][3].toString(), "2026-03-02 09:00:00");
+    EXPECT_EQ(rows[0][5].toInt(), 3);
+    EXPECT_EQ(rows[0][6].toString(), "note");
+}
+
+TEST_F(TrackingWindowTest, ChooserPicksAnExistingClient) {
+    useSampleDatabase();
+    start();
+    button("BP_2")->click();
+    tick(1);
+    modals.scripts.push_back([](QDialog& d) {
+        auto& chooser = dynamic_cast<TForm11&>(d);
+        chooser.RadioGroup1->setItemIndex(
+            static_cast<int>(chooser.RadioGroup1->items().indexOf("L'Oréal")));
+        chooser.Edit1->setText("ignoré");
+        chooser.ColorButton1->click();
+        return chooser.result();
+    });
+    button("BP_2")->click();
+    const auto rows = entries();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][2].toString(), "L'Oréal");
+    EXPECT_TRUE(boxes.confirms.isEmpty()) << "no client added, no restart question";
+    EXPECT_EQ(db.scalar("SELECT count(*) FROM clients"), "3");
+    EXPECT_FALSE(form->Running);
+}
+
+TEST_F(TrackingWindowTest, ChooserAddsANewClientThenOffersTheRestart) {
+    useSampleDatabase();
+    start();
+    button("BP_1")->click();
+    tick(1);
+    const QString typed = "Nouveau \"client\" d'Or";
+    modals.scripts.push_back([&](QDialog& d) {
+        auto& chooser = dynamic_cast<TForm11&>(d);
+        chooser.Edit1->setText(typed);
+        chooser.ColorButton1->click();
+        EXPECT_TRUE(chooser.ClientAdded);
+        return chooser.result();
+    });
+    boxes.answers = {true};
+    button("BP_1")->click();
+    EXPECT_EQ(db.scalar("SELECT count(*) FROM clients WHERE NOM = 'Nouveau \"client\" d''Or'"),
+              "1");
+    const auto rows = entries();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][2].toString(), typed);
+    EXPECT_EQ(boxes.confirms,
+              QStringList{"Voulez-vous relancer l'application pour appliquer les modifications ?"});
+    EXPECT_EQ(shell.started, QStringList{paths::executablePath()});
+    EXPECT_TRUE(application::terminated());
+    EXPECT_EQ(form->RadioGroup1->count(), 3) << "the new client shows after the restart";
+}
+
+TEST_F(TrackingWindowTest, ChooserWithAnExistingNameTypedStaysOpen) {
+    useSampleDatabase();
+    start();
+    button("BP_1")->click();
+    modals.scripts.push_back([](QDialog& d) {
+        auto& chooser = dynamic_cast<TForm11&>(d);
+        chooser.Edit1->setText("Martin");
+        chooser.ColorButton1->click();
+        EXPECT_TRUE(chooser.isVisible());
+        EXPECT_FALSE(chooser.ClientAdded);
+        chooser.Edit1->clear();
+        chooser.ColorButton1->click();  // empty: nothing happens either
+        EXPECT_TRUE(chooser.isVisible());
+        chooser.ColorButton2->click();
+        return chooser.result();
+    });
+    button("BP_1")->click();
+    EXPECT_EQ(db.scalar("SELECT count(*) FROM clients"), "3");
+    EXPECT_TRUE(entries().empty());
+}
+
+TEST_F(TrackingWindowTest, RestartAnsweredNoKeepsRunningAndYesEndsWithoutStoring) {
+    useSampleDatabase();
+    start();
+    button("BP_1")->click();
+    boxes.answers = {false, true};
+    form->relance();
+    EXPECT_TRUE(shell.started.isEmpty());
+    form->relance();
+    EXPECT_EQ(shell.started, QStringList{paths::executablePath()});
+    EXPECT_TRUE(application::terminated());
+    EXPECT_TRUE(entries().empty());
+    EXPECT_TRUE(ReadSetting("width").isEmpty()) << "no ordinary closing";
+
+    shell.startResult = false;
+    boxes.answers = {true};
+    form->relance();  // a program that cannot be started again still ends
+    EXPECT_EQ(shell.started.size(), 2);
+}
+
+}  // namespace
