@@ -100,7 +100,7 @@ void TForm1::buildControls() {
     central->setPalette(white);
     QFont bold = font();
     bold.setBold(true);
-    bold.setPixelSize(19);
+    bold.setPixelSize(16);
     central->setFont(bold);
 
     Panel2 = new QWidget(central);

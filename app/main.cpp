@@ -14,5 +14,7 @@ int main(int argc, char** argv) {
     tavix::TDataModule2 dataModule;
     tavix::TForm1 form;
     form.show();
+    // A restart accepted during the first showing ends the program here.
+    if (tavix::application::terminated()) return 0;
     return app.exec();
 }

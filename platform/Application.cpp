@@ -50,7 +50,12 @@ QString iconName() { return gIconName; }
 
 void terminate() {
     gTerminated = true;
+    // Ends every running loop now; a loop not started yet ends as soon as it
+    // runs.
     QCoreApplication::exit(0);
+    if (auto* app = QCoreApplication::instance())
+        QMetaObject::invokeMethod(
+            app, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
 
 bool terminated() { return gTerminated; }
