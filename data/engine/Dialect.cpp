@@ -68,23 +68,9 @@ std::vector<Token> tokenize(const QString& s) {
             i = end < 0 ? n : end + 2;
             tokens.push_back({Kind::Comment, s.mid(start, i - start) + (end < 0 ? "*/" : ""), {}});
         } else if (c == u'"' || c == u'\'') {
-            // A text literal; the mark doubled inside stands for itself.
-            QString value;
-            ++i;
-            for (;;) {
-                if (i >= n) error(QStringLiteral("Chaîne de caractères non terminée"));
-                if (s[i] == c) {
-                    if (i + 1 < n && s[i + 1] == c) {
-                        value += c;
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                value += s[i++];
-            }
-            tokens.push_back({Kind::String, sqliteString(value), {}});
+            const auto value = detail::readQuoted(s, i);
+            if (!value) error(QStringLiteral("Chaîne de caractères non terminée"));
+            tokens.push_back({Kind::String, sqliteString(*value), {}});
         } else if (c == u'[') {
             const qsizetype end = s.indexOf(u']', i + 1);
             if (end < 0) error(QStringLiteral("Crochet fermant manquant"));

@@ -51,22 +51,9 @@ private:
                 tokens_.push_back({Kind::Close, QStringLiteral(")")});
                 ++i;
             } else if (c == u'\'' || c == u'"') {
-                QString value;
-                ++i;
-                for (;;) {
-                    if (i >= n) fail(QStringLiteral("texte non terminé"));
-                    if (s[i] == c) {
-                        if (i + 1 < n && s[i + 1] == c) {
-                            value += c;
-                            i += 2;
-                            continue;
-                        }
-                        ++i;
-                        break;
-                    }
-                    value += s[i++];
-                }
-                tokens_.push_back({Kind::String, value});
+                const auto value = detail::readQuoted(s, i);
+                if (!value) fail(QStringLiteral("texte non terminé"));
+                tokens_.push_back({Kind::String, *value});
             } else if (c == u'#') {
                 const qsizetype end = s.indexOf(u'#', i + 1);
                 if (end < 0) fail(QStringLiteral("date non terminée"));

@@ -264,4 +264,24 @@ DateTime cellDateTime(const QVariant& value) {
     }
 }
 
+std::optional<QString> readQuoted(const QString& s, qsizetype& i) {
+    const QChar mark = s[i];
+    const qsizetype n = s.size();
+    QString value;
+    ++i;
+    while (i < n) {
+        if (s[i] == mark) {
+            if (i + 1 < n && s[i + 1] == mark) {
+                value += mark;
+                i += 2;
+                continue;
+            }
+            ++i;
+            return value;
+        }
+        value += s[i++];
+    }
+    return std::nullopt;
+}
+
 }  // namespace tavix::db::detail

@@ -55,4 +55,8 @@ QString cellText(const QVariant& value);
 int cellInteger(const QVariant& value);
 DateTime cellDateTime(const QVariant& value);
 
+// Reads a literal opening at s[i] with the mark s[i] (a doubled mark inside
+// stands for itself); i ends after the closing mark. Empty when unterminated.
+std::optional<QString> readQuoted(const QString& s, qsizetype& i);
+
 }  // namespace tavix::db::detail
