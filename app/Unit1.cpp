@@ -254,10 +254,18 @@ void TForm1::FormActivate() {
     const QString left = ReadSetting(QStringLiteral("left"));
     const QString width = ReadSetting(QStringLiteral("width"));
     const QString height = ReadSetting(QStringLiteral("height"));
-    if (!top.isEmpty()) move(x(), toInteger(top));
-    if (!left.isEmpty()) move(toInteger(left), y());
-    if (!width.isEmpty()) resize(toInteger(width), this->height());
-    if (!height.isEmpty()) resize(this->width(), toInteger(height));
+    // Positions are those of the client area: they survive a window
+    // manager that adds its frame only once the window is mapped.
+    const auto apply = [this](const QString& text, void (QRect::*set)(int)) {
+        if (text.isEmpty()) return;
+        QRect bounds = geometry();
+        (bounds.*set)(toInteger(text));
+        setGeometry(bounds);
+    };
+    apply(top, &QRect::moveTop);
+    apply(left, &QRect::moveLeft);
+    apply(width, &QRect::setWidth);
+    apply(height, &QRect::setHeight);
 
     application::setHelpHook([this](quint16 command, qint32 helpData, bool& callHelp) {
         return HelpHook(command, helpData, callHelp);
@@ -311,9 +319,9 @@ void TForm1::FormActivate() {
 void TForm1::FormClose() {
     Closing = true;
     DataModule2->ADOConnection1.close();
-    const QRect frame = frameGeometry();
-    WriteSetting(QStringLiteral("top"), QString::number(frame.top()));
-    WriteSetting(QStringLiteral("left"), QString::number(frame.left()));
+    const QRect bounds = geometry();
+    WriteSetting(QStringLiteral("top"), QString::number(bounds.top()));
+    WriteSetting(QStringLiteral("left"), QString::number(bounds.left()));
     WriteSetting(QStringLiteral("width"), QString::number(width()));
     WriteSetting(QStringLiteral("height"), QString::number(height()));
 }
