@@ -1,5 +1,7 @@
 #include "data/engine/Statement.h"
 
+#include <QFileInfo>
+
 #include "data/engine/EngineError.h"
 
 namespace tavix::db::detail {
@@ -60,6 +62,15 @@ bool Statement::step() {
 }
 
 void Statement::runToEnd() {
+    // SQLite keeps writing into a file deleted while it is open, and what it
+    // writes is then lost: refuse instead of reporting success.
+    if (!sqlite3_stmt_readonly(stmt_.get())) {
+        const char* file = sqlite3_db_filename(db_, "main");
+        if (file && *file && !QFileInfo::exists(QString::fromUtf8(file)))
+            throw EngineError(QStringLiteral("Fichier de base de données introuvable : %1")
+                                  .arg(QString::fromUtf8(file)),
+                              original_);
+    }
     while (step()) {
     }
 }

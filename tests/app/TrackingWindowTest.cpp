@@ -386,6 +386,20 @@ TEST_F(TrackingWindowTest, ARefusedInsertKeepsTheTimingAndItsComment) {
     EXPECT_FALSE(form->Running);
 }
 
+TEST_F(TrackingWindowTest, AVanishedDatabaseFileIsAnErrorNotALostEntry) {
+    useSampleDatabase();
+    start();
+    button("BP_1")->click();
+    tick(1);
+    selectClient("Martin");
+    ASSERT_TRUE(QFile::remove(db.path()));
+    button("BP_1")->click();
+    ASSERT_EQ(boxes.errors.size(), 1);
+    EXPECT_TRUE(boxes.errors[0].contains("introuvable")) << boxes.errors[0].toStdString();
+    EXPECT_TRUE(form->Running);
+    EXPECT_EQ(form->ElapsedSeconds, 1);
+}
+
 // ---- stop without a selected client ------------------------------------------
 
 TEST_F(TrackingWindowTest, ChooserClosedWithoutAChoiceKeepsTheTimingGoing) {
