@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <QAction>
 #include <QFile>
@@ -383,6 +384,27 @@ TEST_F(TrackingWindowTest, ARefusedInsertKeepsTheTimingAndItsComment) {
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0][5].toInt(), 3);
     EXPECT_EQ(rows[0][6].toString(), "à garder");
+    EXPECT_FALSE(form->Running);
+}
+
+TEST_F(TrackingWindowTest, ADatabaseLockedByAnotherCopyIsRetriedByTheNextClick) {
+    useSampleDatabase();
+    start();
+    module->ADOConnection1.setBusyTimeout(100);
+    button("BP_1")->click();
+    tick(1);
+    selectClient("Martin");
+    {
+        sqlite3* other = nullptr;
+        ASSERT_EQ(sqlite3_open(db.path().toUtf8().constData(), &other), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+        button("BP_1")->click();
+        sqlite3_close(other);  // rolls the other copy's transaction back
+    }
+    ASSERT_EQ(boxes.errors.size(), 1);
+    EXPECT_TRUE(form->Running);
+    button("BP_1")->click();
+    EXPECT_EQ(entries().size(), 1u);
     EXPECT_FALSE(form->Running);
 }
 
