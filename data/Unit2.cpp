@@ -168,42 +168,42 @@ quint8 TDataModule2::SchemaVersion() {
 }
 
 void TDataModule2::ConvertSchema(quint8 version) {
-    // Each step runs in its own transaction: a step that fails leaves the
-    // table exactly as it was before it, so a later attempt starts clean.
-    const auto step = [this](const std::function<bool()>& work) {
+    const struct {
+        quint8 bit;
+        std::function<bool()> work;
+    } steps[] = {
+        {1,
+         [this] {
+             return ExecuteSql(QStringLiteral("ALTER TABLE activites ADD COLUMN [USER] TEXT(255)"));
+         }},
+        {2,
+         [this] {
+             return ChangeColumn(QStringLiteral("activites"), QStringLiteral("TRAVAUX"),
+                                 QStringLiteral("SURVEILLANCES"), QStringLiteral("TEXT(32)"));
+         }},
+        {4,
+         [this] {
+             return ChangeColumn(QStringLiteral("activites"), QStringLiteral("CLIENT"),
+                                 QStringLiteral("CLIENTS"), QStringLiteral("TEXT(32)"));
+         }},
+    };
+    bool allDone = true;
+    for (const auto& step : steps) {
+        if (version & step.bit) continue;
+        // Each step runs in its own transaction: a step that fails leaves the
+        // table exactly as it was before it, so a later attempt starts clean.
         try {
             db::Transaction transaction(ADOConnection1);
-            if (!work()) return false;
-            transaction.commit();
-            return true;
+            if (step.work())
+                transaction.commit();
+            else
+                allDone = false;
         } catch (const Error&) {
-            return false;
+            allDone = false;
         }
-    };
-    int done = 0;
-    if (version & 1)
-        ++done;
-    else if (step([this] {
-                 return ExecuteSql(
-                     QStringLiteral("ALTER TABLE activites ADD COLUMN [USER] TEXT(255)"));
-             }))
-        ++done;
-    if (version & 2)
-        ++done;
-    else if (step([this] {
-                 return ChangeColumn(QStringLiteral("activites"), QStringLiteral("TRAVAUX"),
-                                     QStringLiteral("SURVEILLANCES"), QStringLiteral("TEXT(32)"));
-             }))
-        ++done;
-    if (version & 4)
-        ++done;
-    else if (step([this] {
-                 return ChangeColumn(QStringLiteral("activites"), QStringLiteral("CLIENT"),
-                                     QStringLiteral("CLIENTS"), QStringLiteral("TEXT(32)"));
-             }))
-        ++done;
-    messageBoxes().inform(done == 3 ? QStringLiteral("Conversion effectuée")
-                                    : QStringLiteral("Erreur de conversion"));
+    }
+    messageBoxes().inform(allDone ? QStringLiteral("Conversion effectuée")
+                                  : QStringLiteral("Erreur de conversion"));
 }
 
 bool TDataModule2::ChangeColumn(const QString& table, const QString& oldName,

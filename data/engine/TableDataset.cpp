@@ -424,28 +424,16 @@ void TableDataset::edit() {
     impl_->setState(State::Edit);
 }
 
-void TableDataset::insert() {
+void TableDataset::insert() { insertRowAt(std::max(impl_->current, 0)); }
+
+void TableDataset::append() { insertRowAt(impl_->count()); }
+
+void TableDataset::insertRowAt(int pos) {
     impl_->checkActive();
     impl_->checkBrowseMode();
-    const int pos = std::max(impl_->current, 0);
     Row row;
     row.values.resize(impl_->fields.size());
     impl_->rows.insert(impl_->rows.begin() + pos, std::move(row));
-    impl_->modified = false;
-    impl_->current = pos;
-    impl_->bof = impl_->eof = false;
-    emit rowInserted(pos);
-    impl_->setState(State::Insert);
-    emit currentChanged(pos);
-}
-
-void TableDataset::append() {
-    impl_->checkActive();
-    impl_->checkBrowseMode();
-    const int pos = impl_->count();
-    Row row;
-    row.values.resize(impl_->fields.size());
-    impl_->rows.push_back(std::move(row));
     impl_->modified = false;
     impl_->current = pos;
     impl_->bof = impl_->eof = false;

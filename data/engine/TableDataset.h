@@ -101,6 +101,8 @@ signals:
     void rowRemoved(int row);   // a row was deleted, or an insert cancelled
 
 private:
+    void insertRowAt(int pos);  // a new empty row in Insert state
+
     class Impl;
     std::unique_ptr<Impl> impl_;
 };
