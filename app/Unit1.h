@@ -80,6 +80,7 @@ public:
 
     // Menu.
     void Quitter1Click();
+    void Extraction1Click();
     void Voirlaide1Click();
 
     void relance();
