@@ -132,7 +132,8 @@ void ReportView::updateScrollBars() {
     verticalScrollBar()->setRange(0, std::max(0, lineCount() - perPage));
     verticalScrollBar()->setPageStep(perPage);
     verticalScrollBar()->setSingleStep(1);
-    horizontalScrollBar()->setRange(0, std::max(0, contentWidth_ + 2 * kMargin - viewport()->width()));
+    horizontalScrollBar()->setRange(0,
+                                    std::max(0, contentWidth_ + 2 * kMargin - viewport()->width()));
     horizontalScrollBar()->setPageStep(viewport()->width());
     horizontalScrollBar()->setSingleStep(20);
 }
@@ -190,10 +191,18 @@ void ReportView::keyPressEvent(QKeyEvent* event) {
     const int page = verticalScrollBar()->pageStep();
     const int at = cursor_ < 0 ? verticalScrollBar()->value() : cursor_;
     switch (event->key()) {
-        case Qt::Key_Up: setCursorLine(at - 1, extend); break;
-        case Qt::Key_Down: setCursorLine(cursor_ < 0 ? at : at + 1, extend); break;
-        case Qt::Key_PageUp: setCursorLine(at - page, extend); break;
-        case Qt::Key_PageDown: setCursorLine(at + page, extend); break;
+        case Qt::Key_Up:
+            setCursorLine(at - 1, extend);
+            break;
+        case Qt::Key_Down:
+            setCursorLine(cursor_ < 0 ? at : at + 1, extend);
+            break;
+        case Qt::Key_PageUp:
+            setCursorLine(at - page, extend);
+            break;
+        case Qt::Key_PageDown:
+            setCursorLine(at + page, extend);
+            break;
         case Qt::Key_Home:
             if (event->modifiers() & Qt::ControlModifier)
                 setCursorLine(0, extend);
@@ -206,9 +215,15 @@ void ReportView::keyPressEvent(QKeyEvent* event) {
             else
                 horizontalScrollBar()->setValue(horizontalScrollBar()->maximum());
             break;
-        case Qt::Key_Left: horizontalScrollBar()->triggerAction(QScrollBar::SliderSingleStepSub); break;
-        case Qt::Key_Right: horizontalScrollBar()->triggerAction(QScrollBar::SliderSingleStepAdd); break;
-        default: QAbstractScrollArea::keyPressEvent(event); return;
+        case Qt::Key_Left:
+            horizontalScrollBar()->triggerAction(QScrollBar::SliderSingleStepSub);
+            break;
+        case Qt::Key_Right:
+            horizontalScrollBar()->triggerAction(QScrollBar::SliderSingleStepAdd);
+            break;
+        default:
+            QAbstractScrollArea::keyPressEvent(event);
+            return;
     }
     event->accept();
 }
@@ -221,7 +236,8 @@ void ReportView::mousePressEvent(QMouseEvent* event) {
 }
 
 void ReportView::mouseMoveEvent(QMouseEvent* event) {
-    if (event->buttons() & Qt::LeftButton) setCursorLine(lineAt(event->position().toPoint().y()), true);
+    if (event->buttons() & Qt::LeftButton)
+        setCursorLine(lineAt(event->position().toPoint().y()), true);
 }
 
 }  // namespace tavix

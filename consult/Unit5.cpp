@@ -74,8 +74,8 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     TitleBand->setPalette(band);
     Image1 = new QLabel(TitleBand);
     Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setPixmap(QPixmap(QStringLiteral(":/pictures/logo.png"))
-                          .scaled(64, 64, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    if (const QPixmap logo(QStringLiteral(":/pictures/logo.png")); !logo.isNull())
+        Image1->setPixmap(logo.scaled(64, 64, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     Label1 = new QLabel(QStringLiteral("Edition des surveillances"), TitleBand);
     Label1->setObjectName(QStringLiteral("Label1"));
     QFont title(QStringLiteral("MS Sans Serif"));
@@ -119,9 +119,9 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     chkComm->setObjectName(QStringLiteral("chkComm"));
     Commenter = commandButton(QStringLiteral("Commenter"), QStringLiteral("&Voir"), Panel2);
     auto* filters = new QHBoxLayout(Panel2);
-    for (QWidget* w : std::initializer_list<QWidget*>{Label2, cbTravaux, Label3, cbClients, Label4,
-                                                      dateDebut, Label5, DateFin, chkTout, chkComm,
-                                                      Commenter})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{Label2, cbTravaux, Label3, cbClients, Label4, dateDebut,
+                                         Label5, DateFin, chkTout, chkComm, Commenter})
         filters->addWidget(w);
     filters->addStretch(1);
 
@@ -255,8 +255,8 @@ void TForm5::Button1Click() {
 
     query.clear();
     RichEdit1->clear();
-    const ReportSelection selection = BuildReportSelection(
-        cbTravaux->currentText(), cbClients->currentText(), start, end, all);
+    const ReportSelection selection =
+        BuildReportSelection(cbTravaux->currentText(), cbClients->currentText(), start, end, all);
     query.add(selection.statement);
     query.open();
 
@@ -383,9 +383,9 @@ void TForm5::BitBtn1Click() {
     const DateTime now = clock().now();
     const QString stamp = now.date().toString(QStringLiteral("yyyyMMdd")) + u'-' +
                           now.time().toString(QStringLiteral("HHmmss"));
-    db::backupDatabase(DataModule2->ADOConnection1,
-                       file.dir().filePath(file.completeBaseName() + u'-' + stamp +
-                                           QStringLiteral(".bak")));
+    db::backupDatabase(
+        DataModule2->ADOConnection1,
+        file.dir().filePath(file.completeBaseName() + u'-' + stamp + QStringLiteral(".bak")));
 
     query.add(QStringLiteral("DELETE * FROM activites"));
     query.execute();
