@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSettings>
+#include <QTest>
 #include <memory>
 
 #include "app/Unit1.h"
@@ -345,6 +346,7 @@ TEST_F(ConsultWindowTest, ExtractionOpensTheWindowWithoutRestart) {
     test::FakeShell shell;
     TForm1 main;
     main.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return main.firstShowingRan(); }));
     QStringList clients;
     modals.scripts.push_back([&](QDialog& dialog) {
         auto& consult = dynamic_cast<TForm5&>(dialog);
