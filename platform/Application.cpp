@@ -9,6 +9,8 @@ namespace tavix {
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
     setOrganizationName(QStringLiteral("MOLVERAN"));
     setApplicationName(QStringLiteral("TAVIX"));
+    // Lets the desktop match the windows to the installed tavix.desktop.
+    setDesktopFileName(QStringLiteral("tavix"));
 }
 
 bool Application::notify(QObject* receiver, QEvent* event) {

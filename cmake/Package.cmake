@@ -1,0 +1,42 @@
+# Debian package of the installed layout: cpack -G DEB in the build folder
+# (scripts/package.sh does it all from a clean checkout).
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME tavix)
+set(CPACK_PACKAGE_VENDOR MOLVERAN)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "Tavix <tavix@molveran.fr>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop time tracker by client and activity")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
+Tavix (\"surveillance de tâches\") times the work done for several clients:
+one click on an activity button starts the stopwatch, a second click stores
+the duration with the client and a comment in an SQLite database. A
+consultation window filters the stored entries by client, activity and
+dates, writes a report with the total and lets them be corrected.
+.
+The user interface is in French.")
+# Libraries come from dpkg-shlibdeps; the display plugins are loaded at run
+# time, so the binary cannot name them.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
+
+# Debian's documentation of the package: copyright and a compressed changelog.
+set(TAVIX_DOC_DIR share/doc/tavix)
+set(TAVIX_DEBIAN_DIR ${CMAKE_SOURCE_DIR}/platform/linux)
+configure_file(${TAVIX_DEBIAN_DIR}/changelog.in ${CMAKE_BINARY_DIR}/changelog @ONLY)
+set(TAVIX_CHANGELOG ${CMAKE_BINARY_DIR}/changelog.gz)
+add_custom_command(
+  OUTPUT ${TAVIX_CHANGELOG}
+  COMMAND sh -c "gzip -9n -c \"$1\" > \"$2\"" sh ${CMAKE_BINARY_DIR}/changelog ${TAVIX_CHANGELOG}
+  DEPENDS ${CMAKE_BINARY_DIR}/changelog
+  VERBATIM)
+add_custom_target(tavix_changelog ALL DEPENDS ${TAVIX_CHANGELOG})
+install(FILES ${TAVIX_DEBIAN_DIR}/copyright ${TAVIX_CHANGELOG} DESTINATION ${TAVIX_DOC_DIR})
+
+include(CPack)
