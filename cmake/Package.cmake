@@ -1,6 +1,7 @@
 # Debian package of the installed layout: cpack -G DEB in the build folder
 # (scripts/package.sh does it all from a clean checkout).
 set(CPACK_GENERATOR DEB)
+set(CPACK_VERBATIM_VARIABLES ON)
 set(CPACK_PACKAGE_NAME tavix)
 set(CPACK_PACKAGE_VENDOR MOLVERAN)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -12,9 +13,9 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The summary above is the synopsis; this is the long description.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-Tavix (\"surveillance de tâches\") times the work done for several clients:
+    "Tavix (\"surveillance de tâches\") times the work done for several clients:
 one click on an activity button starts the stopwatch, a second click stores
 the duration with the client and a comment in an SQLite database. A
 consultation window filters the stored entries by client, activity and
@@ -26,17 +27,23 @@ The user interface is in French.")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
 
-# Debian's documentation of the package: copyright and a compressed changelog.
-set(TAVIX_DOC_DIR share/doc/tavix)
+# Debian's documentation of the package: copyright, a compressed changelog
+# and the manual page.
 set(TAVIX_DEBIAN_DIR ${CMAKE_SOURCE_DIR}/platform/linux)
 configure_file(${TAVIX_DEBIAN_DIR}/changelog.in ${CMAKE_BINARY_DIR}/changelog @ONLY)
-set(TAVIX_CHANGELOG ${CMAKE_BINARY_DIR}/changelog.gz)
-add_custom_command(
-  OUTPUT ${TAVIX_CHANGELOG}
-  COMMAND sh -c "gzip -9n -c \"$1\" > \"$2\"" sh ${CMAKE_BINARY_DIR}/changelog ${TAVIX_CHANGELOG}
-  DEPENDS ${CMAKE_BINARY_DIR}/changelog
-  VERBATIM)
-add_custom_target(tavix_changelog ALL DEPENDS ${TAVIX_CHANGELOG})
-install(FILES ${TAVIX_DEBIAN_DIR}/copyright ${TAVIX_CHANGELOG} DESTINATION ${TAVIX_DOC_DIR})
+set(TAVIX_GZIPPED)
+foreach(source ${CMAKE_BINARY_DIR}/changelog ${TAVIX_DEBIAN_DIR}/tavix.1)
+  get_filename_component(name ${source} NAME)
+  add_custom_command(
+    OUTPUT ${CMAKE_BINARY_DIR}/${name}.gz
+    COMMAND sh -c "gzip -9n -c \"$1\" > \"$2\"" sh ${source} ${CMAKE_BINARY_DIR}/${name}.gz
+    DEPENDS ${source}
+    VERBATIM)
+  list(APPEND TAVIX_GZIPPED ${CMAKE_BINARY_DIR}/${name}.gz)
+endforeach()
+add_custom_target(tavix_docs ALL DEPENDS ${TAVIX_GZIPPED})
+install(FILES ${TAVIX_DEBIAN_DIR}/copyright ${CMAKE_BINARY_DIR}/changelog.gz
+        DESTINATION share/doc/tavix)
+install(FILES ${CMAKE_BINARY_DIR}/tavix.1.gz DESTINATION share/man/man1)
 
 include(CPack)

@@ -15,7 +15,9 @@ fail() {
 
 [ -x "$PREFIX/bin/tavix" ] || fail "bin/tavix missing or not executable"
 [ -f "$PREFIX/share/tavix/help/index.html" ] || fail "share/tavix/help/index.html missing"
-[ -f "$PREFIX/share/doc/tavix/copyright" ] || fail "share/doc/tavix/copyright missing"
+for doc in share/doc/tavix/copyright share/doc/tavix/changelog.gz share/man/man1/tavix.1.gz; do
+    [ -f "$PREFIX/$doc" ] || fail "$doc missing"
+done
 
 for size in 16 22 24 32 48 64 128 256; do
     icon="$PREFIX/share/icons/hicolor/${size}x${size}/apps/tavix.png"
