@@ -22,10 +22,12 @@ consultation window filters the stored entries by client, activity and
 dates, writes a report with the total and lets them be corrected.
 .
 The user interface is in French.")
-# Libraries come from dpkg-shlibdeps; the display plugins are loaded at run
-# time, so the binary cannot name them.
+# Libraries come from dpkg-shlibdeps; the display plugins and the toolkit's
+# translations are loaded at run time, so the binary cannot name them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
+# Without the translations only the toolkit's own dialogs stay in English.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-translations-l10n)
 
 # Debian's documentation of the package: copyright, a compressed changelog
 # and the manual page.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -128,4 +129,8 @@ TEST(ServicesTest, GuardedHandlerReportsAndGoesOn) {
     EXPECT_TRUE(after);
     ASSERT_EQ(boxes.errors.size(), 1);
     EXPECT_EQ(boxes.errors[0], "'x' n'est pas une valeur entière correcte.");
+}
+
+TEST(ApplicationTest, TheToolkitsOwnDialogsSpeakFrench) {
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "File &name:"), "&Nom de fichier :");
 }
