@@ -101,6 +101,10 @@ void fill(const QString& path, int count) {
     }
     sqlite3_finalize(stmt);
     sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    // The index the program adds when it opens the file, so the floor reads
+    // the same file.
+    sqlite3_exec(db, "CREATE INDEX activites_debut_fin ON activites (DEBUT, FIN)", nullptr,
+                 nullptr, nullptr);
     sqlite3_close(db);
 }
 
