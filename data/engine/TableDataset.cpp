@@ -173,9 +173,11 @@ public:
                 filterText, [this](const QString& name) { return tableColumn(name); });
             sql += QStringLiteral(" WHERE ") + where.where;
         }
+        // Without a sort, the table's own order: SQLite might otherwise walk
+        // an index and give another.
         const QString order = orderBy(sortText);
-        if (!order.isEmpty())
-            sql += QStringLiteral(" ORDER BY ") + order + QStringLiteral(", rowid");
+        sql += order.isEmpty() ? QStringLiteral(" ORDER BY rowid")
+                               : QStringLiteral(" ORDER BY ") + order + QStringLiteral(", rowid");
         Statement stmt(h, sql.toUtf8(), sql);
         for (size_t i = 0; i < where.values.size(); ++i)
             bindValue(stmt, static_cast<int>(i) + 1, where.values[i]);
