@@ -173,16 +173,17 @@ public:
                 filterText, [this](const QString& name) { return tableColumn(name); });
             sql += QStringLiteral(" WHERE ") + where.where;
         }
-        // Without a sort, the table's own order: SQLite might otherwise walk
-        // an index and give another.
         const QString order = orderBy(sortText);
-        sql += order.isEmpty() ? QStringLiteral(" ORDER BY rowid")
-                               : QStringLiteral(" ORDER BY ") + order + QStringLiteral(", rowid");
+        if (!order.isEmpty())
+            sql += QStringLiteral(" ORDER BY ") + order + QStringLiteral(", rowid");
         Statement stmt(h, sql.toUtf8(), sql);
         for (size_t i = 0; i < where.values.size(); ++i)
             bindValue(stmt, static_cast<int>(i) + 1, where.values[i]);
         std::vector<qint64> out;
         while (stmt.step()) out.push_back(sqlite3_column_int64(stmt.get(), 0));
+        // Without a sort, the table's own order, whatever index SQLite chose
+        // to walk for the filter (sorted here, so it may still use one).
+        if (order.isEmpty()) std::sort(out.begin(), out.end());
         out.shrink_to_fit();
         return out;
     }
