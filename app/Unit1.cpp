@@ -508,13 +508,21 @@ void TForm1::ButtonClick(TColorButton* button) {
         application::setIcon(QStringLiteral("MAINICON"));
         ElapsedSeconds = 0;
         Commenter->hide();
+        // A client the chooser added for a refused entry still needs the restart.
+        chosenClient_.clear();
+        if (std::exchange(clientAdded_, false)) relance();
     } else {
         Label5->clear();
         Label6->clear();
-        TForm11 chooser(this);
-        modalRunner().exec(chooser);
-        const QString client = chooser.ChosenClient;
-        const bool added = chooser.ClientAdded;
+        // A client chosen for an entry the database refused is kept for the
+        // retry, with the restart that adding it calls for.
+        if (chosenClient_.isEmpty()) {
+            TForm11 chooser(this);
+            modalRunner().exec(chooser);
+            chosenClient_ = chooser.ChosenClient;
+            clientAdded_ = clientAdded_ || chooser.ClientAdded;
+        }
+        const QString client = chosenClient_;
         RadioGroup1->setItemIndex(-1);
         Commenter->hide();
         RichEdit->hide();
@@ -527,7 +535,8 @@ void TForm1::ButtonClick(TColorButton* button) {
             button->setTag(0);
             Running = false;
             ElapsedSeconds = 0;
-            if (added) relance();
+            chosenClient_.clear();
+            if (std::exchange(clientAdded_, false)) relance();
         }
     }
     QCoreApplication::processEvents();
