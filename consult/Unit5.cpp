@@ -48,6 +48,11 @@ TColorButton* commandButton(const QString& name, const QString& caption, QWidget
     b->setObjectName(name);
     b->setText(caption);
     applyColorSet(*b, silverSet());
+    // Room for the longest caption the button takes, "&" left out.
+    QString longest = caption;
+    if (name == QLatin1String("Button2")) longest = QStringLiteral("&Basculer en mode édition");
+    longest.remove(u'&');
+    b->setMinimumSize(b->fontMetrics().horizontalAdvance(longest) + 32, 27);
     return b;
 }
 
