@@ -37,8 +37,17 @@ public:
     bool confirm(const QString& text) override;
     // Answered from the same script; the text is recorded in `confirms`.
     bool confirmOkCancel(const QString& text) override { return confirm(text); }
-    void inform(const QString& text) override { informs.append(text); }
-    void error(const QString& text) override { errors.append(text); }
+    void inform(const QString& text) override {
+        informs.append(text);
+        if (whenShown) whenShown(text);
+    }
+    void error(const QString& text) override {
+        errors.append(text);
+        if (whenShown) whenShown(text);
+    }
+
+    // Called with the text of every box as it is shown.
+    std::function<void(const QString&)> whenShown;
 
     std::deque<bool> answers;  // consumed front first
     QStringList confirms;
