@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QString>
 
+#include "data/PendingTiming.h"
 #include "platform/DateTime.h"
 
 class QAction;
@@ -84,6 +85,9 @@ public:
 
     void relance();
 
+    // Offers to store the timings an earlier run could not store.
+    void RecoverPendingTimings();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -94,8 +98,15 @@ private:
     void buildControls();
     void buildMenu();
     void layoutPanels();
+    QString logUser() const;
+    TColorButton* timedButton() const;
+    void keepPendingTiming();
+    bool mayCloseDuringTiming();
 
     bool activated_ = false;
+    // The running timing's state file, rewritten at least every 30 seconds.
+    PendingTiming pending_;
+    qint32 keptAtSeconds_ = 0;
 };
 
 // Whether the next tick shows the "on" icon; shared by the whole process.
