@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <exception>
 
 #include "data/PendingTiming.h"
 #include "platform/DateTime.h"
@@ -88,6 +89,13 @@ public:
     // Offers to store the timings an earlier run could not store.
     void RecoverPendingTimings();
 
+    // True once the first showing's steps have run, whatever they met.
+    bool firstShowingRan() const { return firstShowingRan_; }
+
+signals:
+    // The first showing's steps have run; the window is on screen.
+    void firstShown();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -98,12 +106,17 @@ private:
     void buildControls();
     void buildMenu();
     void layoutPanels();
+    void applySavedGeometry();
+    void runFirstShowing();
     QString logUser() const;
     TColorButton* timedButton() const;
     void keepPendingTiming();
     bool mayCloseDuringTiming();
 
     bool activated_ = false;
+    bool firstShowingStarted_ = false;
+    bool firstShowingRan_ = false;
+    std::exception_ptr creationError_;
     // The running timing's state file, rewritten at least every 30 seconds.
     PendingTiming pending_;
     qint32 keptAtSeconds_ = 0;

@@ -9,6 +9,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTextEdit>
+#include <QtTest/QTest>
 #include <memory>
 
 #include "app/Unit1.h"
@@ -56,6 +57,7 @@ protected:
         module = std::make_unique<TDataModule2>();
         form = std::make_unique<TForm1>();
         form->show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return form->firstShowingRan(); }));
     }
     // The program ends without its window closing: a crash, a kill, a restart.
     void crash() {
