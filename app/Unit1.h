@@ -82,6 +82,7 @@ public:
 
     // Menu.
     void Quitter1Click();
+    void Extraction1Click();
     void VerrouillerClick();
     void Voirlaide1Click();
 
