@@ -118,6 +118,7 @@ private:
     bool activated_ = false;
     bool firstShowingStarted_ = false;
     bool firstShowingRan_ = false;
+    qint64 startedMs_ = 0;  // monotonic reading of the start click
     std::exception_ptr creationError_;
     // The running timing's state file, rewritten at least every 30 seconds.
     PendingTiming pending_;
