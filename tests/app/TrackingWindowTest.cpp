@@ -11,6 +11,8 @@
 #include <QStandardPaths>
 #include <QTextEdit>
 #include <QTimer>
+#include <QWindow>
+#include <QtTest/QTest>
 #include <memory>
 
 #include "app/Unit1.h"
@@ -57,10 +59,18 @@ protected:
         WriteSetting("sgbd", db.path());
     }
 
+    // Shows the window and lets the loop run its first showing.
     void start() {
         module = std::make_unique<TDataModule2>();
         form = std::make_unique<TForm1>();
         form->show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return form->firstShowingRan(); }))
+            << "the first showing never ran";
+    }
+
+    bool onScreen() const {
+        return form && form->isVisible() && form->windowHandle() &&
+               form->windowHandle()->isExposed();
     }
 
     TColorButton* button(const char* name) const {
@@ -183,6 +193,69 @@ TEST_F(TrackingWindowTest, BadNumberSettingsAreReportedAndTheProgramGoesOn) {
     EXPECT_TRUE(form->isVisible());
     form->Timer1Timer();
     EXPECT_EQ(form->Label3->text(), "09:00:00");
+}
+
+TEST_F(TrackingWindowTest, QuestionsAndErrorsOfTheStartStandInFrontOfTheWindow) {
+    TempDatabase old({"CREATE TABLE clients (NOM TEXT(255))",
+                      "CREATE TABLE travaux (ID INTEGER PRIMARY KEY AUTOINCREMENT, TRAVAUX "
+                      "TEXT(255), ORDRE INTEGER)",
+                      "CREATE TABLE activites (ID INTEGER PRIMARY KEY AUTOINCREMENT, TRAVAUX "
+                      "TEXT(32), CLIENT TEXT(32), DEBUT DATETIME, FIN DATETIME, DUREE INTEGER)"});
+    old.exec("INSERT INTO clients (NOM) VALUES ('Martin')");
+    const struct {
+        const char* config;
+        const char* left;
+        int boxes;
+    } cases[] = {
+        {"", "", 1},        // the conversion question
+        {"12x", "abc", 2},  // a bad value read at creation, another at the first showing
+    };
+    WriteSetting("sgbd", old.path());
+    for (const auto& c : cases) {
+        settings().setValue("config", c.config);
+        WriteSetting("left", c.left);
+        QStringList seen;
+        boxes.whenShown = [&](const QString& text) {
+            seen << (onScreen() ? "in front: " : "alone: ") + text.section('\r', 0, 0);
+        };
+        start();
+        EXPECT_EQ(seen.size(), c.boxes) << c.config;
+        for (const QString& box : seen)
+            EXPECT_TRUE(box.startsWith("in front: ")) << box.toStdString();
+        if (!*c.config) {
+            EXPECT_EQ(form->RadioGroup1->count(), 1) << "the window is filled before the question";
+        }
+        boxes.whenShown = nullptr;
+        form.reset();
+        module.reset();
+    }
+}
+
+TEST_F(TrackingWindowTest, ARestartAcceptedAtTheStartEndsTheLoop) {
+    TempDatabase old({"CREATE TABLE clients (NOM TEXT(255))",
+                      "CREATE TABLE travaux (ID INTEGER PRIMARY KEY AUTOINCREMENT, TRAVAUX "
+                      "TEXT(255), ORDRE INTEGER)",
+                      "CREATE TABLE activites (ID INTEGER PRIMARY KEY AUTOINCREMENT, TRAVAUX "
+                      "TEXT(32), CLIENT TEXT(32), DEBUT DATETIME, FIN DATETIME, DUREE INTEGER, "
+                      "COMMENTAIRE TEXT(255))"});
+    WriteSetting("sgbd", old.path());
+    boxes.answers = {true, true};
+    module = std::make_unique<TDataModule2>();
+    form = std::make_unique<TForm1>();
+    form->show();
+    // As the program's entry does: the first showing runs inside the loop.
+    QEventLoop loop;
+    bool stuck = false;
+    QTimer::singleShot(20000, &loop, [&] {
+        stuck = true;
+        loop.quit();
+    });
+    loop.exec();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(stuck) << "the restart did not end the loop";
+    EXPECT_TRUE(form->firstShowingRan());
+    EXPECT_EQ(shell.started, QStringList{paths::executablePath()});
+    EXPECT_TRUE(ReadSetting("width").isEmpty()) << "no ordinary closing";
 }
 
 TEST_F(TrackingWindowTest, F1WithAnyModifierOpensTheHelp) {

@@ -12,6 +12,7 @@ ScriptedBoxes::~ScriptedBoxes() { setMessageBoxes(nullptr); }
 
 bool ScriptedBoxes::confirm(const QString& text) {
     confirms.append(text);
+    if (whenShown) whenShown(text);
     if (answers.empty()) return false;
     const bool answer = answers.front();
     answers.pop_front();

@@ -35,8 +35,17 @@ public:
     ScriptedBoxes();
     ~ScriptedBoxes() override;
     bool confirm(const QString& text) override;
-    void inform(const QString& text) override { informs.append(text); }
-    void error(const QString& text) override { errors.append(text); }
+    void inform(const QString& text) override {
+        informs.append(text);
+        if (whenShown) whenShown(text);
+    }
+    void error(const QString& text) override {
+        errors.append(text);
+        if (whenShown) whenShown(text);
+    }
+
+    // Called with the text of every box as it is shown.
+    std::function<void(const QString&)> whenShown;
 
     std::deque<bool> answers;  // consumed front first
     QStringList confirms;
