@@ -28,6 +28,9 @@
 #include "reference/Unit11.h"
 #include "settings/Colors.h"
 #include "settings/outils.h"
+#include "settings/ui/Unit7.h"
+#include "settings/ui/Unit8.h"
+#include "settings/ui/Unit9.h"
 
 namespace tavix {
 
@@ -245,6 +248,7 @@ void TForm1::buildMenu() {
     Voirlaide1->setObjectName(QStringLiteral("Voirlaide1"));
 
     connect(Quitter1, &QAction::triggered, this, guarded([this] { Quitter1Click(); }));
+    connect(Verrouiller, &QAction::triggered, this, guarded([this] { VerrouillerClick(); }));
     connect(Voirlaide1, &QAction::triggered, this, guarded([this] { Voirlaide1Click(); }));
 }
 
@@ -323,9 +327,12 @@ void TForm1::FormActivate() {
     setLabelText(Label3, regional::timeToText(now.time()));
     setLabelText(Label4, DayName(dayNumber(now.date())));
 
-    // The start-up login (user and password stored, settings not locked)
-    // joins here with the login windows.
-    Q_UNUSED(pwd);
+    // The access code guards the start-up unless it guards the settings.
+    if (!UserName.isEmpty() && !pwd.isEmpty() && !LockSettings(Config)) {
+        TForm8 login(this);
+        modalRunner().exec(login);
+        if (application::terminated()) return;  // the login gave up
+    }
 
     const quint8 version = DataModule2->SchemaVersion();
     if (version != 7) {
@@ -559,6 +566,16 @@ void TForm1::Timer1Timer() {
 // ---- menu ------------------------------------------------------------------
 
 void TForm1::Quitter1Click() { close(); }
+
+void TForm1::VerrouillerClick() {
+    if (LockSettings(ReadConfig())) {
+        TForm9 login([this] { relance(); }, this);
+        modalRunner().exec(login);
+        return;
+    }
+    TForm7 settings(this);
+    if (modalRunner().exec(settings) == QDialog::Accepted) relance();
+}
 
 void TForm1::Voirlaide1Click() {
     bool callHelp = false;

@@ -24,7 +24,10 @@
 #include "platform/Application.h"
 #include "platform/Paths.h"
 #include "reference/Unit11.h"
+#include "settings/md5.h"
 #include "settings/outils.h"
+#include "settings/ui/Unit7.h"
+#include "settings/ui/Unit8.h"
 
 using namespace tavix;
 using test::TempDatabase;
@@ -616,6 +619,89 @@ TEST_F(TrackingWindowTest, RestartAnsweredNoKeepsRunningAndYesEndsWithoutStoring
     boxes.answers = {true};
     form->relance();  // a program that cannot be started again still ends
     EXPECT_EQ(shell.started.size(), 2);
+}
+
+// ---- access code and settings -------------------------------------------------
+
+TEST_F(TrackingWindowTest, StartupLoginOnlyWithACodeAndUnlockedSettings) {
+    const struct {
+        const char *user, *password, *config;
+        bool asked;
+    } cases[] = {{"Poste1", "secret", "", true},
+                 {"Poste1", "", "", false},
+                 {"", "secret", "", false},
+                 {"Poste1", "secret", "16", false},
+                 {"Poste1", "secret", "256", true}};
+    for (const auto& c : cases) {
+        WriteSetting("user", c.user);
+        WriteSetting("pwd", *c.password ? DigestHex(c.password) : QString());
+        WriteSetting("config", c.config);
+        modals.shown.clear();
+        modals.scripts.push_back([](QDialog& d) {
+            auto& login = dynamic_cast<TForm8&>(d);
+            login.Edit1->setText("Poste1");
+            login.Edit2->setText("secret");
+            login.Button1->click();
+            return login.result();
+        });
+        start();
+        EXPECT_EQ(modals.shown, c.asked ? QStringList{"tavix::TForm8"} : QStringList{})
+            << c.user << "/" << c.password << "/" << c.config;
+        if (!c.asked) modals.scripts.clear();
+        form.reset();
+        module.reset();
+    }
+}
+
+TEST_F(TrackingWindowTest, AStartupLoginThatGivesUpEndsBeforeTheSchemaCheck) {
+    TempDatabase old({"CREATE TABLE clients (NOM TEXT(255))",
+                      "CREATE TABLE travaux (ID INTEGER PRIMARY KEY AUTOINCREMENT, TRAVAUX "
+                      "TEXT(255), ORDRE INTEGER)",
+                      "CREATE TABLE activites (ID INTEGER PRIMARY KEY AUTOINCREMENT, TRAVAUX "
+                      "TEXT(32), CLIENT TEXT(32), DEBUT DATETIME, FIN DATETIME, DUREE INTEGER, "
+                      "COMMENTAIRE TEXT(255))"});
+    WriteSetting("sgbd", old.path());
+    WriteSetting("user", "Poste1");
+    WriteSetting("pwd", DigestHex("secret"));
+    modals.scripts.push_back([](QDialog& d) {
+        auto& login = dynamic_cast<TForm8&>(d);
+        for (int i = 0; i < 4; ++i) {
+            login.Edit1->setText("Poste1");
+            login.Edit2->setText("devine");
+            login.Button1->click();
+        }
+        return login.result();
+    });
+    start();
+    EXPECT_TRUE(application::terminated());
+    EXPECT_TRUE(boxes.confirms.isEmpty()) << "no conversion offered to a stranger";
+}
+
+TEST_F(TrackingWindowTest, SettingsCommand) {
+    const struct {
+        const char* config;
+        const char* window;  // opened by "Paramètres"
+        int result;          // the window's result
+        int questions;       // restart questions asked
+    } cases[] = {{"", "tavix::TForm7", QDialog::Accepted, 1},
+                 {"1", "tavix::TForm7", QDialog::Rejected, 0},
+                 {"16", "tavix::TForm9", QDialog::Rejected, 0},
+                 {"abc", nullptr, 0, 0}};
+    start();
+    for (const auto& c : cases) {
+        WriteSetting("config", c.config);
+        modals.shown.clear();
+        boxes.confirms.clear();
+        boxes.errors.clear();
+        modals.scripts.push_back([&](QDialog&) { return c.result; });
+        form->Verrouiller->trigger();
+        EXPECT_EQ(modals.shown, c.window ? QStringList{c.window} : QStringList{}) << c.config;
+        EXPECT_EQ(boxes.confirms.size(), c.questions) << c.config;
+        if (!c.window) {
+            EXPECT_EQ(boxes.errors, QStringList{"'abc' n'est pas une valeur entière correcte."});
+            modals.scripts.clear();
+        }
+    }
 }
 
 }  // namespace
