@@ -17,6 +17,7 @@
 #include <functional>
 #include <utility>
 
+#include "consult/Unit5.h"
 #include "controls/ColorButton.h"
 #include "controls/RadioGroup.h"
 #include "data/Unit2.h"
@@ -250,6 +251,7 @@ void TForm1::buildMenu() {
     connect(Quitter1, &QAction::triggered, this, guarded([this] { Quitter1Click(); }));
     connect(Verrouiller, &QAction::triggered, this, guarded([this] { VerrouillerClick(); }));
     connect(Voirlaide1, &QAction::triggered, this, guarded([this] { Voirlaide1Click(); }));
+    connect(Extraction1, &QAction::triggered, this, guarded([this] { Extraction1Click(); }));
 }
 
 void TForm1::layoutPanels() {
@@ -589,6 +591,12 @@ void TForm1::relance() {
         return;
     shell().startProgram(executable);
     application::terminate();
+}
+
+void TForm1::Extraction1Click() {
+    DataModule2->ADOTable1.open();
+    TForm5 form(this);
+    modalRunner().exec(form);
 }
 
 }  // namespace tavix

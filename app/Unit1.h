@@ -81,6 +81,7 @@ public:
 
     // Menu.
     void Quitter1Click();
+    void Extraction1Click();
     void VerrouillerClick();
     void Voirlaide1Click();
 
