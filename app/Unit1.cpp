@@ -114,6 +114,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(1000);
+    // Never early: the stopwatch counts whole seconds at each tick.
+    Timer1->setTimerType(Qt::PreciseTimer);
     connect(Timer1, &QTimer::timeout, this, guarded([this] { Timer1Timer(); }));
     Timer1->start();
 
@@ -479,6 +481,10 @@ void TForm1::ButtonClick(TColorButton* button) {
         // A start at exactly midnight still has to read as "timing".
         button->setTag(timeOfDay == 0 ? 1 : timeOfDay);
         StartTime = now;
+        // The stopwatch counts from here; ticks from now on come a whole
+        // number of seconds after it, so each shows one second more.
+        startedMs_ = clock().monotonicMs();
+        if (Timer1->isActive()) Timer1->start();
         Verrouille_autres(id);
         Running = true;
         Commenter->move(Commenter->x(), button->y());
@@ -557,7 +563,9 @@ void TForm1::Timer1Timer() {
     setLabelText(Label3, regional::timeToText(now.time()));
     setLabelText(Label4, DayName(dayNumber(now.date())));
     if (Running) {
-        ++ElapsedSeconds;
+        // Elapsed time, not ticks: ticks the loop could not deliver (a busy
+        // machine, a wait on the database) are not lost from the duration.
+        ElapsedSeconds = static_cast<qint32>((clock().monotonicMs() - startedMs_) / 1000);
         setLabelText(Label2, SecondsToHMS(ElapsedSeconds));
         application::setIcon(IconPhase ? QStringLiteral("ZORVA_ON") : QStringLiteral("MAINICON"));
         repaint();

@@ -110,6 +110,7 @@ private:
     bool activated_ = false;
     bool firstShowingStarted_ = false;
     bool firstShowingRan_ = false;
+    qint64 startedMs_ = 0;  // monotonic reading of the start click
     std::exception_ptr creationError_;
 };
 

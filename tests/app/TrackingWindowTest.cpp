@@ -374,6 +374,24 @@ TEST_F(TrackingWindowTest, StartTickAndStopStoreOneEntry) {
     EXPECT_EQ(form->Label2->text(), "00:00:03") << "the stopwatch keeps its last text";
 }
 
+TEST_F(TrackingWindowTest, TheStopwatchCountsElapsedSecondsNotTicks) {
+    useSampleDatabase();
+    start();
+    button("BP_1")->click();
+    tick(1);
+    clock.advance(5);  // five seconds in which the loop delivered no tick
+    form->Timer1Timer();
+    EXPECT_EQ(form->Label2->text(), "00:00:06");
+    clock.set(DateTime(QDate(2026, 3, 2), QTime(8, 0, 6)));  // the wall clock set back an hour
+    tick(1);
+    EXPECT_EQ(form->Label2->text(), "00:00:07");
+    selectClient("Martin");
+    button("BP_1")->click();
+    const auto rows = entries();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][5].toInt(), 7);
+}
+
 TEST_F(TrackingWindowTest, StopBeforeTheFirstTickStoresZeroAndMidnightStartsStillRun) {
     useSampleDatabase();
     clock.set(DateTime(QDate(2026, 3, 2), QTime(0, 0)));
