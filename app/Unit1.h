@@ -111,6 +111,8 @@ private:
     bool firstShowingStarted_ = false;
     bool firstShowingRan_ = false;
     qint64 startedMs_ = 0;  // monotonic reading of the start click
+    QString chosenClient_;  // chooser's answer kept while its entry is not stored
+    bool clientAdded_ = false;
     std::exception_ptr creationError_;
 };
 

@@ -1,6 +1,7 @@
 #include "data/Unit2.h"
 
 #include <QWidget>
+#include <utility>
 
 #include "controls/ColorButton.h"
 #include "controls/RadioGroup.h"
@@ -8,6 +9,7 @@
 #include "data/engine/Quoting.h"
 #include "data/engine/Schema.h"
 #include "data/engine/Transaction.h"
+#include "platform/Error.h"
 #include "platform/Regional.h"
 #include "platform/Services.h"
 #include "settings/Colors.h"
@@ -24,10 +26,17 @@ const QStringList kActivitesFields = {
     QStringLiteral("COMMENTAIRE"), QStringLiteral("USER")};
 
 // The activity buttons' colour from its setting; `fallback` when blank.
-TColor buttonColor(const QString& setting, TColor fallback) {
+TColor buttonColor(const QString& setting, TColor fallback, std::exception_ptr& error) {
     const QString text = ReadSetting(setting);
     if (text.trimmed().isEmpty()) return fallback;
-    return StringToColor(text);
+    // A colour that cannot be read gives the default; its error is kept for
+    // the caller to tell once.
+    try {
+        return StringToColor(text);
+    } catch (const Error&) {
+        if (!error) error = std::current_exception();
+        return fallback;
+    }
 }
 }  // namespace
 
@@ -78,6 +87,7 @@ void TDataModule2::FillClients(TRadioGroup& group) {
 
 quint16 TDataModule2::CreateActivityButtons(QWidget* panel, int firstTop, int left, int height,
                                             int width, const ClickHandler& onClick) {
+    colourError_ = nullptr;
     ADOQuery1.clear();
     ADOQuery1.add(QStringLiteral("select ID, TRAVAUX from travaux ORDER BY ORDRE"));
     ADOQuery1.open();
@@ -92,6 +102,8 @@ quint16 TDataModule2::CreateActivityButtons(QWidget* panel, int firstTop, int le
         ADOQuery1.next();
     }
     ADOQuery1.close();
+    // A bad colour setting is told once, after every button has been made.
+    if (colourError_) reportException(std::exchange(colourError_, nullptr));
     return count;
 }
 
@@ -107,8 +119,8 @@ void TDataModule2::CreateActivityButton(QWidget* panel, int id, const QString& l
         QObject::connect(button, &QPushButton::clicked, button,
                          guarded([button, onClick] { onClick(button); }));
     }
-    const TColor back = buttonColor(QStringLiteral("couleur fond"), clSkyBlue);
-    const TColor fore = buttonColor(QStringLiteral("couleur texte"), clBlack);
+    const TColor back = buttonColor(QStringLiteral("couleur fond"), clSkyBlue, colourError_);
+    const TColor fore = buttonColor(QStringLiteral("couleur texte"), clBlack, colourError_);
     button->setBackColor(back);
     button->setForeColor(fore);
     button->setBorderColor(clHotLight);

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <exception>
 #include <functional>
 
 #include "data/engine/Connection.h"
@@ -66,6 +67,9 @@ public:
     bool ChangeColumn(const QString& table, const QString& oldName, const QString& newName,
                       const QString& type);
     bool ExecuteSql(const QString& sql);
+
+private:
+    std::exception_ptr colourError_;  // first bad colour setting met while making buttons
 };
 
 // The program's single data module, set while one exists.

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTextEdit>
@@ -182,6 +183,42 @@ TEST_F(TrackingWindowTest, GeometryIsRestoredAndSavedAtClosing) {
     form->close();
     EXPECT_EQ(ReadSetting("top"), "40");
     EXPECT_EQ(ReadSetting("left"), "30");
+}
+
+TEST_F(TrackingWindowTest, AStoredGeometryKeepsTheWindowWithinReach) {
+    QRect largest;
+    for (const QScreen* screen : QGuiApplication::screens())
+        if (screen->availableGeometry().width() * screen->availableGeometry().height() >
+            largest.width() * largest.height())
+            largest = screen->availableGeometry();
+    ASSERT_FALSE(largest.isEmpty());
+    const QRect designed(256, 124, 757, 661);
+    const struct {
+        const char *top, *left, *width, *height;
+        QRect expected;
+    } cases[] = {
+        {"", "", "2000000000", "", QRect(256, 124, largest.width(), 661)},
+        {"10", "20", "2000000000", "2000000000", QRect(20, 10, largest.width(), largest.height())},
+        {"-50000", "", "", "", designed},
+        {"", "50000", "", "", designed},
+        {"-2000000000", "-2000000000", "2000000000", "2000000000",
+         QRect(QPoint(256, 124), largest.size())},
+        {"-600", "-700", "", "", QRect(-700, -600, 757, 661)},  // a corner still shows
+    };
+    useSampleDatabase();
+    for (const auto& c : cases) {
+        WriteSetting("top", c.top);
+        WriteSetting("left", c.left);
+        WriteSetting("width", c.width);
+        WriteSetting("height", c.height);
+        start();
+        EXPECT_EQ(form->geometry(), c.expected) << c.top << ' ' << c.left << ' ' << c.width;
+        form->close();  // what closing writes back is within reach too
+        EXPECT_EQ(ReadSetting("width").toInt(), c.expected.width());
+        EXPECT_EQ(ReadSetting("top").toInt(), c.expected.top());
+        form.reset();
+        module.reset();
+    }
 }
 
 TEST_F(TrackingWindowTest, BadNumberSettingsAreReportedAndTheProgramGoesOn) {
@@ -597,6 +634,56 @@ TEST_F(TrackingWindowTest, ChooserAddsANewClientThenOffersTheRestart) {
     EXPECT_EQ(shell.started, QStringList{paths::executablePath()});
     EXPECT_TRUE(application::terminated());
     EXPECT_EQ(form->RadioGroup1->count(), 3) << "the new client shows after the restart";
+}
+
+TEST_F(TrackingWindowTest, ARefusedInsertAfterTheChooserKeepsItsAnswerForTheRetry) {
+    const struct {
+        const char* typed;  // empty: pick Martin in the list
+        QString stored;
+        int restartQuestions;
+    } cases[] = {{"", "Martin", 0}, {"Nouveau", "Nouveau", 1}};
+    useSampleDatabase();
+    for (const auto& c : cases) {
+        start();
+        button("BP_1")->click();
+        tick(2);
+        modals.shown.clear();
+        boxes.confirms.clear();
+        boxes.errors.clear();
+        modals.scripts.push_back([&](QDialog& d) {
+            auto& chooser = dynamic_cast<TForm11&>(d);
+            if (*c.typed)
+                chooser.Edit1->setText(c.typed);
+            else
+                chooser.RadioGroup1->setItemIndex(
+                    static_cast<int>(chooser.RadioGroup1->items().indexOf("Martin")));
+            chooser.ColorButton1->click();
+            return chooser.result();
+        });
+        db.exec("ALTER TABLE activites RENAME TO ailleurs");
+        button("BP_1")->click();
+        EXPECT_EQ(boxes.errors.size(), 1) << c.typed;
+        EXPECT_TRUE(form->Running);
+        EXPECT_TRUE(boxes.confirms.isEmpty()) << "no restart before the entry is stored";
+
+        db.exec("ALTER TABLE ailleurs RENAME TO activites");
+        tick(1);
+        boxes.answers = {false};
+        button("BP_1")->click();
+        EXPECT_EQ(modals.shown.size(), 1) << "the retry does not ask again";
+        EXPECT_FALSE(form->Running);
+        EXPECT_EQ(entries().back()[2].toString(), c.stored);
+        EXPECT_EQ(entries().back()[5].toInt(), 3);
+        EXPECT_EQ(boxes.confirms.size(), c.restartQuestions) << c.typed;
+
+        // The next timing asks afresh.
+        button("BP_1")->click();
+        button("BP_1")->click();
+        EXPECT_EQ(modals.shown.size(), 2);
+        EXPECT_TRUE(form->Running);
+        form.reset();
+        module.reset();
+    }
 }
 
 TEST_F(TrackingWindowTest, ChooserWithAnExistingNameTypedStaysOpen) {

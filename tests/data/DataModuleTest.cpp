@@ -121,19 +121,34 @@ TEST_F(DataModuleTest, ButtonColoursComeFromTheSettings) {
     }
 }
 
-TEST_F(DataModuleTest, BadColourSettingStopsAtTheFirstButton) {
-    db.exec("INSERT INTO travaux (TRAVAUX, ORDRE) VALUES ('A', 1), ('B', 2)");
+TEST_F(DataModuleTest, BadColourSettingIsToldOnceAndEveryButtonIsMadeInTheDefaults) {
+    db.exec("INSERT INTO travaux (TRAVAUX, ORDRE) VALUES ('A', 1), ('B', 2), ('C', 3)");
     ASSERT_TRUE(open(db.path()));
-    WriteSetting("couleur fond", " clRed");
-    try {
-        module.CreateActivityButtons(&panel, 100, 150, 40, 241, {});
-        FAIL() << "expected a conversion error";
-    } catch (const ConvertError& e) {
-        EXPECT_EQ(e.message(), "' clRed' n'est pas une valeur entière correcte");
+    const struct {
+        const char* back;
+        const char* fore;
+        TColor expectedBack, expectedFore;
+        const char* error;
+    } cases[] = {
+        {" clRed", "", clSkyBlue, clBlack, "' clRed' n'est pas une valeur entière correcte."},
+        {"clRed", "clBrun", clRed, clBlack, "'clBrun' n'est pas une valeur entière correcte."},
+        {"x", "y", clSkyBlue, clBlack, "'x' n'est pas une valeur entière correcte."},
+    };
+    for (const auto& c : cases) {
+        test::ScriptedBoxes boxes;
+        WriteSetting("couleur fond", c.back);
+        WriteSetting("couleur texte", c.fore);
+        QWidget p;
+        module.ActivityButtons.clear();
+        EXPECT_EQ(module.CreateActivityButtons(&p, 100, 150, 40, 241, {}), 3);
+        EXPECT_EQ(boxes.errors, QStringList{c.error});
+        ASSERT_EQ(module.ActivityButtons.size(), 3);
+        for (const auto& b : module.ActivityButtons) {
+            EXPECT_EQ(b->BackColor(), c.expectedBack) << c.back;
+            EXPECT_EQ(b->ForeColor(), c.expectedFore) << c.fore;
+        }
+        EXPECT_EQ(module.ActivityButtons[2]->y(), 200);
     }
-    EXPECT_TRUE(module.ActivityButtons.isEmpty());
-    EXPECT_EQ(panel.findChildren<TColorButton*>().size(), 1)
-        << "the first button stays on the panel";
 }
 
 TEST_F(DataModuleTest, LockHideShowUnlock) {
