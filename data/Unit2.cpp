@@ -64,10 +64,18 @@ bool TDataModule2::OpenDatabase() {
         QStringLiteral(";Persist Security Info=False"));
     try {
         ADOConnection1.open();
-        return true;
     } catch (const Error&) {
         return false;
     }
+    // The consultation selects and orders log entries by start and end; an
+    // index keeps that quick on years of entries. A file that cannot take
+    // it (read-only, older layout) works without.
+    try {
+        ADOConnection1.execute(QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS activites_debut_fin ON activites (DEBUT, FIN)"));
+    } catch (const Error&) {
+    }
+    return true;
 }
 
 void TDataModule2::CreateDatabase(const QString& path) {
