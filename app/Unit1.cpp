@@ -30,6 +30,8 @@
 #include "platform/Regional.h"
 #include "platform/Services.h"
 #include "reference/Unit11.h"
+#include "reference/Unit3.h"
+#include "reference/Unit4.h"
 #include "settings/Colors.h"
 #include "settings/outils.h"
 #include "settings/ui/Unit7.h"
@@ -286,6 +288,9 @@ void TForm1::buildMenu() {
     Voirlaide1->setObjectName(QStringLiteral("Voirlaide1"));
 
     connect(Quitter1, &QAction::triggered, this, guarded([this] { Quitter1Click(); }));
+    connect(unesurveillance1, &QAction::triggered, this,
+            guarded([this] { unesurveillance1Click(); }));
+    connect(unclient1, &QAction::triggered, this, guarded([this] { unclient1Click(); }));
     connect(Verrouiller, &QAction::triggered, this, guarded([this] { VerrouillerClick(); }));
     connect(Voirlaide1, &QAction::triggered, this, guarded([this] { Voirlaide1Click(); }));
     connect(Extraction1, &QAction::triggered, this, guarded([this] { Extraction1Click(); }));
@@ -622,6 +627,26 @@ void TForm1::Timer1Timer() {
 // ---- menu ------------------------------------------------------------------
 
 void TForm1::Quitter1Click() { close(); }
+
+// The lists' editors: the tracking window shows the changes from the next
+// start, hence the restart offer after every use.
+void TForm1::unesurveillance1Click() {
+    DataModule2->tblTravaux.open();
+    {
+        TForm4 editor(this);
+        modalRunner().exec(editor);
+    }
+    relance();
+}
+
+void TForm1::unclient1Click() {
+    DataModule2->tblClients.open();
+    {
+        TForm3 editor(this);
+        modalRunner().exec(editor);
+    }
+    relance();
+}
 
 void TForm1::VerrouillerClick() {
     if (LockSettings(ReadConfig())) {

@@ -81,6 +81,8 @@ public:
 
     // Menu.
     void Quitter1Click();
+    void unesurveillance1Click();
+    void unclient1Click();
     void Extraction1Click();
     void VerrouillerClick();
     void Voirlaide1Click();
