@@ -20,6 +20,7 @@
 #include <functional>
 #include <utility>
 
+#include "app/ScrollColumn.h"
 #include "consult/Unit5.h"
 #include "controls/ColorButton.h"
 #include "controls/RadioGroup.h"
@@ -76,6 +77,9 @@ QRect reachableBounds(qint64 left, qint64 top, qint64 width, qint64 height) {
     }
     return QRect(int(left), int(top), int(width), int(height));
 }
+
+// Top of the scrolling part of the left panel, just below the stopwatch.
+const int kColumnTop = 90;
 
 const int kBackgroundHeight = 603;  // the background picture's own height...
 const int kBandHeight = 65;         // ...and that of its dark top strip
@@ -236,7 +240,8 @@ void TForm1::buildControls() {
     Label2 = redLabel(Panel2, QStringLiteral("Label2"), 240, 40);
     Label3 = redLabel(Panel2, QStringLiteral("Label3"), 336, 41);
 
-    RichEdit = new QTextEdit(Panel2);
+    ActivityColumn = new ScrollColumn(Panel2, kColumnTop);
+    RichEdit = new QTextEdit(ActivityColumn->content());
     RichEdit->setObjectName(QStringLiteral("RichEdit"));
     RichEdit->setAcceptRichText(false);
     QFont plain = font();
@@ -244,7 +249,7 @@ void TForm1::buildControls() {
     RichEdit->setGeometry(136, 100, 225, 169);
     RichEdit->hide();
 
-    Commenter = new TColorButton(Panel2);
+    Commenter = new TColorButton(ActivityColumn->content());
     Commenter->setObjectName(QStringLiteral("Commenter"));
     Commenter->setText(QStringLiteral("&Commenter"));
     Commenter->setGeometry(8, 100, 129, 40);
@@ -360,8 +365,9 @@ void TForm1::FormActivate() {
     if (DataModule2->OpenDatabase()) {
         DataModule2->FillClients(*RadioGroup1);
         RadioGroup1->setItemIndex(-1);
-        DataModule2->CreateActivityButtons(Panel2, 100, 150, 40, 241,
+        DataModule2->CreateActivityButtons(ActivityColumn->content(), 100, 150, 40, 241,
                                            [this](TColorButton* button) { ButtonClick(button); });
+        ActivityColumn->refresh();
     }
 
     Commenter->hide();

@@ -16,6 +16,7 @@ class QWidget;
 
 namespace tavix {
 
+class ScrollColumn;
 class TColorButton;
 class TRadioGroup;
 
@@ -41,6 +42,9 @@ public:
     QLabel* Label7;
     QLabel* Label2;
     QLabel* Label3;
+    // The activity buttons, the comment box and "&Commenter" live in it; it
+    // scrolls when the buttons do not fit.
+    ScrollColumn* ActivityColumn;
     QTextEdit* RichEdit;
     TColorButton* Commenter;
     QTimer* Timer1;
