@@ -331,6 +331,7 @@ TEST_F(PendingTimingWindowTest, TheStateFileFollowsTheTiming) {
     selectClient("L'Oréal");
     EXPECT_EQ(kept().client, "L'Oréal");
     form->Commenter->click();
+    EXPECT_EQ(form->focusWidget(), form->RichEdit) << "typing goes into the opened box";
     form->RichEdit->setPlainText("en cours");
     tick(29);
     EXPECT_TRUE(kept().comment.isEmpty()) << "the open box is kept at the 30th second";
