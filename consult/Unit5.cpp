@@ -196,7 +196,10 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     readMore_ = new QTimer(this);
     readMore_->setSingleShot(true);
     readMore_->setInterval(0);
-    connect(readMore_, &QTimer::timeout, this, guarded([this] { readReportRows(); }));
+    connect(readMore_, &QTimer::timeout, this, guarded([this] {
+                slice_.start();
+                readReportRows();
+            }));
 
     connect(Commenter, &QPushButton::clicked, this, guarded([this] { Button1Click(); }));
     connect(ColorButton1, &QPushButton::clicked, this, guarded([this] { BitBtn1Click(); }));
@@ -274,6 +277,7 @@ void TForm5::ColorButton2Click() { close(); }
 
 void TForm5::Button1Click() {
     stopReport();
+    slice_.start();  // the click's own reading counts in its first slice
     db::TableDataset& table = DataModule2->ADOTable1;
     db::Query& query = DataModule2->ADOQuery1;
     const DateTime start = pickerValue(dateDebut);
@@ -308,8 +312,7 @@ void TForm5::Button1Click() {
 void TForm5::readReportRows() {
     if (!writer_) return;
     db::Query& query = DataModule2->ADOQuery1;
-    QElapsedTimer slice;
-    slice.start();
+    QElapsedTimer& slice = slice_;
     ReportWriter::Entry e;
     try {
         for (int n = 0; !query.eof(); ++n) {

@@ -87,6 +87,7 @@ private:
     bool activated_ = false;
     std::unique_ptr<ReportWriter> writer_;
     QTimer* readMore_;
+    QElapsedTimer slice_;
 };
 
 }  // namespace tavix
