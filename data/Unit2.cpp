@@ -155,15 +155,14 @@ void TDataModule2::AddLogEntry(const QString& user, const QString& client, const
 }
 
 quint8 TDataModule2::SchemaVersion() {
-    db::TableDataset table(ADOConnection1, QStringLiteral("activites"));
-    table.open();
+    // The declaration alone: reading the rows would make every start as slow
+    // as the log is long.
     quint8 version = 0;
-    for (const db::FieldDef& field : table.fields()) {
+    for (const db::FieldDef& field : ADOConnection1.tableFields(QStringLiteral("activites"))) {
         if (field.name == QLatin1String("USER")) version += 1;
         if (field.name == QLatin1String("SURVEILLANCES")) version += 2;
         if (field.name == QLatin1String("CLIENTS")) version += 4;
     }
-    table.close();
     return version;
 }
 

@@ -7,6 +7,7 @@
 #include "data/engine/ConnectionImpl.h"
 #include "data/engine/Dialect.h"
 #include "data/engine/EngineError.h"
+#include "data/engine/Values.h"
 
 namespace tavix::db {
 
@@ -105,6 +106,15 @@ sqlite3* Connection::handle() const { return impl_->db.get(); }
 void Connection::execute(const QString& statement) {
     if (!impl_->db) throw EngineError(QStringLiteral("Connexion fermée"), statement);
     run(impl_->db.get(), statement);
+}
+
+QList<FieldDef> Connection::tableFields(const QString& table) const {
+    if (!impl_->db) throw EngineError(QStringLiteral("Connexion fermée"), table);
+    QList<FieldDef> fields;
+    for (const auto& column : detail::tableInfo(impl_->db.get(), table))
+        fields.append(column.field);
+    if (fields.isEmpty()) throw EngineError(QStringLiteral("Table '%1' introuvable").arg(table));
+    return fields;
 }
 
 void Connection::createDatabase(const QString& path, const QStringList& statements) {

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <memory>
 
+#include "data/engine/Field.h"
+
 struct sqlite3;
 
 namespace tavix::db {
@@ -34,6 +36,11 @@ public:
 
     // Runs one statement of the dialect that returns no rows.
     void execute(const QString& statement);
+
+    // The columns of a table in column order, read from its declaration
+    // alone (no row is read, whatever the table's size). Throws EngineError
+    // when the connection is closed or there is no such table.
+    QList<FieldDef> tableFields(const QString& table) const;
 
     // Makes a new database file (and its folders) and runs the given
     // statements in it, in one transaction. Fails if the file exists.

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QWidget>
 
@@ -287,6 +289,36 @@ INSTANTIATE_TEST_SUITE_P(
                        "Erreur de conversion",
                        {"CLIENTS", "COMMENTAIRE", "DEBUT", "DUREE", "FIN", "ID", "USER"}}),
     [](const auto& param) { return std::string(param.param.name); });
+
+// The version comes from the table's declaration: no statement reads the
+// log's rows, so the check costs the same whatever the log's length.
+TEST(SchemaVersionTest, ReadsNoRowOfTheLog) {
+    clearSettings();
+    TempDatabase db;
+    db.exec(
+        "INSERT INTO activites (SURVEILLANCES, CLIENTS, DEBUT, FIN, DUREE) VALUES "
+        "('a', 'b', '2009-12-25 08:00:00', '2009-12-25 08:10:00', 600)");
+    TDataModule2 module;
+    module.DatabasePath = db.path();
+    ASSERT_TRUE(module.OpenDatabase());
+    QStringList statements;
+    const auto record = [](unsigned, void* context, void*, void* sql) {
+        static_cast<QStringList*>(context)->append(QString::fromUtf8(static_cast<char*>(sql)));
+        return 0;
+    };
+    sqlite3_trace_v2(module.ADOConnection1.handle(), SQLITE_TRACE_STMT, record, &statements);
+    EXPECT_EQ(module.SchemaVersion(), 7);
+    sqlite3_trace_v2(module.ADOConnection1.handle(), 0, nullptr, nullptr);
+    const QRegularExpression readsRows(R"(\bFROM\b.*activites)",
+                                       QRegularExpression::CaseInsensitiveOption);
+    for (const QString& statement : statements)
+        EXPECT_FALSE(statement.contains(readsRows)) << statement.toStdString();
+
+    db.exec("ALTER TABLE activites RENAME TO ailleurs");
+    EXPECT_THROW(module.SchemaVersion(), db::EngineError);
+    module.ADOConnection1.close();
+    EXPECT_THROW(module.SchemaVersion(), db::EngineError);
+}
 
 TEST(ConversionValuesTest, OldRowsKeepTheirValuesAndAFailedStepCanBeRetried) {
     clearSettings();

@@ -126,6 +126,25 @@ TEST(ConnectionTest, CreateDatabase) {
     EXPECT_FALSE(QFileInfo::exists(broken + "-journal"));
 }
 
+TEST(ConnectionTest, TableFieldsInColumnOrder) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath("base.mdb");
+    db::Connection::createDatabase(file, db::defaultSchema());
+    db::Connection connection;
+    EXPECT_THROW(connection.tableFields("clients"), db::EngineError);
+    connection.setConnectionString(connectionStringFor(file));
+    connection.open();
+    QStringList names;
+    const auto fields = connection.tableFields("ACTIVITES");
+    for (const auto& f : fields) names << f.name;
+    EXPECT_EQ(names, (QStringList{"ID", "SURVEILLANCES", "CLIENTS", "DEBUT", "FIN", "DUREE",
+                                  "COMMENTAIRE", "USER"}));
+    EXPECT_EQ(fields[0].type, db::FieldType::AutoIncrement);
+    EXPECT_EQ(fields[1].size, 32);
+    EXPECT_EQ(fields[3].type, db::FieldType::DateTime);
+    EXPECT_THROW(connection.tableFields("absente"), db::EngineError);
+}
+
 TEST(ConnectionTest, CloseClosesEveryDatasetAndSurvivors) {
     QTemporaryDir dir;
     const QString file = dir.filePath("base.mdb");

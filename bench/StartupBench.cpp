@@ -1,0 +1,183 @@
+// Time from process start to the first paint of the tracking window on a
+// database holding 1,000,000 log entries, beside the same for a bare Qt
+// window. Each figure is one whole process started from here, so program
+// loading counts for both alike.
+//
+// Run as is (offscreen when there is no display) or under xvfb-run.
+
+#include <sqlite3.h>
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMainWindow>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+#include "app/Unit1.h"
+#include "data/Unit2.h"
+#include "data/engine/Connection.h"
+#include "data/engine/Schema.h"
+#include "platform/Application.h"
+#include "resources/Resources.h"
+#include "settings/outils.h"
+
+namespace {
+
+constexpr int kEntries = 1000000;
+constexpr int kRuns = 5;
+
+bool fill(const QString& path) {
+    tavix::db::Connection::createDatabase(path, tavix::db::defaultSchema());
+    sqlite3* db = nullptr;
+    if (sqlite3_open(QFile::encodeName(path).constData(), &db) != SQLITE_OK) return false;
+    sqlite3_exec(db,
+                 "INSERT INTO clients (NOM) VALUES ('Dupont'), ('Martin'), ('Durand SA');"
+                 "INSERT INTO travaux (TRAVAUX, ORDRE) VALUES ('Saisie', 1), ('Appel', 2), "
+                 "('Relecture', 3), ('Réunion', 4);"
+                 "BEGIN",
+                 nullptr, nullptr, nullptr);
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(db,
+                       "INSERT INTO activites (\"USER\", SURVEILLANCES, CLIENTS, DEBUT, FIN, "
+                       "DUREE, COMMENTAIRE) VALUES ('', ?, ?, ?, ?, ?, ?)",
+                       -1, &stmt, nullptr);
+    const char* activities[] = {"Saisie", "Appel", "Relecture", "Réunion"};
+    const char* clients[] = {"Dupont", "Martin", "Durand SA"};
+    const tavix::DateTime origin(QDate(2001, 1, 1), QTime(8, 0));
+    for (int i = 0; i < kEntries; ++i) {
+        const tavix::DateTime begin = origin.addSecs(static_cast<qint64>(i) * 900);
+        const QByteArray b = begin.toIso().toUtf8();
+        const QByteArray e = begin.addSecs(600 + i % 300).toIso().toUtf8();
+        sqlite3_bind_text(stmt, 1, activities[i % 4], -1, SQLITE_STATIC);
+        sqlite3_bind_text(stmt, 2, clients[i % 3], -1, SQLITE_STATIC);
+        sqlite3_bind_text(stmt, 3, b.constData(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(stmt, 4, e.constData(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int(stmt, 5, 600 + i % 300);
+        sqlite3_bind_text(stmt, 6, i % 5 ? "" : "Appel du client au sujet de la facture", -1,
+                          SQLITE_STATIC);
+        sqlite3_step(stmt);
+        sqlite3_reset(stmt);
+    }
+    sqlite3_finalize(stmt);
+    const bool ok = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return ok;
+}
+
+// Says "painted" once the window's first paint has been handled whole
+// (children included), then ends the program.
+class FirstPaint : public QObject {
+public:
+    explicit FirstPaint(QWidget* window) { window->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && !seen_) {
+            seen_ = true;
+            QTimer::singleShot(0, [] {
+                std::printf("painted\n");
+                std::fflush(stdout);
+                QCoreApplication::exit(0);
+            });
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    bool seen_ = false;
+};
+
+int runBare(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QMainWindow window;
+    window.setWindowTitle(QStringLiteral("Fenêtre nue"));
+    window.setGeometry(256, 124, 757, 661);
+    FirstPaint watch(&window);
+    window.show();
+    return app.exec();
+}
+
+int runTavix(int argc, char** argv, const QString& database) {
+    tavix::Application app(argc, argv);
+    tavix::initResources();
+    tavix::application::setTitle(QStringLiteral("Tavix - surveillance de tâches"));
+    tavix::WriteSetting(QStringLiteral("sgbd"), database);
+    tavix::TDataModule2 dataModule;
+    tavix::TForm1 form;
+    FirstPaint watch(&form);
+    form.show();
+    if (tavix::application::terminated()) return 1;
+    return app.exec();
+}
+
+// Milliseconds from starting the child to its "painted"; negative on failure.
+double timeChild(const QStringList& arguments, const QProcessEnvironment& environment) {
+    QProcess child;
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QElapsedTimer timer;
+    timer.start();
+    child.start(QCoreApplication::applicationFilePath(), arguments);
+    double took = -1;
+    while (child.waitForReadyRead(60000)) {
+        if (child.readAll().contains("painted")) {
+            took = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+            break;
+        }
+    }
+    if (!child.waitForFinished(60000)) child.kill();
+    child.waitForFinished();
+    return took;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 2 && qstrcmp(argv[1], "--bare") == 0) return runBare(argc, argv);
+    if (argc >= 3 && qstrcmp(argv[1], "--tavix") == 0)
+        return runTavix(argc, argv, QString::fromLocal8Bit(argv[2]));
+
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    if (!dir.isValid()) return 2;
+    const QString database = dir.filePath(QStringLiteral("bench.mdb"));
+    std::printf("filling %d log entries...\n", kEntries);
+    std::fflush(stdout);
+    if (!fill(database)) return 2;
+
+    // Children get a home of their own: settings, data, nothing shared.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), dir.path());
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(QStringLiteral("data")));
+    environment.insert(QStringLiteral("XDG_CACHE_HOME"), dir.filePath(QStringLiteral("cache")));
+    if (!environment.contains(QStringLiteral("DISPLAY")) &&
+        !environment.contains(QStringLiteral("QT_QPA_PLATFORM")))
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+
+    // Taken in turns, best of each, so a busy machine weighs on both alike.
+    double bare = 1e12;
+    double tavix = 1e12;
+    for (int run = 0; run < kRuns; ++run) {
+        const double b = timeChild({QStringLiteral("--bare")}, environment);
+        const double t = timeChild({QStringLiteral("--tavix"), database}, environment);
+        if (b < 0 || t < 0) {
+            std::fprintf(stderr, "a child did not paint its window\n");
+            return 1;
+        }
+        bare = std::min(bare, b);
+        tavix = std::min(tavix, t);
+    }
+    std::printf("process start to first paint, %d log entries, best of %d runs\n", kEntries, kRuns);
+    std::printf("  tracking window: %8.1f ms\n", tavix);
+    std::printf("  bare Qt window:  %8.1f ms\n", bare);
+    std::printf("  tracking / bare: %.2f (goal: at most 1.50)\n", tavix / bare);
+    return 0;
+}
