@@ -51,8 +51,8 @@ void TDataModule2::DataModuleCreate() { ActivityButtons.clear(); }
 bool TDataModule2::OpenDatabase() {
     if (DatabasePath.isEmpty()) return false;
     ADOConnection1.setConnectionString(
-        QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + DatabasePath +
-        QStringLiteral(";Persist Security Info=False"));
+        QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") +
+        db::connectionStringValue(DatabasePath) + QStringLiteral(";Persist Security Info=False"));
     try {
         ADOConnection1.open();
         return true;

@@ -16,13 +16,46 @@ using detail::Statement;
 
 namespace {
 
-// The value of "Data Source=" up to the next ';'; other keys are ignored.
+// The value of "Data Source=": up to the next ';', or between double or
+// single quotes (the quote doubled inside stands for itself); other keys are
+// ignored.
 QString dataSource(const QString& connectionString) {
-    for (const QString& part : connectionString.split(u';')) {
-        const qsizetype eq = part.indexOf(u'=');
-        if (eq < 0) continue;
-        if (part.left(eq).trimmed().compare(QLatin1String("Data Source"), Qt::CaseInsensitive) == 0)
-            return part.mid(eq + 1);
+    const QString& s = connectionString;
+    qsizetype i = 0;
+    while (i < s.size()) {
+        const qsizetype eq = s.indexOf(u'=', i);
+        const qsizetype semicolon = s.indexOf(u';', i);
+        if (eq < 0) break;
+        if (semicolon >= 0 && semicolon < eq) {  // a part without '='
+            i = semicolon + 1;
+            continue;
+        }
+        const QString key = s.mid(i, eq - i).trimmed();
+        qsizetype v = eq + 1;
+        while (v < s.size() && s.at(v) == u' ') ++v;
+        QString value;
+        if (v < s.size() && (s.at(v) == u'"' || s.at(v) == u'\'')) {
+            const QChar mark = s.at(v);
+            for (++v; v < s.size(); ++v) {
+                if (s.at(v) == mark) {
+                    if (v + 1 < s.size() && s.at(v + 1) == mark) {
+                        value += mark;
+                        ++v;
+                        continue;
+                    }
+                    ++v;
+                    break;
+                }
+                value += s.at(v);
+            }
+            const qsizetype end = s.indexOf(u';', v);
+            i = end < 0 ? s.size() : end + 1;
+        } else {
+            const qsizetype end = s.indexOf(u';', eq + 1);
+            value = s.mid(eq + 1, end < 0 ? -1 : end - eq - 1);
+            i = end < 0 ? s.size() : end + 1;
+        }
+        if (key.compare(QLatin1String("Data Source"), Qt::CaseInsensitive) == 0) return value;
     }
     return {};
 }
@@ -47,6 +80,17 @@ void run(sqlite3* db, const QString& statement) {
 }
 
 }  // namespace
+
+QString connectionStringValue(const QString& value) {
+    const bool plain = !value.contains(u';') && !value.startsWith(u'"') &&
+                       !value.startsWith(u'\'') && !value.startsWith(u' ');
+    if (plain) return value;
+    if (!value.contains(u'"')) return u'"' + value + u'"';
+    if (!value.contains(u'\'')) return u'\'' + value + u'\'';
+    QString doubled = value;
+    doubled.replace(QStringLiteral("\""), QStringLiteral("\"\""));
+    return u'"' + doubled + u'"';
+}
 
 Connection::Connection() : impl_(std::make_unique<Impl>()) {}
 

@@ -10,10 +10,15 @@ struct sqlite3;
 
 namespace tavix::db {
 
+// A value as it goes into a connection string: unchanged unless it holds
+// ';' (or starts with a quote or a blank), then between quotes, so that
+// any path can be named.
+QString connectionStringValue(const QString& value);
+
 // The connection to one database file. The connection string is parsed for
-// its "Data Source=" (up to the next ';'); the other keys are accepted and
-// ignored. Opening uses an existing file only, checks that it is an SQLite
-// database and waits a few seconds on a lock held by another program.
+// its "Data Source=" (up to the next ';', or a value between quotes); the
+// other keys are accepted and ignored. Opening uses an existing file only, checks that it is an
+// SQLite database and waits a few seconds on a lock held by another program.
 class Connection {
 public:
     Connection();

@@ -38,6 +38,8 @@ protected:
 
 TEST_F(DataModuleTest, OpenDatabaseSucceedsOnlyForAnExistingDatabase) {
     TempDatabase spaced({}, "base avec blancs.mdb");
+    TempDatabase semicolon({}, "a;b.mdb");
+    TempDatabase quotes({}, "l'ami \"x\";y.mdb");
     QTemporaryDir dir;
     QFile text(dir.filePath("notes.mdb"));
     ASSERT_TRUE(text.open(QIODevice::WriteOnly));
@@ -51,12 +53,16 @@ TEST_F(DataModuleTest, OpenDatabaseSucceedsOnlyForAnExistingDatabase) {
         {db.path(), true},        {spaced.path(), true},
         {QString(), false},       {dir.filePath("absent.mdb"), false},
         {text.fileName(), false}, {dir.filePath("a;b.mdb"), false},
+        {semicolon.path(), true}, {quotes.path(), true},
     };
     for (const auto& c : cases) {
         TDataModule2 fresh;
         fresh.DatabasePath = c.path;
         EXPECT_EQ(fresh.OpenDatabase(), c.opens) << c.path.toStdString();
         EXPECT_EQ(fresh.ADOConnection1.connected(), c.opens);
+        if (c.opens) {
+            EXPECT_EQ(fresh.ADOConnection1.fileName(), c.path);
+        }
     }
     EXPECT_FALSE(QFile::exists(dir.filePath("absent.mdb"))) << "a missing file is never created";
 }
