@@ -12,6 +12,10 @@
 #include <QMenuBar>
 #include <QTextEdit>
 #include <QTimer>
+#include <QWindow>
+#include <exception>
+#include <functional>
+#include <utility>
 
 #include "controls/ColorButton.h"
 #include "controls/RadioGroup.h"
@@ -24,6 +28,9 @@
 #include "reference/Unit11.h"
 #include "settings/Colors.h"
 #include "settings/outils.h"
+#include "settings/ui/Unit7.h"
+#include "settings/ui/Unit8.h"
+#include "settings/ui/Unit9.h"
 
 namespace tavix {
 
@@ -63,6 +70,36 @@ void setLabelText(QLabel* label, const QString& text) {
     label->adjustSize();
 }
 
+// Calls back once, the first time its window is exposed (on screen and
+// painted), then goes away with it.
+class ExposeWatcher : public QObject {
+public:
+    ExposeWatcher(QWindow* window, std::function<void()> onExposed)
+        : QObject(window), window_(window), onExposed_(std::move(onExposed)) {
+        window->installEventFilter(this);
+        if (window->isExposed()) fire();
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == window_ && event->type() == QEvent::Expose && window_->isExposed()) fire();
+        return false;
+    }
+
+private:
+    void fire() {
+        if (!onExposed_) return;
+        window_->removeEventFilter(this);
+        auto call = std::move(onExposed_);
+        onExposed_ = nullptr;
+        deleteLater();
+        call();
+    }
+
+    QWindow* window_;
+    std::function<void()> onExposed_;
+};
+
 }  // namespace
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
@@ -83,7 +120,12 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     connect(RadioGroup1, &TRadioGroup::clicked, this, guarded([this] { RadioGroup1Click(); }));
     qApp->installEventFilter(this);
 
-    runGuarded([this] { FormCreate(); });
+    // An error here is told once the window is on screen, in front of it.
+    try {
+        FormCreate();
+    } catch (...) {
+        creationError_ = std::current_exception();
+    }
 }
 
 TForm1::~TForm1() {
@@ -206,6 +248,7 @@ void TForm1::buildMenu() {
     Voirlaide1->setObjectName(QStringLiteral("Voirlaide1"));
 
     connect(Quitter1, &QAction::triggered, this, guarded([this] { Quitter1Click(); }));
+    connect(Verrouiller, &QAction::triggered, this, guarded([this] { VerrouillerClick(); }));
     connect(Voirlaide1, &QAction::triggered, this, guarded([this] { Voirlaide1Click(); }));
 }
 
@@ -250,22 +293,7 @@ void TForm1::FormActivate() {
     Extraction1->setVisible(NoExtraction(Config));
     Rajouter1->setVisible(NoListEditing(Config));
 
-    const QString top = ReadSetting(QStringLiteral("top"));
-    const QString left = ReadSetting(QStringLiteral("left"));
-    const QString width = ReadSetting(QStringLiteral("width"));
-    const QString height = ReadSetting(QStringLiteral("height"));
-    // Positions are those of the client area: they survive a window
-    // manager that adds its frame only once the window is mapped.
-    const auto apply = [this](const QString& text, void (QRect::*set)(int)) {
-        if (text.isEmpty()) return;
-        QRect bounds = geometry();
-        (bounds.*set)(toInteger(text));
-        setGeometry(bounds);
-    };
-    apply(top, &QRect::moveTop);
-    apply(left, &QRect::moveLeft);
-    apply(width, &QRect::setWidth);
-    apply(height, &QRect::setHeight);
+    applySavedGeometry();
 
     application::setHelpHook([this](quint16 command, qint32 helpData, bool& callHelp) {
         return HelpHook(command, helpData, callHelp);
@@ -299,9 +327,12 @@ void TForm1::FormActivate() {
     setLabelText(Label3, regional::timeToText(now.time()));
     setLabelText(Label4, DayName(dayNumber(now.date())));
 
-    // The start-up login (user and password stored, settings not locked)
-    // joins here with the login windows.
-    Q_UNUSED(pwd);
+    // The access code guards the start-up unless it guards the settings.
+    if (!UserName.isEmpty() && !pwd.isEmpty() && !LockSettings(Config)) {
+        TForm8 login(this);
+        modalRunner().exec(login);
+        if (application::terminated()) return;  // the login gave up
+    }
 
     const quint8 version = DataModule2->SchemaVersion();
     if (version != 7) {
@@ -314,6 +345,27 @@ void TForm1::FormActivate() {
             relance();
         }
     }
+}
+
+// The stored top, left, width and height, in that order; an empty value
+// keeps that coordinate, a value that is not a number stops there.
+void TForm1::applySavedGeometry() {
+    const QString top = ReadSetting(QStringLiteral("top"));
+    const QString left = ReadSetting(QStringLiteral("left"));
+    const QString width = ReadSetting(QStringLiteral("width"));
+    const QString height = ReadSetting(QStringLiteral("height"));
+    // Positions are those of the client area: they survive a window
+    // manager that adds its frame only once the window is mapped.
+    const auto apply = [this](const QString& text, void (QRect::*set)(int)) {
+        if (text.isEmpty()) return;
+        QRect bounds = geometry();
+        (bounds.*set)(toInteger(text));
+        setGeometry(bounds);
+    };
+    apply(top, &QRect::moveTop);
+    apply(left, &QRect::moveLeft);
+    apply(width, &QRect::setWidth);
+    apply(height, &QRect::setHeight);
 }
 
 void TForm1::FormClose() {
@@ -354,7 +406,31 @@ void TForm1::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (activated_) return;
     activated_ = true;
+    // Mapped where it will stay, so the first showing does not move it in
+    // sight; a bad value is reported by the first showing itself.
+    try {
+        applySavedGeometry();
+    } catch (const Error&) {
+    }
+    // The first showing asks questions and reports errors: they must stand
+    // in front of the window, so it runs once the window is on screen.
+    if (QWindow* handle = windowHandle())
+        new ExposeWatcher(handle, [this] {
+            QMetaObject::invokeMethod(
+                this, [this] { runFirstShowing(); }, Qt::QueuedConnection);
+        });
+    else
+        QMetaObject::invokeMethod(
+            this, [this] { runFirstShowing(); }, Qt::QueuedConnection);
+}
+
+void TForm1::runFirstShowing() {
+    if (firstShowingStarted_) return;
+    firstShowingStarted_ = true;
+    if (creationError_) reportException(std::exchange(creationError_, nullptr));
     runGuarded([this] { FormActivate(); });
+    firstShowingRan_ = true;
+    emit firstShown();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -490,6 +566,16 @@ void TForm1::Timer1Timer() {
 // ---- menu ------------------------------------------------------------------
 
 void TForm1::Quitter1Click() { close(); }
+
+void TForm1::VerrouillerClick() {
+    if (LockSettings(ReadConfig())) {
+        TForm9 login([this] { relance(); }, this);
+        modalRunner().exec(login);
+        return;
+    }
+    TForm7 settings(this);
+    if (modalRunner().exec(settings) == QDialog::Accepted) relance();
+}
 
 void TForm1::Voirlaide1Click() {
     bool callHelp = false;

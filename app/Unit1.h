@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <exception>
 
 #include "platform/DateTime.h"
 
@@ -80,9 +81,17 @@ public:
 
     // Menu.
     void Quitter1Click();
+    void VerrouillerClick();
     void Voirlaide1Click();
 
     void relance();
+
+    // True once the first showing's steps have run, whatever they met.
+    bool firstShowingRan() const { return firstShowingRan_; }
+
+signals:
+    // The first showing's steps have run; the window is on screen.
+    void firstShown();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -94,8 +103,13 @@ private:
     void buildControls();
     void buildMenu();
     void layoutPanels();
+    void applySavedGeometry();
+    void runFirstShowing();
 
     bool activated_ = false;
+    bool firstShowingStarted_ = false;
+    bool firstShowingRan_ = false;
+    std::exception_ptr creationError_;
 };
 
 // Whether the next tick shows the "on" icon; shared by the whole process.

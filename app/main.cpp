@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
     tavix::TDataModule2 dataModule;
     tavix::TForm1 form;
     form.show();
-    // A restart accepted during the first showing ends the program here.
-    if (tavix::application::terminated()) return 0;
+    // The first showing runs inside the loop once the window is on screen; a
+    // restart accepted there ends the loop, and the program with it.
     return app.exec();
 }

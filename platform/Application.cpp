@@ -1,6 +1,9 @@
 #include "platform/Application.h"
 
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include "platform/Services.h"
 
@@ -9,6 +12,15 @@ namespace tavix {
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
     setOrganizationName(QStringLiteral("MOLVERAN"));
     setApplicationName(QStringLiteral("TAVIX"));
+    // The interface is French whatever the user's locale, the toolkit's own
+    // dialogs (file, colour) included. Without the translation they stay in
+    // English.
+    auto* toolkit = new QTranslator(this);
+    if (toolkit->load(QLocale(QLocale::French, QLocale::France), QStringLiteral("qtbase"),
+                      QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        installTranslator(toolkit);
+    else
+        delete toolkit;
 }
 
 bool Application::notify(QObject* receiver, QEvent* event) {

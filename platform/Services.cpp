@@ -1,8 +1,10 @@
 #include "platform/Services.h"
 
+#include <QColorDialog>
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -58,6 +60,32 @@ public:
     int exec(QDialog& dialog) override { return dialog.exec(); }
 };
 
+class DialogFilePicker : public FilePicker {
+public:
+    QString chooseFile(QWidget* parent, const FileRequest& request) override {
+        QFileDialog dialog(parent);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(request.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+        dialog.setNameFilter(request.filter);
+        dialog.setDefaultSuffix(request.defaultSuffix);
+        // A wildcard as the initial name only repeats the filter: leave the
+        // name box empty then.
+        if (!request.initialName.contains(u'*')) dialog.selectFile(request.initialName);
+        if (dialog.exec() != QDialog::Accepted) return {};
+        const QStringList files = dialog.selectedFiles();
+        return files.isEmpty() ? QString() : files.first();
+    }
+};
+
+class DialogColorPicker : public ColorPicker {
+public:
+    std::optional<QColor> chooseColor(QWidget* parent, const QColor& initial) override {
+        QColorDialog dialog(initial, parent);
+        if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+        return dialog.selectedColor();
+    }
+};
+
 template <class T, class Default>
 struct Slot {
     Default fallback;
@@ -69,6 +97,8 @@ Slot<Clock, SystemClock> gClock;
 Slot<MessageBoxes, WidgetMessageBoxes> gBoxes;
 Slot<Shell, DesktopShell> gShell;
 Slot<ModalRunner, ExecRunner> gRunner;
+Slot<FilePicker, DialogFilePicker> gFiles;
+Slot<ColorPicker, DialogColorPicker> gColors;
 
 }  // namespace
 
@@ -76,11 +106,15 @@ Clock& clock() { return gClock.get(); }
 MessageBoxes& messageBoxes() { return gBoxes.get(); }
 Shell& shell() { return gShell.get(); }
 ModalRunner& modalRunner() { return gRunner.get(); }
+FilePicker& filePicker() { return gFiles.get(); }
+ColorPicker& colorPicker() { return gColors.get(); }
 
 void setClock(Clock* replacement) { gClock.current = replacement; }
 void setMessageBoxes(MessageBoxes* replacement) { gBoxes.current = replacement; }
 void setShell(Shell* replacement) { gShell.current = replacement; }
 void setModalRunner(ModalRunner* replacement) { gRunner.current = replacement; }
+void setFilePicker(FilePicker* replacement) { gFiles.current = replacement; }
+void setColorPicker(ColorPicker* replacement) { gColors.current = replacement; }
 
 void reportException(std::exception_ptr error) noexcept {
     try {

@@ -1,13 +1,16 @@
 #pragma once
 
+#include <QColor>
 #include <QString>
 #include <exception>
+#include <optional>
 #include <type_traits>
 #include <utility>
 
 #include "platform/DateTime.h"
 
 class QDialog;
+class QWidget;
 
 namespace tavix {
 
@@ -50,15 +53,41 @@ public:
     virtual int exec(QDialog& dialog) = 0;
 };
 
+// The toolkit's file dialog, asking for one file to open.
+struct FileRequest {
+    QString filter;         // e.g. "*.mdb"
+    QString defaultSuffix;  // added to a name typed without one
+    QString initialName;    // the name the dialog opens with
+    bool mustExist = true;  // false: a name that does not exist yet is accepted
+};
+
+class FilePicker {
+public:
+    virtual ~FilePicker() = default;
+    // The chosen file's full path; empty when the user cancels.
+    virtual QString chooseFile(QWidget* parent, const FileRequest& request) = 0;
+};
+
+class ColorPicker {
+public:
+    virtual ~ColorPicker() = default;
+    // Opens on `initial`; the confirmed colour, nothing when the user cancels.
+    virtual std::optional<QColor> chooseColor(QWidget* parent, const QColor& initial) = 0;
+};
+
 Clock& clock();
 MessageBoxes& messageBoxes();
 Shell& shell();
 ModalRunner& modalRunner();
+FilePicker& filePicker();
+ColorPicker& colorPicker();
 
 void setClock(Clock* replacement);
 void setMessageBoxes(MessageBoxes* replacement);
 void setShell(Shell* replacement);
 void setModalRunner(ModalRunner* replacement);
+void setFilePicker(FilePicker* replacement);
+void setColorPicker(ColorPicker* replacement);
 
 // The application's default error handler: shows the error's message and
 // lets the program go on. Never throws.

@@ -2,7 +2,8 @@
 # Installs the Debian packages Tavix needs to build, test and run.
 set -eu
 PACKAGES="build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev \
-libsqlite3-dev sqlite3 libgtest-dev libgmock-dev xvfb xauth fonts-dejavu-core"
+libsqlite3-dev sqlite3 libgtest-dev libgmock-dev xvfb xauth fonts-dejavu-core \
+qt6-translations-l10n"
 
 missing=""
 for p in $PACKAGES; do

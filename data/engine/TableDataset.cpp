@@ -1,6 +1,8 @@
 #include "data/engine/TableDataset.h"
 
+#include <algorithm>
 #include <limits>
+#include <optional>
 #include <vector>
 
 #include "data/engine/Connection.h"
@@ -17,9 +19,17 @@ using detail::Statement;
 
 namespace {
 
-struct Row {
-    qint64 rowid = 0;
-    QVector<QVariant> values;
+using Values = QVector<QVariant>;
+
+// Marks the row of an insert not yet posted.
+constexpr qint64 kUnposted = std::numeric_limits<qint64>::min();
+
+// Rows read lately; a view asks for the same rows again and again.
+constexpr size_t kCacheSlots = 1024;
+
+struct CacheSlot {
+    qint64 rowid = kUnposted;
+    Values values;
 };
 
 void bindValue(Statement& stmt, int index, const QVariant& v) {
@@ -152,10 +162,11 @@ public:
         return parts.join(QStringLiteral(", "));
     }
 
-    std::vector<Row> readRows(const QString& filterText, bool filterOn, const QString& sortText) {
+    // The ids of the rows the filter keeps, in the sort's order; the values
+    // stay in the table until a view asks for them.
+    std::vector<qint64> readIds(const QString& filterText, bool filterOn, const QString& sortText) {
         sqlite3* h = db();
-        QString sql =
-            QStringLiteral("SELECT rowid, %1 FROM %2").arg(columnList(), detail::quoteName(table));
+        QString sql = QStringLiteral("SELECT rowid FROM %1").arg(detail::quoteName(table));
         detail::FilterSql where;
         if (filterOn && !filterText.trimmed().isEmpty()) {
             where = detail::compileFilter(
@@ -168,43 +179,87 @@ public:
         Statement stmt(h, sql.toUtf8(), sql);
         for (size_t i = 0; i < where.values.size(); ++i)
             bindValue(stmt, static_cast<int>(i) + 1, where.values[i]);
-        std::vector<Row> out;
-        while (stmt.step()) out.push_back(readRow(stmt, 1, sqlite3_column_int64(stmt.get(), 0)));
+        std::vector<qint64> out;
+        while (stmt.step()) out.push_back(sqlite3_column_int64(stmt.get(), 0));
+        out.shrink_to_fit();
         return out;
     }
 
-    Row readRow(Statement& stmt, int firstColumn, qint64 rowid) const {
-        Row row;
-        row.rowid = rowid;
-        row.values.reserve(fields.size());
+    // One row's values as the table holds them; nullopt when it is gone.
+    std::optional<Values> fetch(qint64 rowid) const {
+        sqlite3* h = db();
+        if (!fetchStmt) {
+            const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
+                                    .arg(columnList(), detail::quoteName(table));
+            fetchStmt = Statement(h, sql.toUtf8(), sql);
+        }
+        fetchStmt.reset();
+        fetchStmt.bindInt64(1, rowid);
+        if (!fetchStmt.step()) return std::nullopt;
+        Values values;
+        values.reserve(fields.size());
         for (int i = 0; i < fields.size(); ++i)
-            row.values.append(detail::readCell(stmt.get(), firstColumn + i, fields[i].type));
-        return row;
+            values.append(detail::readCell(fetchStmt.get(), i, fields[i].type));
+        fetchStmt.reset();  // holds no read lock between fetches
+        return values;
     }
 
-    Row reread(qint64 rowid) {
-        sqlite3* h = db();
-        const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
-                                .arg(columnList(), detail::quoteName(table));
-        Statement stmt(h, sql.toUtf8(), sql);
-        stmt.bindInt64(1, rowid);
-        if (!stmt.step())
-            throw EngineError(QStringLiteral("%1 : enregistrement introuvable").arg(table), sql);
-        return readRow(stmt, 0, rowid);
+    CacheSlot& slotFor(qint64 rowid) const {
+        return cache[static_cast<quint64>(rowid) * 0x9E3779B97F4A7C15ull >> 54 & (kCacheSlots - 1)];
+    }
+
+    void remember(qint64 rowid, Values values) const {
+        CacheSlot& slot = slotFor(rowid);
+        slot.rowid = rowid;
+        slot.values = std::move(values);
+    }
+
+    void forget(qint64 rowid) const {
+        CacheSlot& slot = slotFor(rowid);
+        if (slot.rowid == rowid) slot = {};
+    }
+
+    void forgetAll() const {
+        cache.assign(kCacheSlots, CacheSlot{});
+        fetchStmt.finalize();
+    }
+
+    // Values of a row of the dataset: the edited ones for the row being
+    // edited; a row removed by someone else reads as empty.
+    const Values& rowValues(int row) const {
+        if (row == current && (state == State::Edit || state == State::Insert)) return editing;
+        const qint64 rowid = ids[row];
+        CacheSlot& slot = slotFor(rowid);
+        if (slot.rowid != rowid) {
+            auto values = fetch(rowid);
+            slot.rowid = rowid;
+            slot.values = values ? std::move(*values) : Values(fields.size());
+        }
+        return slot.values;
+    }
+
+    Values reread(qint64 rowid) {
+        auto values = fetch(rowid);
+        if (!values)
+            throw EngineError(QStringLiteral("%1 : enregistrement introuvable").arg(table));
+        return std::move(*values);
     }
 
     // Reads the rows again, staying on the same record where it remains.
     void reload(const QString& filterText, bool filterOn, const QString& sortText) {
-        auto fresh = readRows(filterText, filterOn, sortText);
-        const qint64 keep = current >= 0 ? rows[current].rowid : 0;
-        rows = std::move(fresh);
+        auto fresh = readIds(filterText, filterOn, sortText);
+        const qint64 keep = current >= 0 ? ids[current] : kUnposted;
+        ids = std::move(fresh);
+        forgetAll();
         int found = -1;
-        for (int i = 0; keep && i < static_cast<int>(rows.size()); ++i)
-            if (rows[i].rowid == keep) found = i;
-        if (found < 0) found = rows.empty() ? -1 : std::min(std::max(current, 0), count() - 1);
+        if (keep != kUnposted) {
+            const auto it = std::find(ids.begin(), ids.end(), keep);
+            if (it != ids.end()) found = static_cast<int>(it - ids.begin());
+        }
+        if (found < 0) found = ids.empty() ? -1 : std::min(std::max(current, 0), count() - 1);
         current = found;
         bof = current <= 0;
-        eof = rows.empty();
+        eof = ids.empty();
         emit q->rowsReset();
         emit q->currentChanged(current);
     }
@@ -232,7 +287,7 @@ public:
         if (moved) emit q->currentChanged(current);
     }
 
-    int count() const { return static_cast<int>(rows.size()); }
+    int count() const { return static_cast<int>(ids.size()); }
 
     TableDataset* q;
     Connection* connection;
@@ -243,12 +298,15 @@ public:
     QString filter;
     bool filtered = false;
     QString sort;
-    std::vector<Row> rows;
+    std::vector<qint64> ids;  // rowid of each row; kUnposted for a new row
+    mutable std::vector<CacheSlot> cache = std::vector<CacheSlot>(kCacheSlots);
+    mutable Statement fetchStmt;
     int current = -1;
     bool bof = true;
     bool eof = true;
     State state = State::Inactive;
-    Row saved;  // the row as it was before Edit
+    Values saved;    // the row as it was before Edit
+    Values editing;  // the current row's values during Edit/Insert
     bool modified = false;
 };
 
@@ -265,15 +323,16 @@ void TableDataset::open() {
     if (impl_->state != State::Inactive) return;
     impl_->loadColumns();
     try {
-        impl_->rows = impl_->readRows(impl_->filter, impl_->filtered, impl_->sort);
+        impl_->ids = impl_->readIds(impl_->filter, impl_->filtered, impl_->sort);
     } catch (...) {
         impl_->fields.clear();
         impl_->columns.clear();
         throw;
     }
-    impl_->current = impl_->rows.empty() ? -1 : 0;
+    impl_->forgetAll();
+    impl_->current = impl_->ids.empty() ? -1 : 0;
     impl_->bof = true;
-    impl_->eof = impl_->rows.empty();
+    impl_->eof = impl_->ids.empty();
     impl_->modified = false;
     impl_->state = State::Browse;
     emit activeChanged(true);
@@ -285,10 +344,12 @@ void TableDataset::open() {
 void TableDataset::close() {
     if (impl_->state == State::Inactive) return;
     // A pending edit is dropped, as on any close; the sort lasts only while open.
-    impl_->rows.clear();
+    impl_->ids = {};
+    impl_->forgetAll();
     impl_->fields.clear();
     impl_->columns.clear();
     impl_->saved = {};
+    impl_->editing = {};
     impl_->modified = false;
     impl_->sort.clear();
     impl_->current = -1;
@@ -367,13 +428,13 @@ bool TableDataset::bof() const { return impl_->bof; }
 void TableDataset::first() {
     impl_->checkActive();
     impl_->checkBrowseMode();
-    impl_->moveTo(impl_->rows.empty() ? -1 : 0, true, impl_->rows.empty());
+    impl_->moveTo(impl_->ids.empty() ? -1 : 0, true, impl_->ids.empty());
 }
 
 void TableDataset::last() {
     impl_->checkActive();
     impl_->checkBrowseMode();
-    impl_->moveTo(impl_->count() - 1, impl_->rows.empty(), true);
+    impl_->moveTo(impl_->count() - 1, impl_->ids.empty(), true);
 }
 
 void TableDataset::next() {
@@ -397,7 +458,7 @@ void TableDataset::prior() {
 QVariant TableDataset::value(const QString& field) const {
     const int i = impl_->requireField(field);
     if (impl_->current < 0) return {};
-    return impl_->rows[impl_->current].values[i];
+    return impl_->rowValues(impl_->current)[i];
 }
 
 QString TableDataset::asString(const QString& field) const {
@@ -415,11 +476,12 @@ DateTime TableDataset::asDateTime(const QString& field) const {
 void TableDataset::edit() {
     impl_->checkActive();
     if (impl_->state == State::Edit || impl_->state == State::Insert) return;
-    if (impl_->rows.empty()) {
+    if (impl_->ids.empty()) {
         insert();
         return;
     }
-    impl_->saved = impl_->rows[impl_->current];
+    impl_->saved = impl_->rowValues(impl_->current);
+    impl_->editing = impl_->saved;
     impl_->modified = false;
     impl_->setState(State::Edit);
 }
@@ -431,9 +493,8 @@ void TableDataset::append() { insertRowAt(impl_->count()); }
 void TableDataset::insertRowAt(int pos) {
     impl_->checkActive();
     impl_->checkBrowseMode();
-    Row row;
-    row.values.resize(impl_->fields.size());
-    impl_->rows.insert(impl_->rows.begin() + pos, std::move(row));
+    impl_->ids.insert(impl_->ids.begin() + pos, kUnposted);
+    impl_->editing = Values(impl_->fields.size());
     impl_->modified = false;
     impl_->current = pos;
     impl_->bof = impl_->eof = false;
@@ -488,7 +549,7 @@ void TableDataset::setFieldText(const QString& field, const QString& text) {
         }
     }
     if (impl_->state == State::Browse) edit();
-    impl_->rows[impl_->current].values[i] = v;
+    impl_->editing[i] = v;
     impl_->modified = true;
     emit rowChanged(impl_->current);
 }
@@ -498,13 +559,14 @@ void TableDataset::post() {
     auto& d = *impl_;
     if (d.state == State::Browse) return;
     sqlite3* h = d.db();
-    Row& row = d.rows[d.current];
+    qint64& rowid = d.ids[d.current];
+    const Values& row = d.editing;
     if (d.state == State::Edit) {
         if (d.modified) {
             QStringList sets;
             std::vector<int> changed;
             for (int i = 0; i < d.fields.size(); ++i) {
-                if (d.fields[i].readOnly || sameValue(row.values[i], d.saved.values[i])) continue;
+                if (d.fields[i].readOnly || sameValue(row[i], d.saved[i])) continue;
                 sets.append(detail::quoteName(d.fields[i].name) + QStringLiteral(" = ?"));
                 changed.push_back(i);
             }
@@ -514,8 +576,8 @@ void TableDataset::post() {
                         .arg(detail::quoteName(d.table), sets.join(QStringLiteral(", ")));
                 Statement stmt(h, sql.toUtf8(), sql);
                 int n = 1;
-                for (int i : changed) bindValue(stmt, n++, row.values[i]);
-                stmt.bindInt64(n, row.rowid);
+                for (int i : changed) bindValue(stmt, n++, row[i]);
+                stmt.bindInt64(n, rowid);
                 stmt.runToEnd();
                 if (sqlite3_changes(h) == 0)
                     throw EngineError(
@@ -528,7 +590,7 @@ void TableDataset::post() {
         QStringList names;
         std::vector<int> given;
         for (int i = 0; i < d.fields.size(); ++i) {
-            if (d.fields[i].readOnly || row.values[i].isNull()) continue;
+            if (d.fields[i].readOnly || row[i].isNull()) continue;
             names.append(detail::quoteName(d.fields[i].name));
             given.push_back(i);
         }
@@ -544,13 +606,14 @@ void TableDataset::post() {
         }
         Statement stmt(h, sql.toUtf8(), sql);
         int n = 1;
-        for (int i : given) bindValue(stmt, n++, row.values[i]);
+        for (int i : given) bindValue(stmt, n++, row[i]);
         stmt.runToEnd();
-        row.rowid = sqlite3_last_insert_rowid(h);
+        rowid = sqlite3_last_insert_rowid(h);
     }
     // What the table now holds (the key of a new row, stored forms).
-    row = d.reread(row.rowid);
+    d.remember(rowid, d.reread(rowid));
     d.saved = {};
+    d.editing = {};
     d.modified = false;
     d.setState(State::Browse);
     emit rowChanged(d.current);
@@ -559,18 +622,19 @@ void TableDataset::post() {
 void TableDataset::cancel() {
     auto& d = *impl_;
     if (d.state == State::Edit) {
-        d.rows[d.current] = d.saved;
         d.saved = {};
+        d.editing = {};
         d.modified = false;
         d.setState(State::Browse);
         emit rowChanged(d.current);
     } else if (d.state == State::Insert) {
         const int pos = d.current;
-        d.rows.erase(d.rows.begin() + pos);
+        d.ids.erase(d.ids.begin() + pos);
+        d.editing = {};
         d.modified = false;
-        d.current = d.rows.empty() ? -1 : std::min(pos, d.count() - 1);
+        d.current = d.ids.empty() ? -1 : std::min(pos, d.count() - 1);
         d.bof = d.current <= 0;
-        d.eof = d.rows.empty();
+        d.eof = d.ids.empty();
         emit rowRemoved(pos);
         d.setState(State::Browse);
         emit currentChanged(d.current);
@@ -584,19 +648,20 @@ void TableDataset::deleteRecord() {
         cancel();
         return;
     }
-    if (d.rows.empty())
+    if (d.ids.empty())
         throw EngineError(QStringLiteral("%1 : aucun enregistrement à supprimer").arg(d.table));
     if (d.state == State::Edit) cancel();
     sqlite3* h = d.db();
     const QString sql =
         QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(detail::quoteName(d.table));
     Statement stmt(h, sql.toUtf8(), sql);
-    stmt.bindInt64(1, d.rows[d.current].rowid);
+    stmt.bindInt64(1, d.ids[d.current]);
     stmt.runToEnd();
     const int pos = d.current;
-    d.rows.erase(d.rows.begin() + pos);
-    d.current = d.rows.empty() ? -1 : std::min(pos, d.count() - 1);
-    d.eof = d.rows.empty();
+    d.forget(d.ids[pos]);
+    d.ids.erase(d.ids.begin() + pos);
+    d.current = d.ids.empty() ? -1 : std::min(pos, d.count() - 1);
+    d.eof = d.ids.empty();
     d.bof = d.current <= 0;
     emit rowRemoved(pos);
     emit currentChanged(d.current);
@@ -608,7 +673,11 @@ bool TableDataset::modified() const {
 
 QVariant TableDataset::valueAt(int row, int column) const {
     if (row < 0 || row >= impl_->count() || column < 0 || column >= impl_->fields.size()) return {};
-    return impl_->rows[row].values[column];
+    try {
+        return impl_->rowValues(row)[column];
+    } catch (const Error&) {
+        return {};  // views ask from paint events; the next action reports the fault
+    }
 }
 
 QString TableDataset::textAt(int row, int column) const {

@@ -13,8 +13,11 @@ namespace tavix::db {
 
 class Connection;
 
-// All rows of one table, read into memory when opened, with a current row,
-// a filter and a sort, edited in place and written back at once.
+// The rows of one table, with a current row, a filter and a sort, edited in
+// place and written back at once. Opening keeps only the ids of the rows the
+// filter selects (filter and sort run in SQLite); values are read when asked
+// for and a few hundred rows are kept at hand, so a large table costs little
+// memory. Values are those of the last read: refresh reads them anew.
 class TableDataset : public QObject {
     Q_OBJECT
 public:

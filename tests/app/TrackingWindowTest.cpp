@@ -11,6 +11,8 @@
 #include <QStandardPaths>
 #include <QTextEdit>
 #include <QTimer>
+#include <QWindow>
+#include <QtTest/QTest>
 #include <memory>
 
 #include "app/Unit1.h"
@@ -22,7 +24,10 @@
 #include "platform/Application.h"
 #include "platform/Paths.h"
 #include "reference/Unit11.h"
+#include "settings/md5.h"
 #include "settings/outils.h"
+#include "settings/ui/Unit7.h"
+#include "settings/ui/Unit8.h"
 
 using namespace tavix;
 using test::TempDatabase;
@@ -57,10 +62,18 @@ protected:
         WriteSetting("sgbd", db.path());
     }
 
+    // Shows the window and lets the loop run its first showing.
     void start() {
         module = std::make_unique<TDataModule2>();
         form = std::make_unique<TForm1>();
         form->show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return form->firstShowingRan(); }))
+            << "the first showing never ran";
+    }
+
+    bool onScreen() const {
+        return form && form->isVisible() && form->windowHandle() &&
+               form->windowHandle()->isExposed();
     }
 
     TColorButton* button(const char* name) const {
@@ -183,6 +196,69 @@ TEST_F(TrackingWindowTest, BadNumberSettingsAreReportedAndTheProgramGoesOn) {
     EXPECT_TRUE(form->isVisible());
     form->Timer1Timer();
     EXPECT_EQ(form->Label3->text(), "09:00:00");
+}
+
+TEST_F(TrackingWindowTest, QuestionsAndErrorsOfTheStartStandInFrontOfTheWindow) {
+    TempDatabase old({"CREATE TABLE clients (NOM TEXT(255))",
+                      "CREATE TABLE travaux (ID INTEGER PRIMARY KEY AUTOINCREMENT, TRAVAUX "
+                      "TEXT(255), ORDRE INTEGER)",
+                      "CREATE TABLE activites (ID INTEGER PRIMARY KEY AUTOINCREMENT, TRAVAUX "
+                      "TEXT(32), CLIENT TEXT(32), DEBUT DATETIME, FIN DATETIME, DUREE INTEGER)"});
+    old.exec("INSERT INTO clients (NOM) VALUES ('Martin')");
+    const struct {
+        const char* config;
+        const char* left;
+        int boxes;
+    } cases[] = {
+        {"", "", 1},        // the conversion question
+        {"12x", "abc", 2},  // a bad value read at creation, another at the first showing
+    };
+    WriteSetting("sgbd", old.path());
+    for (const auto& c : cases) {
+        settings().setValue("config", c.config);
+        WriteSetting("left", c.left);
+        QStringList seen;
+        boxes.whenShown = [&](const QString& text) {
+            seen << (onScreen() ? "in front: " : "alone: ") + text.section('\r', 0, 0);
+        };
+        start();
+        EXPECT_EQ(seen.size(), c.boxes) << c.config;
+        for (const QString& box : seen)
+            EXPECT_TRUE(box.startsWith("in front: ")) << box.toStdString();
+        if (!*c.config) {
+            EXPECT_EQ(form->RadioGroup1->count(), 1) << "the window is filled before the question";
+        }
+        boxes.whenShown = nullptr;
+        form.reset();
+        module.reset();
+    }
+}
+
+TEST_F(TrackingWindowTest, ARestartAcceptedAtTheStartEndsTheLoop) {
+    TempDatabase old({"CREATE TABLE clients (NOM TEXT(255))",
+                      "CREATE TABLE travaux (ID INTEGER PRIMARY KEY AUTOINCREMENT, TRAVAUX "
+                      "TEXT(255), ORDRE INTEGER)",
+                      "CREATE TABLE activites (ID INTEGER PRIMARY KEY AUTOINCREMENT, TRAVAUX "
+                      "TEXT(32), CLIENT TEXT(32), DEBUT DATETIME, FIN DATETIME, DUREE INTEGER, "
+                      "COMMENTAIRE TEXT(255))"});
+    WriteSetting("sgbd", old.path());
+    boxes.answers = {true, true};
+    module = std::make_unique<TDataModule2>();
+    form = std::make_unique<TForm1>();
+    form->show();
+    // As the program's entry does: the first showing runs inside the loop.
+    QEventLoop loop;
+    bool stuck = false;
+    QTimer::singleShot(20000, &loop, [&] {
+        stuck = true;
+        loop.quit();
+    });
+    loop.exec();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(stuck) << "the restart did not end the loop";
+    EXPECT_TRUE(form->firstShowingRan());
+    EXPECT_EQ(shell.started, QStringList{paths::executablePath()});
+    EXPECT_TRUE(ReadSetting("width").isEmpty()) << "no ordinary closing";
 }
 
 TEST_F(TrackingWindowTest, F1WithAnyModifierOpensTheHelp) {
@@ -543,6 +619,89 @@ TEST_F(TrackingWindowTest, RestartAnsweredNoKeepsRunningAndYesEndsWithoutStoring
     boxes.answers = {true};
     form->relance();  // a program that cannot be started again still ends
     EXPECT_EQ(shell.started.size(), 2);
+}
+
+// ---- access code and settings -------------------------------------------------
+
+TEST_F(TrackingWindowTest, StartupLoginOnlyWithACodeAndUnlockedSettings) {
+    const struct {
+        const char *user, *password, *config;
+        bool asked;
+    } cases[] = {{"Poste1", "secret", "", true},
+                 {"Poste1", "", "", false},
+                 {"", "secret", "", false},
+                 {"Poste1", "secret", "16", false},
+                 {"Poste1", "secret", "256", true}};
+    for (const auto& c : cases) {
+        WriteSetting("user", c.user);
+        WriteSetting("pwd", *c.password ? DigestHex(c.password) : QString());
+        WriteSetting("config", c.config);
+        modals.shown.clear();
+        modals.scripts.push_back([](QDialog& d) {
+            auto& login = dynamic_cast<TForm8&>(d);
+            login.Edit1->setText("Poste1");
+            login.Edit2->setText("secret");
+            login.Button1->click();
+            return login.result();
+        });
+        start();
+        EXPECT_EQ(modals.shown, c.asked ? QStringList{"tavix::TForm8"} : QStringList{})
+            << c.user << "/" << c.password << "/" << c.config;
+        if (!c.asked) modals.scripts.clear();
+        form.reset();
+        module.reset();
+    }
+}
+
+TEST_F(TrackingWindowTest, AStartupLoginThatGivesUpEndsBeforeTheSchemaCheck) {
+    TempDatabase old({"CREATE TABLE clients (NOM TEXT(255))",
+                      "CREATE TABLE travaux (ID INTEGER PRIMARY KEY AUTOINCREMENT, TRAVAUX "
+                      "TEXT(255), ORDRE INTEGER)",
+                      "CREATE TABLE activites (ID INTEGER PRIMARY KEY AUTOINCREMENT, TRAVAUX "
+                      "TEXT(32), CLIENT TEXT(32), DEBUT DATETIME, FIN DATETIME, DUREE INTEGER, "
+                      "COMMENTAIRE TEXT(255))"});
+    WriteSetting("sgbd", old.path());
+    WriteSetting("user", "Poste1");
+    WriteSetting("pwd", DigestHex("secret"));
+    modals.scripts.push_back([](QDialog& d) {
+        auto& login = dynamic_cast<TForm8&>(d);
+        for (int i = 0; i < 4; ++i) {
+            login.Edit1->setText("Poste1");
+            login.Edit2->setText("devine");
+            login.Button1->click();
+        }
+        return login.result();
+    });
+    start();
+    EXPECT_TRUE(application::terminated());
+    EXPECT_TRUE(boxes.confirms.isEmpty()) << "no conversion offered to a stranger";
+}
+
+TEST_F(TrackingWindowTest, SettingsCommand) {
+    const struct {
+        const char* config;
+        const char* window;  // opened by "Paramètres"
+        int result;          // the window's result
+        int questions;       // restart questions asked
+    } cases[] = {{"", "tavix::TForm7", QDialog::Accepted, 1},
+                 {"1", "tavix::TForm7", QDialog::Rejected, 0},
+                 {"16", "tavix::TForm9", QDialog::Rejected, 0},
+                 {"abc", nullptr, 0, 0}};
+    start();
+    for (const auto& c : cases) {
+        WriteSetting("config", c.config);
+        modals.shown.clear();
+        boxes.confirms.clear();
+        boxes.errors.clear();
+        modals.scripts.push_back([&](QDialog&) { return c.result; });
+        form->Verrouiller->trigger();
+        EXPECT_EQ(modals.shown, c.window ? QStringList{c.window} : QStringList{}) << c.config;
+        EXPECT_EQ(boxes.confirms.size(), c.questions) << c.config;
+        if (!c.window) {
+            EXPECT_EQ(boxes.errors, QStringList{"'abc' n'est pas une valeur entière correcte."});
+            modals.scripts.clear();
+        }
+    }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@ ScriptedBoxes::~ScriptedBoxes() { setMessageBoxes(nullptr); }
 
 bool ScriptedBoxes::confirm(const QString& text) {
     confirms.append(text);
+    if (whenShown) whenShown(text);
     if (answers.empty()) return false;
     const bool answer = answers.front();
     answers.pop_front();
@@ -36,6 +37,30 @@ int ScriptedModals::exec(QDialog& dialog) {
     }
     dialog.hide();
     return result;
+}
+
+ScriptedFiles::ScriptedFiles() { setFilePicker(this); }
+ScriptedFiles::~ScriptedFiles() { setFilePicker(nullptr); }
+
+QString ScriptedFiles::chooseFile(QWidget* parent, const FileRequest& request) {
+    Q_UNUSED(parent);
+    requests.push_back(request);
+    if (answers.empty()) return {};
+    QString answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+ScriptedColors::ScriptedColors() { setColorPicker(this); }
+ScriptedColors::~ScriptedColors() { setColorPicker(nullptr); }
+
+std::optional<QColor> ScriptedColors::chooseColor(QWidget* parent, const QColor& initial) {
+    Q_UNUSED(parent);
+    initials.push_back(initial);
+    if (answers.empty()) return std::nullopt;
+    std::optional<QColor> answer = answers.front();
+    answers.pop_front();
+    return answer;
 }
 
 }  // namespace tavix::test

@@ -1,14 +1,16 @@
 #pragma once
 
 // Stand-ins for the program's seams (clock, message boxes, shell, modal
-// windows), installed for the lifetime of the object.
+// windows, file and colour dialogs), installed for the lifetime of the object.
 
 #include <QDialog>
 #include <QString>
 #include <QStringList>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <ostream>
+#include <vector>
 
 #include "platform/Services.h"
 
@@ -35,8 +37,17 @@ public:
     ScriptedBoxes();
     ~ScriptedBoxes() override;
     bool confirm(const QString& text) override;
-    void inform(const QString& text) override { informs.append(text); }
-    void error(const QString& text) override { errors.append(text); }
+    void inform(const QString& text) override {
+        informs.append(text);
+        if (whenShown) whenShown(text);
+    }
+    void error(const QString& text) override {
+        errors.append(text);
+        if (whenShown) whenShown(text);
+    }
+
+    // Called with the text of every box as it is shown.
+    std::function<void(const QString&)> whenShown;
 
     std::deque<bool> answers;  // consumed front first
     QStringList confirms;
@@ -73,6 +84,29 @@ public:
 
     std::deque<Script> scripts;
     QStringList shown;  // class names of the dialogs shown
+};
+
+// Answers file dialogs from a script (an empty name, or none left: cancel).
+class ScriptedFiles : public FilePicker {
+public:
+    ScriptedFiles();
+    ~ScriptedFiles() override;
+    QString chooseFile(QWidget* parent, const FileRequest& request) override;
+
+    std::deque<QString> answers;
+    std::vector<FileRequest> requests;
+};
+
+// Answers colour dialogs from a script (nullopt, or none left: cancel) and
+// records the colour each dialog opened with.
+class ScriptedColors : public ColorPicker {
+public:
+    ScriptedColors();
+    ~ScriptedColors() override;
+    std::optional<QColor> chooseColor(QWidget* parent, const QColor& initial) override;
+
+    std::deque<std::optional<QColor>> answers;
+    std::vector<QColor> initials;
 };
 
 }  // namespace tavix::test

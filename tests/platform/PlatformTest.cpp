@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+
 #include "common/Fakes.h"
 #include "platform/Error.h"
 #include "platform/Paths.h"
@@ -107,4 +109,8 @@ TEST(ServicesTest, GuardedHandlerReportsAndGoesOn) {
     EXPECT_TRUE(after);
     ASSERT_EQ(boxes.errors.size(), 1);
     EXPECT_EQ(boxes.errors[0], "'x' n'est pas une valeur entière correcte.");
+}
+
+TEST(ApplicationTest, TheToolkitsOwnDialogsSpeakFrench) {
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "File &name:"), "&Nom de fichier :");
 }

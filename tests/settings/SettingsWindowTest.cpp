@@ -1,0 +1,277 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "common/Fakes.h"
+#include "controls/ColorButton.h"
+#include "platform/Autostart.h"
+#include "platform/Paths.h"
+#include "settings/md5.h"
+#include "settings/outils.h"
+#include "settings/ui/Unit7.h"
+
+using namespace tavix;
+
+namespace {
+
+QSettings settings() {
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, "MOLVERAN", "TAVIX");
+}
+
+class SettingsWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        settings().clear();
+        DisableAutostart();
+        paths::setExecutablePath(exeDir.filePath("tavix"));
+    }
+    void TearDown() override {
+        form.reset();
+        DisableAutostart();
+        paths::setExecutablePath({});
+    }
+
+    // A stored access code "Poste1" / "secret".
+    static void storeAccessCode() {
+        WriteSetting("user", "Poste1");
+        WriteSetting("pwd", DigestHex("secret"));
+    }
+
+    TForm7& open() {
+        form = std::make_unique<TForm7>();
+        form->show();
+        QApplication::processEvents();
+        return *form;
+    }
+    // "&Valider"; true when the window closed with OK.
+    bool validate() {
+        form->Button1->click();
+        return form->result() == QDialog::Accepted && !form->isVisible();
+    }
+
+    QTemporaryDir exeDir;
+    test::ScriptedBoxes boxes;
+    test::ScriptedFiles files;
+    test::ScriptedColors colors;
+    std::unique_ptr<TForm7> form;
+};
+
+TEST_F(SettingsWindowTest, CaptionsAndTabOrder) {
+    TForm7& w = open();
+    EXPECT_EQ(w.windowTitle(), "Tavix");
+    EXPECT_EQ(w.Label5->text(), "Paramétrage Tavix");
+    EXPECT_EQ(w.Label4->text(), "Exemple");
+    EXPECT_EQ(w.CheckBox3->text(), "Lancer au démarrage de Windows");
+    EXPECT_EQ(w.Button1->BackColor(), clSilver);
+    EXPECT_EQ(w.Button1->BorderColor(), clNavy);
+
+    // Groups in order, "&Valider" before the colours, "&Annuler" last.
+    QStringList order;
+    QWidget* widget = w.CheckBox1;
+    do {
+        if (widget->focusPolicy() & Qt::TabFocus) order << widget->objectName();
+        widget = widget->nextInFocusChain();
+    } while (widget != w.CheckBox1 && order.size() < 40);
+    EXPECT_EQ(order, QStringList({"CheckBox1", "CheckBox2", "CheckBox6", "CheckBox3", "CheckBox7",
+                                  "CheckBox9", "Edit1", "Edit2", "Edit3", "CheckBox5", "CheckBox8",
+                                  "Edit4", "Button2", "Button1", "ColorButton2", "ColorButton4",
+                                  "ColorButton5"}));
+}
+
+TEST_F(SettingsWindowTest, EachFlagTicksItsBoxAndIsWrittenBack) {
+    const struct {
+        int bit;
+        const char* box;
+    } cases[] = {{1, "CheckBox1"},  {2, "CheckBox2"},  {4, "CheckBox3"},   {16, "CheckBox5"},
+                 {32, "CheckBox6"}, {64, "CheckBox7"}, {128, "CheckBox9"}, {256, "CheckBox8"}};
+    WriteSetting("user", "Poste1");
+    for (const auto& c : cases) {
+        WriteSetting("config", QString::number(c.bit));
+        TForm7& w = open();
+        for (QCheckBox* box : w.findChildren<QCheckBox*>())
+            EXPECT_EQ(box->isChecked(), box->objectName() == c.box)
+                << c.bit << " " << box->objectName().toStdString();
+        ASSERT_TRUE(validate()) << c.bit;
+        EXPECT_EQ(ReadSetting("config"), QString::number(c.bit));
+    }
+}
+
+TEST_F(SettingsWindowTest, ValidateAtOnceRewritesWhatIsShownAndNoColour) {
+    WriteSetting("user", "Poste1");
+    WriteSetting("sgbd", "/data/tâches.mdb");
+    WriteSetting("config", "292");  // 4 + 32 + 256
+    TForm7& w = open();
+    EXPECT_EQ(w.Edit4->text(), "/data/tâches.mdb");
+    settings().clear();  // what Valider writes appears again
+    ASSERT_TRUE(validate());
+    EXPECT_EQ(settings().allKeys(), QStringList({"config", "sgbd", "user"}))
+        << "no password, no colour";
+    EXPECT_EQ(ReadSetting("user"), "Poste1");
+    EXPECT_EQ(ReadSetting("sgbd"), "/data/tâches.mdb");
+    EXPECT_EQ(ReadSetting("config"), "292");
+    EXPECT_TRUE(boxes.informs.isEmpty());
+}
+
+TEST_F(SettingsWindowTest, StartWithTheSessionFollowsTheFlagNotTheEntry) {
+    const struct {
+        const char* config;
+        bool entryBefore, ticked;
+    } cases[] = {{"4", false, true}, {"0", true, false}, {"", false, false}};
+    for (const auto& c : cases) {
+        if (c.entryBefore)
+            EnableAutostart("/old/place/tavix");
+        else
+            DisableAutostart();
+        WriteSetting("config", c.config);
+        TForm7& w = open();
+        EXPECT_EQ(w.CheckBox3->isChecked(), c.ticked) << c.config;
+        ASSERT_TRUE(validate());
+        const QString expected = c.ticked ? '"' + paths::executablePath() + '"' : QString();
+        EXPECT_EQ(autostart::command(), expected) << c.config;
+    }
+}
+
+TEST_F(SettingsWindowTest, StoredPasswordShowsAs32Stars) {
+    storeAccessCode();
+    TForm7& w = open();
+    EXPECT_EQ(w.Edit2->displayText(), QString(32, '*'));
+    EXPECT_EQ(w.Edit3->displayText(), QString(32, '*'));
+    EXPECT_EQ(w.Edit1->text(), "Poste1");
+}
+
+TEST_F(SettingsWindowTest, PasswordBoxes) {
+    const QString old = DigestHex("secret");
+    const struct {
+        const char *edit2, *edit3;
+        bool accepted;
+        QString pwd;  // stored afterwards
+    } cases[] = {
+        {"neuf", "neuf", true, DigestHex("neuf")},
+        {"", "", true, ""},
+        {"neuf", nullptr, false, old},  // one box only: the other keeps the digest
+        {"neuf", "Neuf", false, old},
+    };
+    for (const auto& c : cases) {
+        storeAccessCode();
+        WriteSetting("config", "1");
+        TForm7& w = open();
+        w.Edit1->setText("Autre");
+        w.CheckBox2->setChecked(true);
+        w.Edit2->setText(c.edit2);
+        if (c.edit3) w.Edit3->setText(c.edit3);
+        boxes.informs.clear();
+        EXPECT_EQ(validate(), c.accepted) << c.edit2;
+        EXPECT_EQ(ReadSetting("pwd"), c.pwd) << c.edit2;
+        if (c.accepted) {
+            EXPECT_TRUE(boxes.informs.isEmpty());
+            EXPECT_EQ(ReadSetting("user"), "Autre");
+            EXPECT_EQ(ReadSetting("config"), "3");
+        } else {
+            EXPECT_EQ(boxes.informs, QStringList{"mot de passe incorrect"}) << c.edit2;
+            EXPECT_TRUE(w.isVisible()) << "the window stays open";
+            EXPECT_EQ(w.Edit2->text(), c.edit2) << "and keeps what was typed";
+            EXPECT_EQ(ReadSetting("user"), "Poste1") << "nothing else is written";
+            EXPECT_EQ(ReadSetting("config"), "1");
+        }
+    }
+}
+
+TEST_F(SettingsWindowTest, UserInLogNeedsAUserName) {
+    const struct {
+        const char* user;
+        bool shown;  // CheckBox8 as opened from config 256
+        int stored;  // config after Valider with the box ticked
+    } cases[] = {{"Poste1", true, 256}, {"", false, 0}, {"  ", false, 0}};
+    for (const auto& c : cases) {
+        WriteSetting("user", c.user);
+        WriteSetting("config", "256");
+        TForm7& w = open();
+        EXPECT_EQ(w.CheckBox8->isChecked(), c.shown) << '"' << c.user << '"';
+        w.CheckBox8->setChecked(true);
+        ASSERT_TRUE(validate());
+        EXPECT_EQ(ReadSetting("config"), QString::number(c.stored)) << '"' << c.user << '"';
+        EXPECT_EQ(ReadSetting("user"), c.user) << "stored as typed";
+    }
+}
+
+TEST_F(SettingsWindowTest, SampleShowsTheStoredColoursOrTheDefaults) {
+    const struct {
+        const char *back, *text;
+        TColor shownBack, shownText;
+    } cases[] = {{nullptr, nullptr, clSkyBlue, clBlack},
+                 {"   ", "", clSkyBlue, clBlack},
+                 {"clRed", "$00FF8040", clRed, rgbColor(64, 128, 255)}};
+    for (const auto& c : cases) {
+        settings().clear();
+        if (c.back) WriteSetting("couleur fond", c.back);
+        if (c.text) WriteSetting("couleur texte", c.text);
+        TForm7& w = open();
+        EXPECT_EQ(w.SampleBackColor(), c.shownBack);
+        EXPECT_EQ(w.SampleTextColor(), c.shownText);
+        EXPECT_EQ(w.Label4->palette().color(QPalette::Window), toQColor(c.shownBack));
+    }
+}
+
+TEST_F(SettingsWindowTest, ChosenColoursAreWrittenByNameOrValueOnlyOnValidate) {
+    TForm7& w = open();
+    colors.answers = {QColor(255, 0, 0), std::nullopt, QColor(64, 128, 255)};
+    w.ColorButton2->click();  // red
+    w.ColorButton4->click();  // cancelled
+    w.ColorButton4->click();
+    // One dialog for both buttons: black first, then the last confirmed colour.
+    EXPECT_EQ(colors.initials,
+              std::vector<QColor>({Qt::black, QColor(255, 0, 0), QColor(255, 0, 0)}));
+    EXPECT_EQ(w.SampleBackColor(), clRed);
+    EXPECT_EQ(w.SampleTextColor(), rgbColor(64, 128, 255));
+    EXPECT_FALSE(settings().contains("couleur fond")) << "nothing before Valider";
+
+    w.ColorButton5->click();  // "&Annuler"
+    EXPECT_EQ(w.result(), QDialog::Rejected);
+    EXPECT_TRUE(settings().allKeys().isEmpty()) << "Annuler writes nothing";
+
+    TForm7& again = open();
+    colors.answers = {QColor(255, 0, 0), QColor(64, 128, 255)};
+    again.ColorButton2->click();
+    again.ColorButton4->click();
+    EXPECT_EQ(colors.initials.back(), QColor(255, 0, 0));
+    EXPECT_EQ(colors.initials.at(3), Qt::black) << "a new window starts from black";
+    again.Edit2->setText("only one box");
+    EXPECT_FALSE(validate());
+    EXPECT_EQ(ReadSetting("couleur fond"), "clRed") << "written before the password check";
+    EXPECT_EQ(ReadSetting("couleur texte"), "$00FF8040");
+    EXPECT_FALSE(settings().contains("user"));
+}
+
+TEST_F(SettingsWindowTest, BrowseFillsThePathOnlyWhenConfirmed) {
+    WriteSetting("sgbd", "/old.mdb");
+    TForm7& w = open();
+    files.answers = {"", "/home/me/nouvelle base.mdb"};
+    w.Button2->click();
+    EXPECT_EQ(w.Edit4->text(), "/old.mdb");
+    w.Button2->click();
+    EXPECT_EQ(w.Edit4->text(), "/home/me/nouvelle base.mdb");
+    ASSERT_EQ(files.requests.size(), 2u);
+    EXPECT_EQ(files.requests[0].filter, "*.mdb");
+    EXPECT_EQ(files.requests[0].initialName, "*.mdb");
+    EXPECT_EQ(files.requests[0].defaultSuffix, "mdb");
+    EXPECT_FALSE(files.requests[0].mustExist) << "a new file name is accepted";
+    EXPECT_EQ(ReadSetting("sgbd"), "/old.mdb") << "written only by Valider";
+    ASSERT_TRUE(validate());
+    EXPECT_EQ(ReadSetting("sgbd"), "/home/me/nouvelle base.mdb");
+}
+
+TEST_F(SettingsWindowTest, ABadConfigIsReportedAndTheWindowStaysOpen) {
+    WriteSetting("user", "Poste1");
+    WriteSetting("config", "abc");
+    TForm7& w = open();
+    EXPECT_EQ(boxes.errors, QStringList{"'abc' n'est pas une valeur entière correcte."});
+    EXPECT_TRUE(w.isVisible());
+}
+
+}  // namespace
