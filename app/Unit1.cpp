@@ -17,6 +17,7 @@
 #include <functional>
 #include <utility>
 
+#include "consult/Unit5.h"
 #include "controls/ColorButton.h"
 #include "controls/RadioGroup.h"
 #include "data/Unit2.h"
@@ -113,6 +114,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(1000);
+    // Never early: the stopwatch counts whole seconds at each tick.
+    Timer1->setTimerType(Qt::PreciseTimer);
     connect(Timer1, &QTimer::timeout, this, guarded([this] { Timer1Timer(); }));
     Timer1->start();
 
@@ -250,6 +253,7 @@ void TForm1::buildMenu() {
     connect(Quitter1, &QAction::triggered, this, guarded([this] { Quitter1Click(); }));
     connect(Verrouiller, &QAction::triggered, this, guarded([this] { VerrouillerClick(); }));
     connect(Voirlaide1, &QAction::triggered, this, guarded([this] { Voirlaide1Click(); }));
+    connect(Extraction1, &QAction::triggered, this, guarded([this] { Extraction1Click(); }));
 }
 
 void TForm1::layoutPanels() {
@@ -477,6 +481,10 @@ void TForm1::ButtonClick(TColorButton* button) {
         // A start at exactly midnight still has to read as "timing".
         button->setTag(timeOfDay == 0 ? 1 : timeOfDay);
         StartTime = now;
+        // The stopwatch counts from here; ticks from now on come a whole
+        // number of seconds after it, so each shows one second more.
+        startedMs_ = clock().monotonicMs();
+        if (Timer1->isActive()) Timer1->start();
         Verrouille_autres(id);
         Running = true;
         Commenter->move(Commenter->x(), button->y());
@@ -500,13 +508,21 @@ void TForm1::ButtonClick(TColorButton* button) {
         application::setIcon(QStringLiteral("MAINICON"));
         ElapsedSeconds = 0;
         Commenter->hide();
+        // A client the chooser added for a refused entry still needs the restart.
+        chosenClient_.clear();
+        if (std::exchange(clientAdded_, false)) relance();
     } else {
         Label5->clear();
         Label6->clear();
-        TForm11 chooser(this);
-        modalRunner().exec(chooser);
-        const QString client = chooser.ChosenClient;
-        const bool added = chooser.ClientAdded;
+        // A client chosen for an entry the database refused is kept for the
+        // retry, with the restart that adding it calls for.
+        if (chosenClient_.isEmpty()) {
+            TForm11 chooser(this);
+            modalRunner().exec(chooser);
+            chosenClient_ = chooser.ChosenClient;
+            clientAdded_ = clientAdded_ || chooser.ClientAdded;
+        }
+        const QString client = chosenClient_;
         RadioGroup1->setItemIndex(-1);
         Commenter->hide();
         RichEdit->hide();
@@ -519,7 +535,8 @@ void TForm1::ButtonClick(TColorButton* button) {
             button->setTag(0);
             Running = false;
             ElapsedSeconds = 0;
-            if (added) relance();
+            chosenClient_.clear();
+            if (std::exchange(clientAdded_, false)) relance();
         }
     }
     QCoreApplication::processEvents();
@@ -555,7 +572,9 @@ void TForm1::Timer1Timer() {
     setLabelText(Label3, regional::timeToText(now.time()));
     setLabelText(Label4, DayName(dayNumber(now.date())));
     if (Running) {
-        ++ElapsedSeconds;
+        // Elapsed time, not ticks: ticks the loop could not deliver (a busy
+        // machine, a wait on the database) are not lost from the duration.
+        ElapsedSeconds = static_cast<qint32>((clock().monotonicMs() - startedMs_) / 1000);
         setLabelText(Label2, SecondsToHMS(ElapsedSeconds));
         application::setIcon(IconPhase ? QStringLiteral("ZORVA_ON") : QStringLiteral("MAINICON"));
         repaint();
@@ -589,6 +608,12 @@ void TForm1::relance() {
         return;
     shell().startProgram(executable);
     application::terminate();
+}
+
+void TForm1::Extraction1Click() {
+    DataModule2->ADOTable1.open();
+    TForm5 form(this);
+    modalRunner().exec(form);
 }
 
 }  // namespace tavix

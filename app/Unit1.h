@@ -81,6 +81,7 @@ public:
 
     // Menu.
     void Quitter1Click();
+    void Extraction1Click();
     void VerrouillerClick();
     void Voirlaide1Click();
 
@@ -109,6 +110,9 @@ private:
     bool activated_ = false;
     bool firstShowingStarted_ = false;
     bool firstShowingRan_ = false;
+    qint64 startedMs_ = 0;  // monotonic reading of the start click
+    QString chosenClient_;  // chooser's answer kept while its entry is not stored
+    bool clientAdded_ = false;
     std::exception_ptr creationError_;
 };
 

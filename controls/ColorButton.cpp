@@ -36,6 +36,18 @@ QFont captionFont(QFont font) {
     return font;
 }
 
+// The greyed caption is drawn literally, but a doubled "&" is how a caption
+// holds one "&" of its text: it shows as one, as in the other states.
+QString greyedCaption(const QString& caption) {
+    QString shown;
+    shown.reserve(caption.size());
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        shown.append(caption.at(i));
+        if (caption.at(i) == u'&' && i + 1 < caption.size() && caption.at(i + 1) == u'&') ++i;
+    }
+    return shown;
+}
+
 }  // namespace
 
 TColorButton::TColorButton(QWidget* parent) : QPushButton(parent) {
@@ -160,8 +172,8 @@ void TColorButton::paintEvent(QPaintEvent*) {
 
     painter.fillRect(r, toQColor(backColor_));
 
-    const QString caption = text();
     if (disabled) {
+        const QString caption = greyedCaption(text());
         // Embossed and literal ("&" shown), centred on R's size but measured
         // from the button's own corner.
         const QFontMetrics metrics = painter.fontMetrics();
@@ -174,7 +186,7 @@ void TColorButton::paintEvent(QPaintEvent*) {
         painter.drawText(baseline, caption);
     } else {
         painter.setPen(toQColor(foreColor_));
-        painter.drawText(r, Qt::AlignCenter | Qt::TextSingleLine | Qt::TextShowMnemonic, caption);
+        painter.drawText(r, Qt::AlignCenter | Qt::TextSingleLine | Qt::TextShowMnemonic, text());
     }
 
     painter.setRenderHint(QPainter::Antialiasing);

@@ -12,6 +12,8 @@ namespace tavix {
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
     setOrganizationName(QStringLiteral("MOLVERAN"));
     setApplicationName(QStringLiteral("TAVIX"));
+    // Lets the desktop match the windows to the installed tavix.desktop.
+    setDesktopFileName(QStringLiteral("tavix"));
     // The interface is French whatever the user's locale, the toolkit's own
     // dialogs (file, colour) included. Without the translation they stay in
     // English.

@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QUrl>
+#include <chrono>
 
 #include "platform/Application.h"
 #include "platform/Error.h"
@@ -22,6 +23,10 @@ public:
     DateTime now() const override {
         const QDateTime local = QDateTime::currentDateTime();
         return DateTime(local.date(), local.time());
+    }
+    qint64 monotonicMs() const override {
+        using namespace std::chrono;
+        return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
     }
 };
 

@@ -23,6 +23,9 @@ public:
     virtual ~Clock() = default;
     // Local wall-clock date and time, naive.
     virtual DateTime now() const = 0;
+    // Milliseconds from an arbitrary origin on a clock that only moves
+    // forward: not set back or forward with the wall clock.
+    virtual qint64 monotonicMs() const = 0;
 };
 
 class MessageBoxes {

@@ -296,6 +296,9 @@ def header():
     return c
 
 
+HICOLOR_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
+
+
 def main(argv):
     root = argv[1] if len(argv) > 1 else os.path.join(os.path.dirname(__file__), os.pardir)
     root = os.path.abspath(root)
@@ -307,6 +310,9 @@ def main(argv):
         "pictures/logo.png": logo,
         "pictures/header.png": header,
     }
+    # The desktop's icon theme sizes, installed as hicolor/<size>/apps/tavix.png.
+    for size in HICOLOR_SIZES:
+        outputs["icons/hicolor/%d.png" % size] = lambda size=size: main_icon(size)
     for name, make in outputs.items():
         path = os.path.join(root, name)
         make().save(path)

@@ -374,6 +374,24 @@ TEST_F(TrackingWindowTest, StartTickAndStopStoreOneEntry) {
     EXPECT_EQ(form->Label2->text(), "00:00:03") << "the stopwatch keeps its last text";
 }
 
+TEST_F(TrackingWindowTest, TheStopwatchCountsElapsedSecondsNotTicks) {
+    useSampleDatabase();
+    start();
+    button("BP_1")->click();
+    tick(1);
+    clock.advance(5);  // five seconds in which the loop delivered no tick
+    form->Timer1Timer();
+    EXPECT_EQ(form->Label2->text(), "00:00:06");
+    clock.set(DateTime(QDate(2026, 3, 2), QTime(8, 0, 6)));  // the wall clock set back an hour
+    tick(1);
+    EXPECT_EQ(form->Label2->text(), "00:00:07");
+    selectClient("Martin");
+    button("BP_1")->click();
+    const auto rows = entries();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][5].toInt(), 7);
+}
+
 TEST_F(TrackingWindowTest, StopBeforeTheFirstTickStoresZeroAndMidnightStartsStillRun) {
     useSampleDatabase();
     clock.set(DateTime(QDate(2026, 3, 2), QTime(0, 0)));
@@ -579,6 +597,56 @@ TEST_F(TrackingWindowTest, ChooserAddsANewClientThenOffersTheRestart) {
     EXPECT_EQ(shell.started, QStringList{paths::executablePath()});
     EXPECT_TRUE(application::terminated());
     EXPECT_EQ(form->RadioGroup1->count(), 3) << "the new client shows after the restart";
+}
+
+TEST_F(TrackingWindowTest, ARefusedInsertAfterTheChooserKeepsItsAnswerForTheRetry) {
+    const struct {
+        const char* typed;  // empty: pick Martin in the list
+        QString stored;
+        int restartQuestions;
+    } cases[] = {{"", "Martin", 0}, {"Nouveau", "Nouveau", 1}};
+    useSampleDatabase();
+    for (const auto& c : cases) {
+        start();
+        button("BP_1")->click();
+        tick(2);
+        modals.shown.clear();
+        boxes.confirms.clear();
+        boxes.errors.clear();
+        modals.scripts.push_back([&](QDialog& d) {
+            auto& chooser = dynamic_cast<TForm11&>(d);
+            if (*c.typed)
+                chooser.Edit1->setText(c.typed);
+            else
+                chooser.RadioGroup1->setItemIndex(
+                    static_cast<int>(chooser.RadioGroup1->items().indexOf("Martin")));
+            chooser.ColorButton1->click();
+            return chooser.result();
+        });
+        db.exec("ALTER TABLE activites RENAME TO ailleurs");
+        button("BP_1")->click();
+        EXPECT_EQ(boxes.errors.size(), 1) << c.typed;
+        EXPECT_TRUE(form->Running);
+        EXPECT_TRUE(boxes.confirms.isEmpty()) << "no restart before the entry is stored";
+
+        db.exec("ALTER TABLE ailleurs RENAME TO activites");
+        tick(1);
+        boxes.answers = {false};
+        button("BP_1")->click();
+        EXPECT_EQ(modals.shown.size(), 1) << "the retry does not ask again";
+        EXPECT_FALSE(form->Running);
+        EXPECT_EQ(entries().back()[2].toString(), c.stored);
+        EXPECT_EQ(entries().back()[5].toInt(), 3);
+        EXPECT_EQ(boxes.confirms.size(), c.restartQuestions) << c.typed;
+
+        // The next timing asks afresh.
+        button("BP_1")->click();
+        button("BP_1")->click();
+        EXPECT_EQ(modals.shown.size(), 2);
+        EXPECT_TRUE(form->Running);
+        form.reset();
+        module.reset();
+    }
 }
 
 TEST_F(TrackingWindowTest, ChooserWithAnExistingNameTypedStaysOpen) {

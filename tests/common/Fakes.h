@@ -24,11 +24,18 @@ public:
     explicit FakeClock(DateTime start = DateTime(QDate(2026, 3, 2), QTime(9, 0)));
     ~FakeClock() override;
     DateTime now() const override { return now_; }
+    qint64 monotonicMs() const override { return monotonic_; }
+    // Sets the wall clock only, as a user or a time server would.
     void set(DateTime value) { now_ = value; }
-    void advance(qint64 secs) { now_ = now_.addSecs(secs); }
+    // Time passes: both clocks move.
+    void advance(qint64 secs) {
+        now_ = now_.addSecs(secs);
+        monotonic_ += secs * 1000;
+    }
 
 private:
     DateTime now_;
+    qint64 monotonic_ = 1'000'000;
 };
 
 // Records every box; confirmations are answered from a script (default: no).

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QTemporaryDir>
 
 #include "common/Fakes.h"
 #include "platform/Error.h"
@@ -98,6 +102,32 @@ TEST(PathsTest, DefaultDatabaseAndHelp) {
     EXPECT_TRUE(paths::defaultDatabasePath("/usr/bin/tavix").endsWith(dataFolder));
     EXPECT_TRUE(paths::helpPath("/opt/t/tavix").endsWith("help/index.html"));
     EXPECT_EQ(paths::replaceExe("a.exe.d/b.exe", ".mdb"), "a.mdb.d/b.mdb");
+}
+
+TEST(PathsTest, HelpOfBuiltAndInstalledProgram) {
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    const QDir dir(root.path());
+    const auto touch = [&](const QString& relative) {
+        ASSERT_TRUE(dir.mkpath(QFileInfo(dir.filePath(relative)).path()));
+        QFile file(dir.filePath(relative));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    };
+    const QString executable = dir.filePath("bin/tavix");
+    touch("bin/tavix");
+    // Installed under a prefix: the help is in share/tavix/help.
+    touch("share/tavix/help/index.html");
+    EXPECT_EQ(paths::helpPath(executable), dir.filePath("share/tavix/help/index.html"));
+    // In the build folder the help beside the executable comes first.
+    touch("bin/help/index.html");
+    EXPECT_EQ(paths::helpPath(executable), dir.filePath("bin/help/index.html"));
+}
+
+// The installed desktop entry names the window class TAVIX and is found
+// under the desktop file name tavix.
+TEST(ApplicationTest, NamesMatchTheDesktopEntry) {
+    EXPECT_EQ(QGuiApplication::desktopFileName(), "tavix");
+    EXPECT_EQ(QCoreApplication::applicationName(), "TAVIX");
 }
 
 TEST(ServicesTest, GuardedHandlerReportsAndGoesOn) {

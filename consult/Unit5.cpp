@@ -1,0 +1,395 @@
+#include "consult/Unit5.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <cstdlib>
+
+#include "consult/Report.h"
+#include "consult/ReportView.h"
+#include "controls/ColorButton.h"
+#include "data/Unit2.h"
+#include "data/engine/Backup.h"
+#include "platform/Regional.h"
+#include "platform/Services.h"
+#include "settings/outils.h"
+
+namespace tavix {
+
+namespace {
+
+const QString kToEditing = QStringLiteral("&Basculer en mode édition");
+const QString kToReport = QStringLiteral("Basculer en mode &RTF");
+
+// A long report is read in slices so the window keeps answering; a small
+// one is done within the click.
+constexpr int kSliceRows = 4096;
+constexpr int kSliceMs = 40;
+
+DateTime pickerValue(const QDateTimeEdit* picker) {
+    const QDateTime v = picker->dateTime();
+    return DateTime(v.date(), v.time());
+}
+
+DateTime dateTimeOf(const QString& text) {
+    if (const auto v = regional::textToDateTime(text)) return *v;
+    throw ConvertError(QStringLiteral("'%1' n'est pas une date et heure correcte").arg(text));
+}
+
+TColorButton* commandButton(const QString& name, const QString& caption, QWidget* parent) {
+    auto* b = new TColorButton(parent);
+    b->setObjectName(name);
+    b->setText(caption);
+    applyColorSet(*b, silverSet());
+    return b;
+}
+
+QLabel* label(const QString& name, const QString& text, QWidget* buddy, QWidget* parent) {
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(name);
+    l->setBuddy(buddy);
+    return l;
+}
+
+}  // namespace
+
+TForm5::TForm5(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("Form5"));
+    setWindowTitle(QStringLiteral("Consulter"));
+    resize(900, 600);
+
+    TitleBand = new QWidget(this);
+    TitleBand->setObjectName(QStringLiteral("TitleBand"));
+    TitleBand->setFixedHeight(81);
+    TitleBand->setAutoFillBackground(true);
+    QPalette band = TitleBand->palette();
+    band.setColor(QPalette::Window, Qt::black);
+    TitleBand->setPalette(band);
+    Image1 = new QLabel(TitleBand);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    if (const QPixmap logo(QStringLiteral(":/pictures/logo.png")); !logo.isNull())
+        Image1->setPixmap(logo.scaled(64, 64, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    Label1 = new QLabel(QStringLiteral("Edition des surveillances"), TitleBand);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    QFont title(QStringLiteral("MS Sans Serif"));
+    title.setPixelSize(27);
+    title.setBold(true);
+    Label1->setFont(title);
+    QPalette red = Label1->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    Label1->setPalette(red);
+    auto* bandLayout = new QHBoxLayout(TitleBand);
+    bandLayout->addWidget(Image1);
+    bandLayout->addWidget(Label1, 1);
+
+    Panel2 = new QWidget(this);
+    Panel2->setObjectName(QStringLiteral("Panel2"));
+    cbTravaux = new QComboBox(Panel2);
+    cbTravaux->setObjectName(QStringLiteral("cbTravaux"));
+    cbTravaux->setEditable(true);
+    cbTravaux->setInsertPolicy(QComboBox::NoInsert);
+    cbTravaux->setMinimumContentsLength(12);
+    Label2 = label(QStringLiteral("Label2"), QStringLiteral("Surveillances"), cbTravaux, Panel2);
+    cbClients = new QComboBox(Panel2);
+    cbClients->setObjectName(QStringLiteral("cbClients"));
+    cbClients->setEditable(true);
+    cbClients->setInsertPolicy(QComboBox::NoInsert);
+    cbClients->setMinimumContentsLength(12);
+    Label3 = label(QStringLiteral("Label3"), QStringLiteral("Clients"), cbClients, Panel2);
+    dateDebut = new QDateTimeEdit(Panel2);
+    dateDebut->setObjectName(QStringLiteral("dateDebut"));
+    dateDebut->setDisplayFormat(regional::shortDateFormat());
+    dateDebut->setCalendarPopup(true);
+    Label4 = label(QStringLiteral("Label4"), QStringLiteral("Début"), dateDebut, Panel2);
+    DateFin = new QDateTimeEdit(Panel2);
+    DateFin->setObjectName(QStringLiteral("DateFin"));
+    DateFin->setDisplayFormat(regional::shortDateFormat());
+    DateFin->setCalendarPopup(true);
+    Label5 = label(QStringLiteral("Label5"), QStringLiteral("Fin"), DateFin, Panel2);
+    chkTout = new QCheckBox(QStringLiteral("Tout"), Panel2);
+    chkTout->setObjectName(QStringLiteral("chkTout"));
+    chkComm = new QCheckBox(QStringLiteral("Commentaires"), Panel2);
+    chkComm->setObjectName(QStringLiteral("chkComm"));
+    Commenter = commandButton(QStringLiteral("Commenter"), QStringLiteral("&Voir"), Panel2);
+    auto* filters = new QHBoxLayout(Panel2);
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{Label2, cbTravaux, Label3, cbClients, Label4, dateDebut,
+                                         Label5, DateFin, chkTout, chkComm, Commenter})
+        filters->addWidget(w);
+    filters->addStretch(1);
+
+    Panel3 = new QWidget(this);
+    Panel3->setObjectName(QStringLiteral("Panel3"));
+    RichEdit1 = new ReportView(Panel3);
+    RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
+    RichEdit1->setAccessibleName(QStringLiteral("Rapport"));
+    QFont reportFont(QStringLiteral("MS Sans Serif"));
+    reportFont.setPixelSize(11);
+    reportFont.setBold(true);
+    RichEdit1->setFont(reportFont);
+    auto* reportLayout = new QVBoxLayout(Panel3);
+    reportLayout->setContentsMargins(0, 0, 0, 0);
+    reportLayout->addWidget(RichEdit1);
+
+    Panel4 = new QWidget(this);
+    Panel4->setObjectName(QStringLiteral("Panel4"));
+    auto* gridLayout = new QVBoxLayout(Panel4);
+    gridLayout->setContentsMargins(0, 0, 0, 0);
+
+    Panel1 = new QWidget(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    ColorButton1 =
+        commandButton(QStringLiteral("ColorButton1"), QStringLiteral("&Purger la base"), Panel1);
+    ColorButton2 = commandButton(QStringLiteral("ColorButton2"), QStringLiteral("&Fermer"), Panel1);
+    Button2 = commandButton(QStringLiteral("Button2"), kToEditing, Panel1);
+    Button3 = commandButton(QStringLiteral("Button3"), QStringLiteral("&Recalculer"), Panel1);
+    Button3->setToolTip(
+        QStringLiteral("Cliquez sur le cellule dont vous souhaitez recalculer la valeur."));
+    auto* commands = new QHBoxLayout(Panel1);
+    for (QWidget* w : {ColorButton1, ColorButton2, Button2, Button3}) commands->addWidget(w);
+    commands->addStretch(1);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(TitleBand);
+    layout->addWidget(Panel2);
+    layout->addWidget(Panel3, 1);
+    layout->addWidget(Panel4, 1);
+    layout->addWidget(Panel1);
+
+    readMore_ = new QTimer(this);
+    readMore_->setSingleShot(true);
+    readMore_->setInterval(0);
+    connect(readMore_, &QTimer::timeout, this, guarded([this] { readReportRows(); }));
+
+    connect(Commenter, &QPushButton::clicked, this, guarded([this] { Button1Click(); }));
+    connect(ColorButton1, &QPushButton::clicked, this, guarded([this] { BitBtn1Click(); }));
+    connect(ColorButton2, &QPushButton::clicked, this, guarded([this] { ColorButton2Click(); }));
+    connect(Button2, &QPushButton::clicked, this, guarded([this] { Button2Click(); }));
+    connect(Button3, &QPushButton::clicked, this, guarded([this] { Button3Click(); }));
+}
+
+TForm5::~TForm5() = default;
+
+void TForm5::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (activated_) return;
+    activated_ = true;
+    runGuarded([this] { FormActivate(); });
+}
+
+void TForm5::closeEvent(QCloseEvent* event) {
+    runGuarded([this] { FormClose(); });
+    QDialog::closeEvent(event);
+}
+
+void TForm5::FormActivate() {
+    SortAscending = false;
+    Button3->setEnabled(false);
+    Button2->setVisible(!LockLogEditing(ReadConfig()));
+
+    Panel4->hide();
+    Panel3->show();
+
+    const DateTime now = clock().now();
+    const QDateTime today(now.date(), now.time());
+    dateDebut->setDateTime(today);
+    DateFin->setDateTime(today);
+
+    cbClients->clear();
+    cbTravaux->clear();
+    RichEdit1->clear();
+
+    db::Query& query = DataModule2->ADOQuery1;
+    query.clear();
+    query.add(QStringLiteral("SELECT NOM FROM Clients ORDER BY NOM"));
+    query.open();
+    cbClients->addItem(QStringLiteral("Tous"));
+    cbClients->setCurrentText(QStringLiteral("Tous"));
+    for (; !query.eof(); query.next()) cbClients->addItem(query.asString(QStringLiteral("NOM")));
+    query.close();
+
+    query.clear();
+    query.add(QStringLiteral("SELECT TRAVAUX FROM Travaux ORDER BY Ordre"));
+    query.open();
+    cbTravaux->addItem(QStringLiteral("Tous"));
+    cbTravaux->setCurrentText(QStringLiteral("Tous"));
+    for (; !query.eof(); query.next())
+        cbTravaux->addItem(query.asString(QStringLiteral("TRAVAUX")));
+    query.close();
+
+    DataModule2->ADOTable1.close();
+}
+
+void TForm5::FormClose() {
+    stopReport();
+    try {
+        DataModule2->ADOQuery1.close();
+    } catch (const Error&) {
+        // Closing the window goes on whatever the query says.
+    }
+}
+
+void TForm5::ColorButton2Click() { close(); }
+
+void TForm5::Button1Click() {
+    stopReport();
+    db::TableDataset& table = DataModule2->ADOTable1;
+    db::Query& query = DataModule2->ADOQuery1;
+    const DateTime start = pickerValue(dateDebut);
+    const DateTime end = pickerValue(DateFin);
+    const bool all = chkTout->isChecked();
+    table.close();
+    if (end < start && !all) {
+        table.open();
+        return;
+    }
+
+    query.clear();
+    RichEdit1->clear();
+    const ReportSelection selection =
+        BuildReportSelection(cbTravaux->currentText(), cbClients->currentText(), start, end, all);
+    query.add(selection.statement);
+    query.open();
+
+    // The filter is set while the table is closed, so its rows are read once.
+    if (!selection.filter.isEmpty() && !all) {
+        table.setFilter(selection.filter);
+        table.setFiltered(true);
+    } else {
+        table.setFiltered(false);
+    }
+    table.open();
+
+    writer_ = std::make_unique<ReportWriter>(chkComm->isChecked());
+    readReportRows();
+}
+
+void TForm5::readReportRows() {
+    if (!writer_) return;
+    db::Query& query = DataModule2->ADOQuery1;
+    QElapsedTimer slice;
+    slice.start();
+    ReportWriter::Entry e;
+    try {
+        for (int n = 0; !query.eof(); ++n) {
+            if (n >= kSliceRows && slice.elapsed() >= kSliceMs) {
+                readMore_->start();
+                return;
+            }
+            e.user = query.asString(QStringLiteral("USER"));
+            e.activity = query.asString(QStringLiteral("SURVEILLANCES"));
+            e.client = query.asString(QStringLiteral("CLIENTS"));
+            e.start = query.asString(QStringLiteral("DEBUT"));
+            e.end = query.asString(QStringLiteral("FIN"));
+            e.startValue = query.asDateTime(QStringLiteral("DEBUT"));
+            e.endValue = query.asDateTime(QStringLiteral("FIN"));
+            e.duration = query.asInteger(QStringLiteral("DUREE"));
+            if (chkComm->isChecked()) e.comment = query.asString(QStringLiteral("COMMENTAIRE"));
+            writer_->add(e);
+            query.next();
+        }
+    } catch (...) {
+        writer_.reset();
+        throw;
+    }
+    finishReport();
+}
+
+void TForm5::finishReport() {
+    QList<qreal> stops;
+    for (const qint32 w : writer_->widths()) stops.append(3.0 * w);
+    QByteArray text = writer_->finish();
+    writer_.reset();
+    RichEdit1->setTabStops(stops);
+    RichEdit1->setText(std::move(text));
+    emit reportReady();
+}
+
+void TForm5::stopReport() {
+    readMore_->stop();
+    writer_.reset();
+}
+
+void TForm5::Button2Click() {
+    if (Button2->text() == kToEditing) {
+        Panel3->hide();
+        Panel4->show();
+        Button2->setText(kToReport);
+        Button3->setEnabled(true);
+    } else {
+        Panel4->hide();
+        Panel3->show();
+        Button2->setText(kToEditing);
+        Button3->setEnabled(false);
+    }
+}
+
+void TForm5::DBGrid1TitleClick(const QString& title) {
+    SortAscending = !SortAscending;
+    const QString direction = SortAscending ? QStringLiteral("ASC") : QStringLiteral("DESC");
+    DataModule2->ADOTable1.setSort(title + u' ' + direction);
+    DataModule2->ADOTable1.refresh();
+}
+
+void TForm5::DBGrid1CellClick(const QString& title) { ClickedColumn = title; }
+
+void TForm5::Button3Click() {
+    db::TableDataset& table = DataModule2->ADOTable1;
+    const QString start = table.asString(QStringLiteral("DEBUT"));
+    const QString end = table.asString(QStringLiteral("FIN"));
+    const QString duration = table.asString(QStringLiteral("DUREE"));
+    if (start.isEmpty() && end.isEmpty() && duration.isEmpty()) return;
+
+    QString field;
+    QString value;
+    if (ClickedColumn == QLatin1String("DEBUT")) {
+        field = ClickedColumn;
+        value = regional::dateTimeToText(dateTimeOf(end).addSecs(-toInteger(duration)));
+    } else if (ClickedColumn == QLatin1String("FIN")) {
+        field = ClickedColumn;
+        value = regional::dateTimeToText(dateTimeOf(start).addSecs(toInteger(duration)));
+    } else if (ClickedColumn == QLatin1String("DUREE")) {
+        field = ClickedColumn;
+        value = QString::number(std::llabs(dateTimeOf(start).secsTo(dateTimeOf(end))));
+    } else {
+        return;
+    }
+    table.edit();
+    table.setFieldText(field, value);
+    table.post();
+    table.refresh();
+}
+
+void TForm5::BitBtn1Click() {
+    const QString question = QStringLiteral("\r\nVoulez-vous vraiment vider les surveillances ?");
+    if (!messageBoxes().confirm(QStringLiteral("Attention !!! ") + question)) return;
+    stopReport();
+    db::Query& query = DataModule2->ADOQuery1;
+    query.clear();
+    if (!messageBoxes().confirm(QStringLiteral("Attention !!!!!!!!!!!!!!!! ") + question)) return;
+
+    // A copy beside the file first, so the purge can be undone by hand; no
+    // copy, no purge.
+    const QFileInfo file(DataModule2->ADOConnection1.fileName());
+    const DateTime now = clock().now();
+    const QString stamp = now.date().toString(QStringLiteral("yyyyMMdd")) + u'-' +
+                          now.time().toString(QStringLiteral("HHmmss"));
+    db::backupDatabase(
+        DataModule2->ADOConnection1,
+        file.dir().filePath(file.completeBaseName() + u'-' + stamp + QStringLiteral(".bak")));
+
+    query.add(QStringLiteral("DELETE * FROM activites"));
+    query.execute();
+    messageBoxes().inform(QStringLiteral("Suivi des surveillances vide"));
+}
+
+}  // namespace tavix

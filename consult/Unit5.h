@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QString>
+#include <memory>
+
+class QCheckBox;
+class QComboBox;
+class QDateTimeEdit;
+class QLabel;
+class QTimer;
+class QWidget;
+
+namespace tavix {
+
+class ReportView;
+class ReportWriter;
+class TColorButton;
+
+// The consultation window: the filtered report of the log entries, the
+// editing mode on table activites and the purge.
+class TForm5 : public QDialog {
+    Q_OBJECT
+public:
+    explicit TForm5(QWidget* parent = nullptr);
+    ~TForm5() override;
+
+    QWidget* TitleBand;
+    QLabel* Image1;
+    QLabel* Label1;
+    QWidget* Panel2;
+    QLabel* Label2;
+    QComboBox* cbTravaux;
+    QLabel* Label3;
+    QComboBox* cbClients;
+    QLabel* Label4;
+    QDateTimeEdit* dateDebut;
+    QLabel* Label5;
+    QDateTimeEdit* DateFin;
+    QCheckBox* chkTout;
+    QCheckBox* chkComm;
+    TColorButton* Commenter;
+    QWidget* Panel3;
+    ReportView* RichEdit1;
+    QWidget* Panel4;
+    QWidget* Panel1;
+    TColorButton* ColorButton1;
+    TColorButton* ColorButton2;
+    TColorButton* Button2;
+    TColorButton* Button3;
+
+    bool SortAscending = false;
+    QString ClickedColumn;
+
+    void FormActivate();
+    void FormClose();
+    void Button1Click();
+    void ColorButton2Click();
+    void Button2Click();
+    void DBGrid1TitleClick(const QString& title);
+    void DBGrid1CellClick(const QString& title);
+    void Button3Click();
+    void BitBtn1Click();
+
+    // True while a long report is still being read.
+    bool reportRunning() const { return writer_ != nullptr; }
+
+signals:
+    void reportReady();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void readReportRows();
+    void finishReport();
+    void stopReport();
+
+    bool activated_ = false;
+    std::unique_ptr<ReportWriter> writer_;
+    QTimer* readMore_;
+};
+
+}  // namespace tavix

@@ -1,0 +1,46 @@
+#include "data/engine/Backup.h"
+
+#include <sqlite3.h>
+
+#include <QFile>
+#include <QFileInfo>
+
+#include "data/engine/Connection.h"
+#include "data/engine/EngineError.h"
+#include "data/engine/Statement.h"
+
+namespace tavix::db {
+
+void backupDatabase(Connection& connection, const QString& target) {
+    sqlite3* source = connection.handle();
+    if (!source) throw EngineError(QStringLiteral("Connexion fermée"));
+    auto refuse = [&](const QString& why) {
+        throw EngineError(
+            QStringLiteral("Copie de sauvegarde impossible vers « %1 » : %2").arg(target, why));
+    };
+    if (QFileInfo::exists(target)) refuse(QStringLiteral("le fichier existe déjà"));
+
+    QString failure;
+    {
+        sqlite3* raw = nullptr;
+        const int rc = sqlite3_open_v2(QFile::encodeName(target).constData(), &raw,
+                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        detail::DbHandle copy(raw);
+        if (rc != SQLITE_OK) {
+            failure = raw ? QString::fromUtf8(sqlite3_errmsg(raw))
+                          : QString::fromUtf8(sqlite3_errstr(rc));
+        } else if (sqlite3_backup* backup = sqlite3_backup_init(raw, "main", source, "main")) {
+            const int step = sqlite3_backup_step(backup, -1);
+            sqlite3_backup_finish(backup);
+            if (step != SQLITE_DONE) failure = QString::fromUtf8(sqlite3_errstr(step));
+        } else {
+            failure = QString::fromUtf8(sqlite3_errmsg(raw));
+        }
+    }
+    if (!failure.isEmpty()) {
+        QFile::remove(target);
+        refuse(failure);
+    }
+}
+
+}  // namespace tavix::db
