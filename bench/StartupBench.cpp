@@ -73,25 +73,28 @@ bool fill(const QString& path, int entries) {
 }
 
 // Says "painted" once the window's first paint has been handled whole
-// (children included), then ends the program.
+// (children included); a bare window then ends the program.
 class FirstPaint : public QObject {
 public:
-    explicit FirstPaint(QWidget* window) { window->installEventFilter(this); }
+    FirstPaint(QWidget* window, bool thenExit) : thenExit_(thenExit) {
+        window->installEventFilter(this);
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Paint && !seen_) {
             seen_ = true;
-            QTimer::singleShot(0, [] {
+            QTimer::singleShot(0, [exit = thenExit_] {
                 std::printf("painted\n");
                 std::fflush(stdout);
-                QCoreApplication::exit(0);
+                if (exit) QCoreApplication::exit(0);
             });
         }
         return QObject::eventFilter(watched, event);
     }
 
 private:
+    bool thenExit_;
     bool seen_ = false;
 };
 
@@ -103,7 +106,7 @@ int runBare(int argc, char** argv, bool withText) {
     window.setWindowTitle(QStringLiteral("Fenêtre nue"));
     if (withText) window.setCentralWidget(new QLabel(QStringLiteral("Surveillance tâches")));
     window.setGeometry(256, 124, 757, 661);
-    FirstPaint watch(&window);
+    FirstPaint watch(&window, true);
     window.show();
     return app.exec();
 }
@@ -115,30 +118,45 @@ int runTavix(int argc, char** argv, const QString& database) {
     tavix::WriteSetting(QStringLiteral("sgbd"), database);
     tavix::TDataModule2 dataModule;
     tavix::TForm1 form;
-    FirstPaint watch(&form);
+    FirstPaint watch(&form, false);
+    // Ready: the first showing has filled the clients and made the buttons,
+    // and the window shows them.
+    QObject::connect(&form, &tavix::TForm1::firstShown, &form, [&form] {
+        form.repaint();
+        std::printf("ready\n");
+        std::fflush(stdout);
+        QCoreApplication::exit(0);
+    });
     form.show();
     if (tavix::application::terminated()) return 1;
     return app.exec();
 }
 
-// Milliseconds from starting the child to its "painted"; negative on failure.
-double timeChild(const QStringList& arguments, const QProcessEnvironment& environment) {
+struct Times {
+    double painted = -1;  // ms from starting the child to its first paint
+    double ready = -1;    // ... to its window ready for use
+};
+
+Times timeChild(const QStringList& arguments, const QProcessEnvironment& environment) {
     QProcess child;
     child.setProcessEnvironment(environment);
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QElapsedTimer timer;
     timer.start();
     child.start(QCoreApplication::applicationFilePath(), arguments);
-    double took = -1;
-    while (child.waitForReadyRead(60000)) {
-        if (child.readAll().contains("painted")) {
-            took = static_cast<double>(timer.nsecsElapsed()) / 1e6;
-            break;
-        }
+    Times times;
+    QByteArray output;
+    while (times.ready < 0 && child.waitForReadyRead(60000)) {
+        output += child.readAll();
+        const double now = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+        if (times.painted < 0 && output.contains("painted")) times.painted = now;
+        if (output.contains("ready") ||
+            (arguments.first().startsWith(QLatin1String("--bare")) && times.painted >= 0))
+            times.ready = now;
     }
     if (!child.waitForFinished(60000)) child.kill();
     child.waitForFinished();
-    return took;
+    return times;
 }
 
 }  // namespace
@@ -180,24 +198,27 @@ int main(int argc, char** argv) {
         {"bare Qt window                        ", {QStringLiteral("--bare")}},
         {"bare Qt window with one text label    ", {QStringLiteral("--bare-text")}},
     };
-    double best[std::size(kinds)];
-    std::fill(std::begin(best), std::end(best), 1e12);
+    Times best[std::size(kinds)];
+    for (auto& b : best) b = {1e12, 1e12};
     for (int run = 0; run < kRuns; ++run) {
         for (size_t k = 0; k < std::size(kinds); ++k) {
-            const double took = timeChild(kinds[k].arguments, environment);
-            if (took < 0) {
-                std::fprintf(stderr, "%s: no paint\n", kinds[k].label);
+            const Times took = timeChild(kinds[k].arguments, environment);
+            if (took.painted < 0 || took.ready < 0) {
+                std::fprintf(stderr, "%s: not painted\n", kinds[k].label);
                 return 1;
             }
-            best[k] = std::min(best[k], took);
+            best[k].painted = std::min(best[k].painted, took.painted);
+            best[k].ready = std::min(best[k].ready, took.ready);
         }
     }
-    std::printf("process start to first paint, best of %d runs\n", kRuns);
+    std::printf("process start to first paint / to the window ready, best of %d runs\n", kRuns);
     for (size_t k = 0; k < std::size(kinds); ++k)
-        std::printf("  %s %8.1f ms\n", kinds[k].label, best[k]);
-    std::printf("  1,000,000 entries / bare window:            %.2f (goal: at most 1.50)\n",
-                best[0] / best[2]);
-    std::printf("  1,000,000 entries / bare window with text:  %.2f\n", best[0] / best[3]);
-    std::printf("  1,000,000 entries / empty log:              %.2f\n", best[0] / best[1]);
+        std::printf("  %s %8.1f ms %8.1f ms\n", kinds[k].label, best[k].painted, best[k].ready);
+    std::printf("  ready with 1,000,000 entries / bare window:            %.2f (goal: 1.50)\n",
+                best[0].ready / best[2].ready);
+    std::printf("  ready with 1,000,000 entries / bare window with text:  %.2f\n",
+                best[0].ready / best[3].ready);
+    std::printf("  ready with 1,000,000 entries / with an empty log:      %.2f\n",
+                best[0].ready / best[1].ready);
     return 0;
 }
