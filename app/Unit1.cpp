@@ -5,14 +5,17 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QTextEdit>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
 #include <exception>
 #include <functional>
 #include <utility>
@@ -39,6 +42,38 @@ bool IconPhase = false;
 TForm1* Form1 = nullptr;
 
 namespace {
+
+const QPoint kDesignedPosition(256, 124);
+const QSize kDesignedSize(757, 661);
+
+// Bounds a window can be reached at: a size beyond the largest screen's
+// available area is bounded by it (a huge window would also cost its whole
+// size in memory), and a window that would lie wholly outside every screen
+// goes back to its designed position.
+QRect reachableBounds(qint64 left, qint64 top, qint64 width, qint64 height) {
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    QRect largest(QPoint(0, 0), kDesignedSize);
+    qint64 largestArea = -1;
+    for (const QScreen* screen : screens) {
+        const QRect area = screen->availableGeometry();
+        if (qint64(area.width()) * area.height() > largestArea) {
+            largestArea = qint64(area.width()) * area.height();
+            largest = area;
+        }
+    }
+    width = std::min<qint64>(width, largest.width());
+    height = std::min<qint64>(height, largest.height());
+    const auto overlaps = [&](const QRect& s) {
+        return left < s.x() + qint64(s.width()) && left + std::max<qint64>(width, 1) > s.x() &&
+               top < s.y() + qint64(s.height()) && top + std::max<qint64>(height, 1) > s.y();
+    };
+    if (std::none_of(screens.begin(), screens.end(),
+                     [&](const QScreen* s) { return overlaps(s->geometry()); })) {
+        left = kDesignedPosition.x();
+        top = kDesignedPosition.y();
+    }
+    return QRect(int(left), int(top), int(width), int(height));
+}
 
 const int kBackgroundHeight = 603;  // the background picture's own height...
 const int kBandHeight = 65;         // ...and that of its dark top strip
@@ -109,7 +144,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(QStringLiteral("Surveillance tâches"));
     buildControls();
     buildMenu();
-    setGeometry(256, 124, 757, 661);
+    setGeometry(QRect(kDesignedPosition, kDesignedSize));
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -338,6 +373,9 @@ void TForm1::FormActivate() {
         if (application::terminated()) return;  // the login gave up
     }
 
+    // Without a database the user has been told why; the check would only
+    // add a second, misleading error.
+    if (!DataModule2->ADOConnection1.connected()) return;
     const quint8 version = DataModule2->SchemaVersion();
     if (version != 7) {
         const QString question = QStringLiteral(
@@ -352,24 +390,26 @@ void TForm1::FormActivate() {
 }
 
 // The stored top, left, width and height, in that order; an empty value
-// keeps that coordinate, a value that is not a number stops there.
+// keeps that coordinate, a value that is not a number stops there. The
+// window stays within reach whatever the values.
 void TForm1::applySavedGeometry() {
-    const QString top = ReadSetting(QStringLiteral("top"));
-    const QString left = ReadSetting(QStringLiteral("left"));
-    const QString width = ReadSetting(QStringLiteral("width"));
-    const QString height = ReadSetting(QStringLiteral("height"));
     // Positions are those of the client area: they survive a window
     // manager that adds its frame only once the window is mapped.
-    const auto apply = [this](const QString& text, void (QRect::*set)(int)) {
-        if (text.isEmpty()) return;
-        QRect bounds = geometry();
-        (bounds.*set)(toInteger(text));
-        setGeometry(bounds);
-    };
-    apply(top, &QRect::moveTop);
-    apply(left, &QRect::moveLeft);
-    apply(width, &QRect::setWidth);
-    apply(height, &QRect::setHeight);
+    const QRect current = geometry();
+    qint64 values[] = {current.top(), current.left(), current.width(), current.height()};
+    const QString names[] = {QStringLiteral("top"), QStringLiteral("left"), QStringLiteral("width"),
+                             QStringLiteral("height")};
+    std::exception_ptr failure;
+    try {
+        for (int i = 0; i < 4; ++i) {
+            const QString text = ReadSetting(names[i]);
+            if (!text.isEmpty()) values[i] = toInteger(text);
+        }
+    } catch (const Error&) {
+        failure = std::current_exception();
+    }
+    setGeometry(reachableBounds(values[1], values[0], values[2], values[3]));
+    if (failure) std::rethrow_exception(failure);
 }
 
 void TForm1::FormClose() {

@@ -1,6 +1,8 @@
 #include "data/Unit2.h"
 
 #include <QWidget>
+#include <algorithm>
+#include <utility>
 
 #include "controls/ColorButton.h"
 #include "controls/RadioGroup.h"
@@ -8,6 +10,7 @@
 #include "data/engine/Quoting.h"
 #include "data/engine/Schema.h"
 #include "data/engine/Transaction.h"
+#include "platform/Error.h"
 #include "platform/Regional.h"
 #include "platform/Services.h"
 #include "settings/Colors.h"
@@ -24,10 +27,17 @@ const QStringList kActivitesFields = {
     QStringLiteral("COMMENTAIRE"), QStringLiteral("USER")};
 
 // The activity buttons' colour from its setting; `fallback` when blank.
-TColor buttonColor(const QString& setting, TColor fallback) {
+TColor buttonColor(const QString& setting, TColor fallback, std::exception_ptr& error) {
     const QString text = ReadSetting(setting);
     if (text.trimmed().isEmpty()) return fallback;
-    return StringToColor(text);
+    // A colour that cannot be read gives the default; its error is kept for
+    // the caller to tell once.
+    try {
+        return StringToColor(text);
+    } catch (const Error&) {
+        if (!error) error = std::current_exception();
+        return fallback;
+    }
 }
 }  // namespace
 
@@ -55,9 +65,61 @@ bool TDataModule2::OpenDatabase() {
         db::connectionStringValue(DatabasePath) + QStringLiteral(";Persist Security Info=False"));
     try {
         ADOConnection1.open();
-        return true;
+        checkLayout();
     } catch (const Error&) {
+        // The start goes on without a database; the user learns once which
+        // file and why, instead of a closed connection at every step.
+        ADOConnection1.close();
+        reportException(std::current_exception());
         return false;
+    }
+    // The consultation selects and orders log entries by start and end; an
+    // index keeps that quick on years of entries. A file that cannot take
+    // it (read-only, older layout) works without.
+    try {
+        ADOConnection1.execute(QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS activites_debut_fin ON activites (DEBUT, FIN)"));
+    } catch (const Error&) {
+    }
+    return true;
+}
+
+void TDataModule2::checkLayout() {
+    // What the program cannot do without; the activity, client and user
+    // columns of activites may still have an older layout, which the schema
+    // conversion mends.
+    const struct {
+        QString table;
+        QStringList columns;
+    } required[] = {
+        {QStringLiteral("clients"), {QStringLiteral("NOM")}},
+        {QStringLiteral("travaux"),
+         {QStringLiteral("ID"), QStringLiteral("TRAVAUX"), QStringLiteral("ORDRE")}},
+        {QStringLiteral("activites"),
+         {QStringLiteral("ID"), QStringLiteral("DEBUT"), QStringLiteral("FIN"),
+          QStringLiteral("DUREE")}},
+    };
+    const auto notTavix = [this](const QString& what) {
+        return db::EngineError(
+            QStringLiteral(
+                "Impossible d'ouvrir la base de données « %1 » : ce n'est pas une base Tavix (%2)")
+                .arg(DatabasePath, what));
+    };
+    for (const auto& r : required) {
+        QList<db::FieldDef> fields;
+        try {
+            fields = ADOConnection1.tableFields(r.table);
+        } catch (const db::EngineError&) {
+            throw notTavix(QStringLiteral("table « %1 » absente").arg(r.table));
+        }
+        for (const QString& column : r.columns) {
+            const bool found = std::any_of(fields.begin(), fields.end(), [&](const auto& f) {
+                return f.name.compare(column, Qt::CaseInsensitive) == 0;
+            });
+            if (!found)
+                throw notTavix(QStringLiteral("colonne « %1 » absente de la table « %2 »")
+                                   .arg(column, r.table));
+        }
     }
 }
 
@@ -78,6 +140,7 @@ void TDataModule2::FillClients(TRadioGroup& group) {
 
 quint16 TDataModule2::CreateActivityButtons(QWidget* panel, int firstTop, int left, int height,
                                             int width, const ClickHandler& onClick) {
+    colourError_ = nullptr;
     ADOQuery1.clear();
     ADOQuery1.add(QStringLiteral("select ID, TRAVAUX from travaux ORDER BY ORDRE"));
     ADOQuery1.open();
@@ -92,6 +155,8 @@ quint16 TDataModule2::CreateActivityButtons(QWidget* panel, int firstTop, int le
         ADOQuery1.next();
     }
     ADOQuery1.close();
+    // A bad colour setting is told once, after every button has been made.
+    if (colourError_) reportException(std::exchange(colourError_, nullptr));
     return count;
 }
 
@@ -107,8 +172,8 @@ void TDataModule2::CreateActivityButton(QWidget* panel, int id, const QString& l
         QObject::connect(button, &QPushButton::clicked, button,
                          guarded([button, onClick] { onClick(button); }));
     }
-    const TColor back = buttonColor(QStringLiteral("couleur fond"), clSkyBlue);
-    const TColor fore = buttonColor(QStringLiteral("couleur texte"), clBlack);
+    const TColor back = buttonColor(QStringLiteral("couleur fond"), clSkyBlue, colourError_);
+    const TColor fore = buttonColor(QStringLiteral("couleur texte"), clBlack, colourError_);
     button->setBackColor(back);
     button->setForeColor(fore);
     button->setBorderColor(clHotLight);

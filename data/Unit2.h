@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <exception>
 #include <functional>
 
 #include "data/engine/Connection.h"
@@ -39,6 +40,8 @@ public:
     QList<QPointer<TColorButton>> ActivityButtons;
 
     void DataModuleCreate();
+    // False when the file cannot be opened or is no Tavix database; the
+    // user is told which file and why.
     bool OpenDatabase();
 
     // Makes a new database file with empty tables, folders included.
@@ -66,6 +69,13 @@ public:
     bool ChangeColumn(const QString& table, const QString& oldName, const QString& newName,
                       const QString& type);
     bool ExecuteSql(const QString& sql);
+
+private:
+    // Throws EngineError naming the first table or column the program needs
+    // that the open database lacks.
+    void checkLayout();
+
+    std::exception_ptr colourError_;  // first bad colour setting met while making buttons
 };
 
 // The program's single data module, set while one exists.

@@ -41,6 +41,15 @@ public:
         box.exec();
         return box.clickedButton() == yes;
     }
+    bool confirmOkCancel(const QString& text) override {
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Confirmation"), text);
+        QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+        QPushButton* cancel = box.addButton(QStringLiteral("Annuler"), QMessageBox::RejectRole);
+        box.setDefaultButton(ok);
+        box.setEscapeButton(cancel);
+        box.exec();
+        return box.clickedButton() == ok;
+    }
     void inform(const QString& text) override { show(QMessageBox::NoIcon, text); }
     void error(const QString& text) override { show(QMessageBox::Critical, text); }
 

@@ -34,6 +34,9 @@ public:
     // "Confirmation" box, question icon, "&Oui" (default) and "&Non";
     // Escape answers "&Non". True only for "&Oui".
     virtual bool confirm(const QString& text) = 0;
+    // "Confirmation" box, question icon, "OK" (default) and "Annuler";
+    // Escape answers "Annuler". True only for "OK".
+    virtual bool confirmOkCancel(const QString& text) = 0;
     // Plain message captioned with the application title, one "OK".
     virtual void inform(const QString& text) = 0;
     // The default error handler's box: application title, error icon, "OK".

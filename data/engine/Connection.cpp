@@ -79,6 +79,54 @@ void run(sqlite3* db, const QString& statement) {
     Statement(db, detail::translate(db, statement), statement).runToEnd();
 }
 
+[[noreturn]] void cannotOpen(const QString& path, const QString& cause) {
+    throw EngineError(
+        QStringLiteral("Impossible d'ouvrir la base de données « %1 » : %2").arg(path, cause));
+}
+
+// SQLite's result in words a user can act on.
+QString causeOf(sqlite3* db, int rc) {
+    switch (rc & 0xff) {
+        case SQLITE_NOTADB:
+            return QStringLiteral("ce fichier n'est pas une base de données");
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return QStringLiteral("le fichier est verrouillé par un autre programme");
+        case SQLITE_CANTOPEN:
+        case SQLITE_PERM:
+        case SQLITE_AUTH:
+            return QStringLiteral("accès au fichier refusé");
+        case SQLITE_CORRUPT:
+            return QStringLiteral("le fichier est endommagé");
+        case SQLITE_NOMEM:
+            return QStringLiteral("mémoire insuffisante");
+        default:
+            return db ? QString::fromUtf8(sqlite3_errmsg(db))
+                      : QString::fromUtf8(sqlite3_errstr(rc));
+    }
+}
+
+// Opens an existing file (read-only when it cannot be written) and reads
+// from it: SQLite opens lazily, and only a real read tells a database from
+// any other file and meets a lock held by another program.
+DbHandle openExisting(const QString& path, int busyTimeoutMs) {
+    const QFileInfo info(path);
+    if (!info.exists()) cannotOpen(path, QStringLiteral("fichier introuvable"));
+    if (info.isDir()) cannotOpen(path, QStringLiteral("c'est un dossier et non un fichier"));
+    sqlite3* raw = nullptr;
+    int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &raw,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    DbHandle db(raw);
+    if (rc != SQLITE_OK) cannotOpen(path, causeOf(raw, rc));
+    sqlite3_busy_timeout(db.get(), busyTimeoutMs);
+    detail::prepareHandle(db.get());
+    rc = sqlite3_exec(db.get(), "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(db.get(), "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) cannotOpen(path, causeOf(db.get(), rc));
+    return db;
+}
+
 }  // namespace
 
 QString connectionStringValue(const QString& value) {
@@ -116,16 +164,23 @@ void Connection::open() {
     const QString path = dataSource(impl_->connectionString);
     if (path.isEmpty())
         throw EngineError(QStringLiteral("Aucune source de données dans la chaîne de connexion"));
-    DbHandle db = openHandle(path, SQLITE_OPEN_READWRITE, impl_->busyTimeoutMs);
-    // SQLite opens lazily: a real read tells a database from any other file
-    // and waits for a lock held by another program.
-    run(db.get(), QStringLiteral("PRAGMA synchronous=FULL"));
-    Statement probe(db.get(), "SELECT count(*) FROM sqlite_master",
-                    QStringLiteral("SELECT count(*) FROM sqlite_master"));
-    probe.runToEnd();
-    probe.finalize();
-    impl_->db = std::move(db);
+    impl_->db = openExisting(path, impl_->busyTimeoutMs);
     impl_->fileName = path;
+}
+
+void Connection::reopenIfReadOnly() {
+    sqlite3* db = impl_->db.get();
+    if (!db || sqlite3_db_readonly(db, "main") != 1 || !sqlite3_get_autocommit(db)) return;
+    DbHandle fresh;
+    try {
+        fresh = openExisting(impl_->fileName, impl_->busyTimeoutMs);
+    } catch (const EngineError&) {
+        return;  // the write itself will say why
+    }
+    if (sqlite3_db_readonly(fresh.get(), "main") == 1) return;
+    // Statements still prepared on the old handle keep it alive until they
+    // are finalized; everything prepared from now on uses the new one.
+    impl_->db = std::move(fresh);
 }
 
 void Connection::close() {
@@ -149,6 +204,7 @@ sqlite3* Connection::handle() const { return impl_->db.get(); }
 
 void Connection::execute(const QString& statement) {
     if (!impl_->db) throw EngineError(QStringLiteral("Connexion fermée"), statement);
+    reopenIfReadOnly();
     run(impl_->db.get(), statement);
 }
 

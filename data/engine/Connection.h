@@ -42,6 +42,11 @@ public:
     // Runs one statement of the dialect that returns no rows.
     void execute(const QString& statement);
 
+    // A file that could not be written when it was opened keeps its
+    // connection read-only; once the file can be written again, opens it
+    // anew so that the next write goes through. Called before every write.
+    void reopenIfReadOnly();
+
     // The columns of a table in column order, read from its declaration
     // alone (no row is read, whatever the table's size). Throws EngineError
     // when the connection is closed or there is no such table.

@@ -181,6 +181,9 @@ public:
             bindValue(stmt, static_cast<int>(i) + 1, where.values[i]);
         std::vector<qint64> out;
         while (stmt.step()) out.push_back(sqlite3_column_int64(stmt.get(), 0));
+        // Without a sort, the table's own order, whatever index SQLite chose
+        // to walk for the filter (sorted here, so it may still use one).
+        if (order.isEmpty()) std::sort(out.begin(), out.end());
         out.shrink_to_fit();
         return out;
     }

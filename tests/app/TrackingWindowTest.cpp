@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTextEdit>
@@ -182,6 +183,59 @@ TEST_F(TrackingWindowTest, GeometryIsRestoredAndSavedAtClosing) {
     form->close();
     EXPECT_EQ(ReadSetting("top"), "40");
     EXPECT_EQ(ReadSetting("left"), "30");
+}
+
+TEST_F(TrackingWindowTest, AStoredGeometryKeepsTheWindowWithinReach) {
+    QRect largest;
+    for (const QScreen* screen : QGuiApplication::screens())
+        if (screen->availableGeometry().width() * screen->availableGeometry().height() >
+            largest.width() * largest.height())
+            largest = screen->availableGeometry();
+    ASSERT_FALSE(largest.isEmpty());
+    const QRect designed(256, 124, 757, 661);
+    const struct {
+        const char *top, *left, *width, *height;
+        QRect expected;
+    } cases[] = {
+        {"", "", "2000000000", "", QRect(256, 124, largest.width(), 661)},
+        {"10", "20", "2000000000", "2000000000", QRect(20, 10, largest.width(), largest.height())},
+        {"-50000", "", "", "", designed},
+        {"", "50000", "", "", designed},
+        {"-2000000000", "-2000000000", "2000000000", "2000000000",
+         QRect(QPoint(256, 124), largest.size())},
+        {"-600", "-700", "", "", QRect(-700, -600, 757, 661)},  // a corner still shows
+    };
+    useSampleDatabase();
+    for (const auto& c : cases) {
+        WriteSetting("top", c.top);
+        WriteSetting("left", c.left);
+        WriteSetting("width", c.width);
+        WriteSetting("height", c.height);
+        start();
+        EXPECT_EQ(form->geometry(), c.expected) << c.top << ' ' << c.left << ' ' << c.width;
+        form->close();  // what closing writes back is within reach too
+        EXPECT_EQ(ReadSetting("width").toInt(), c.expected.width());
+        EXPECT_EQ(ReadSetting("top").toInt(), c.expected.top());
+        form.reset();
+        module.reset();
+    }
+}
+
+TEST_F(TrackingWindowTest, ADatabaseThatCannotBeOpenedIsToldOnceAndTheWindowGoesOn) {
+    QTemporaryDir dir;
+    QFile empty(dir.filePath("vide.mdb"));
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    WriteSetting("sgbd", empty.fileName());
+    start();
+    ASSERT_EQ(boxes.errors.size(), 1) << boxes.errors.join('\n').toStdString();
+    EXPECT_EQ(boxes.errors[0], "Impossible d'ouvrir la base de données « " + empty.fileName() +
+                                   " » : ce n'est pas une base Tavix (table « clients » absente)");
+    EXPECT_TRUE(boxes.confirms.isEmpty());
+    EXPECT_FALSE(module->ADOConnection1.connected());
+    EXPECT_EQ(form->RadioGroup1->count(), 0);
+    EXPECT_TRUE(form->Panel2->findChildren<TColorButton*>().size() == 1) << "only Commenter";
+    EXPECT_EQ(form->Label4->text(), "Lundi");
 }
 
 TEST_F(TrackingWindowTest, BadNumberSettingsAreReportedAndTheProgramGoesOn) {

@@ -44,6 +44,8 @@ public:
     ScriptedBoxes();
     ~ScriptedBoxes() override;
     bool confirm(const QString& text) override;
+    // Answered from the same script; the text is recorded in `confirms`.
+    bool confirmOkCancel(const QString& text) override { return confirm(text); }
     void inform(const QString& text) override {
         informs.append(text);
         if (whenShown) whenShown(text);

@@ -2,12 +2,14 @@
 #include <sqlite3.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QWidget>
 
 #include "common/Fakes.h"
 #include "common/TempDatabase.h"
+#include "common/Unprivileged.h"
 #include "controls/ColorButton.h"
 #include "controls/RadioGroup.h"
 #include "data/Unit2.h"
@@ -31,6 +33,7 @@ protected:
         module.DatabasePath = path;
         return module.OpenDatabase();
     }
+    test::ScriptedBoxes boxes;
     TempDatabase db;
     TDataModule2 module;
     QWidget panel;
@@ -65,6 +68,103 @@ TEST_F(DataModuleTest, OpenDatabaseSucceedsOnlyForAnExistingDatabase) {
         }
     }
     EXPECT_FALSE(QFile::exists(dir.filePath("absent.mdb"))) << "a missing file is never created";
+}
+
+// A file that cannot be opened is refused with one message naming it and
+// the cause, in French; the connection stays closed.
+TEST_F(DataModuleTest, OpenDatabaseTellsWhichFileAndWhy) {
+    QTemporaryDir dir;
+    const QString text = dir.filePath("notes.mdb");
+    const QString empty = dir.filePath("vide.mdb");
+    for (const QString& path : {text, empty}) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        if (path == text)
+            f.write(QByteArray("Ceci n'est pas une base de données.\n").repeated(200));
+    }
+    const QString activites =
+        "CREATE TABLE activites (ID INTEGER PRIMARY KEY AUTOINCREMENT, DEBUT DATETIME, FIN "
+        "DATETIME, DUREE INTEGER, COMMENTAIRE TEXT(255))";
+    TempDatabase noTravaux({"CREATE TABLE clients (NOM TEXT(255))", activites});
+    TempDatabase noOrdre({"CREATE TABLE clients (NOM TEXT(255))",
+                          "CREATE TABLE travaux (ID INTEGER PRIMARY KEY, TRAVAUX TEXT(255))",
+                          activites});
+    TempDatabase locked;
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(locked.path().toUtf8().constData(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+
+    const struct {
+        QString path;
+        QString cause;
+    } cases[] = {
+        {dir.filePath("absente.mdb"), "fichier introuvable"},
+        {dir.path(), "c'est un dossier"},
+        {text, "ce fichier n'est pas une base de données"},
+        {empty, "ce n'est pas une base Tavix (table « clients » absente)"},
+        {noTravaux.path(), "ce n'est pas une base Tavix (table « travaux » absente)"},
+        {noOrdre.path(), "(colonne « ORDRE » absente de la table « travaux »)"},
+        {locked.path(), "le fichier est verrouillé par un autre programme"},
+    };
+    for (const auto& c : cases) {
+        boxes.errors.clear();
+        TDataModule2 fresh;
+        fresh.ADOConnection1.setBusyTimeout(100);
+        fresh.DatabasePath = c.path;
+        EXPECT_FALSE(fresh.OpenDatabase()) << c.path.toStdString();
+        EXPECT_FALSE(fresh.ADOConnection1.connected());
+        ASSERT_EQ(boxes.errors.size(), 1) << c.path.toStdString();
+        EXPECT_TRUE(boxes.errors[0].startsWith("Impossible d'ouvrir la base de données « " +
+                                               c.path + " » : "))
+            << boxes.errors[0].toStdString();
+        EXPECT_TRUE(boxes.errors[0].contains(c.cause)) << boxes.errors[0].toStdString();
+    }
+    sqlite3_close(other);
+    EXPECT_EQ(QFileInfo(empty).size(), 0) << "an empty file is not made a database";
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("absente.mdb")));
+}
+
+// A database that could not be written when it was opened: the refusal
+// names the file, and once the cause is fixed the next attempt goes through.
+TEST_F(DataModuleTest, AReadOnlyDatabaseIsNamedAndARetryAfterTheFixSucceeds) {
+    using P = QFileDevice::Permission;
+    const QFileDevice::Permissions readOnly =
+        P::ReadOwner | P::ReadGroup | P::ReadOther | P::ExeOwner | P::ExeGroup | P::ExeOther;
+    const QFileDevice::Permissions all = readOnly | P::WriteOwner | P::WriteGroup | P::WriteOther;
+    const struct {
+        const char* what;
+        bool folderReadOnly;
+        QString cause;
+    } cases[] = {
+        {"file", false, "le fichier est en lecture seule"},
+        {"folder", true, "son dossier est en lecture seule"},
+    };
+    const DateTime start(QDate(2026, 3, 2), QTime(9, 0));
+    for (const auto& c : cases) {
+        TempDatabase base;
+        ASSERT_TRUE(QFile::setPermissions(base.folder(), c.folderReadOnly ? readOnly : all));
+        ASSERT_TRUE(QFile::setPermissions(base.path(), c.folderReadOnly ? all : readOnly));
+        TDataModule2 fresh;
+        fresh.DatabasePath = base.path();
+        {
+            test::Unprivileged user;
+            ASSERT_TRUE(fresh.OpenDatabase()) << c.what;
+            try {
+                fresh.AddLogEntry("", "Martin", "Saisie", start, start.addSecs(5), 5, "");
+                ADD_FAILURE() << c.what << ": the entry went into a read-only database";
+            } catch (const db::EngineError& e) {
+                EXPECT_EQ(e.message(), "Impossible d'écrire dans la base de données « " +
+                                           base.path() + " » : " + c.cause);
+            }
+        }
+        ASSERT_TRUE(QFile::setPermissions(base.folder(), all));
+        ASSERT_TRUE(QFile::setPermissions(base.path(), all));
+        {
+            test::Unprivileged user;
+            fresh.AddLogEntry("", "Martin", "Saisie", start, start.addSecs(5), 5, "");
+        }
+        EXPECT_EQ(base.scalar("SELECT count(*) FROM activites"), "1") << c.what;
+    }
 }
 
 TEST_F(DataModuleTest, ActivityButtonsFollowOrdreWithTheirNamesAndColours) {
@@ -129,19 +229,34 @@ TEST_F(DataModuleTest, ButtonColoursComeFromTheSettings) {
     }
 }
 
-TEST_F(DataModuleTest, BadColourSettingStopsAtTheFirstButton) {
-    db.exec("INSERT INTO travaux (TRAVAUX, ORDRE) VALUES ('A', 1), ('B', 2)");
+TEST_F(DataModuleTest, BadColourSettingIsToldOnceAndEveryButtonIsMadeInTheDefaults) {
+    db.exec("INSERT INTO travaux (TRAVAUX, ORDRE) VALUES ('A', 1), ('B', 2), ('C', 3)");
     ASSERT_TRUE(open(db.path()));
-    WriteSetting("couleur fond", " clRed");
-    try {
-        module.CreateActivityButtons(&panel, 100, 150, 40, 241, {});
-        FAIL() << "expected a conversion error";
-    } catch (const ConvertError& e) {
-        EXPECT_EQ(e.message(), "' clRed' n'est pas une valeur entière correcte");
+    const struct {
+        const char* back;
+        const char* fore;
+        TColor expectedBack, expectedFore;
+        const char* error;
+    } cases[] = {
+        {" clRed", "", clSkyBlue, clBlack, "' clRed' n'est pas une valeur entière correcte."},
+        {"clRed", "clBrun", clRed, clBlack, "'clBrun' n'est pas une valeur entière correcte."},
+        {"x", "y", clSkyBlue, clBlack, "'x' n'est pas une valeur entière correcte."},
+    };
+    for (const auto& c : cases) {
+        boxes.errors.clear();
+        WriteSetting("couleur fond", c.back);
+        WriteSetting("couleur texte", c.fore);
+        QWidget p;
+        module.ActivityButtons.clear();
+        EXPECT_EQ(module.CreateActivityButtons(&p, 100, 150, 40, 241, {}), 3);
+        EXPECT_EQ(boxes.errors, QStringList{c.error});
+        ASSERT_EQ(module.ActivityButtons.size(), 3);
+        for (const auto& b : module.ActivityButtons) {
+            EXPECT_EQ(b->BackColor(), c.expectedBack) << c.back;
+            EXPECT_EQ(b->ForeColor(), c.expectedFore) << c.fore;
+        }
+        EXPECT_EQ(module.ActivityButtons[2]->y(), 200);
     }
-    EXPECT_TRUE(module.ActivityButtons.isEmpty());
-    EXPECT_EQ(panel.findChildren<TColorButton*>().size(), 1)
-        << "the first button stays on the panel";
 }
 
 TEST_F(DataModuleTest, LockHideShowUnlock) {

@@ -1,0 +1,272 @@
+// The consultation window on 10k, 100k and 1M log entries: "&Voir" with
+// "Tout" and with one month, beside the same rows read and formatted through
+// SQLite's C API; the grid's table opened on the month; the longest pause
+// of the event loop and the peak memory at each size.
+
+#include <sqlite3.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+#include <cstring>
+
+#include "consult/ReportView.h"
+#include "consult/Unit5.h"
+#include "controls/ColorButton.h"
+#include "data/Unit2.h"
+#include "data/engine/Schema.h"
+#include "settings/outils.h"
+
+using namespace tavix;
+
+namespace {
+
+volatile qint64 sink = 0;
+
+// Peak resident memory, in MB, since the last reset (Linux only: a bench
+// of this machine, not of the program).
+double peakMb() {
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ')[0].toDouble() / 1024;
+    return -1;
+}
+void resetPeak() {
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    if (f.open(QIODevice::WriteOnly)) f.write("5");
+}
+
+// Several users, twenty clients, ten activities, five years of working
+// days from 2020, entries written in order of time as they would be.
+void fill(const QString& path, int count) {
+    sqlite3* db = nullptr;
+    sqlite3_open(QFile::encodeName(path).constData(), &db);
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(db,
+                       "INSERT INTO activites (\"USER\", SURVEILLANCES, CLIENTS, DEBUT, FIN, "
+                       "DUREE, COMMENTAIRE) VALUES (?, ?, ?, ?, ?, ?, ?)",
+                       -1, &stmt, nullptr);
+    const char* users[] = {"marie", "paul", "", "jeanne"};
+    QList<QByteArray> clients, activities;
+    for (int i = 0; i < 20; ++i) {
+        clients << QStringLiteral("Client %1 d'Études").arg(i + 1).toUtf8();
+        sqlite3_exec(db,
+                     QStringLiteral("INSERT INTO clients (NOM) VALUES ('Client %1 d''Études')")
+                         .arg(i + 1)
+                         .toUtf8(),
+                     nullptr, nullptr, nullptr);
+    }
+    for (int i = 0; i < 10; ++i) {
+        activities << QStringLiteral("Activité %1").arg(i + 1).toUtf8();
+        sqlite3_exec(
+            db,
+            QStringLiteral("INSERT INTO travaux (TRAVAUX, ORDRE) VALUES ('Activité %1', %1)")
+                .arg(i + 1)
+                .toUtf8(),
+            nullptr, nullptr, nullptr);
+    }
+    QList<QDate> days;
+    for (QDate d(2020, 1, 1); d < QDate(2025, 1, 1); d = d.addDays(1))
+        if (d.dayOfWeek() <= 5) days << d;
+    const qint64 perDay = (count + days.size() - 1) / days.size();
+    const int step = static_cast<int>(std::max<qint64>(1, 36000 / perDay));  // 8h-18h
+    for (int i = 0; i < count; ++i) {
+        const QDate day = days[static_cast<int>(i / perDay)];
+        const DateTime start(day, QTime(8, 0).addSecs(static_cast<int>(i % perDay) * step));
+        const int duration = 60 + (i * 37) % std::max(60, step - 60);
+        const QByteArray b = start.toIso().toUtf8();
+        const QByteArray e = start.addSecs(duration).toIso().toUtf8();
+        sqlite3_bind_text(stmt, 1, users[i % 4], -1, SQLITE_STATIC);
+        sqlite3_bind_text(stmt, 2, activities[i % 10].constData(), -1, SQLITE_STATIC);
+        sqlite3_bind_text(stmt, 3, clients[(i / 3) % 20].constData(), -1, SQLITE_STATIC);
+        sqlite3_bind_text(stmt, 4, b.constData(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(stmt, 5, e.constData(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int(stmt, 6, duration);
+        if (i % 7 == 0)
+            sqlite3_bind_text(stmt, 7, "Appel du client au sujet de la facture", -1,
+                              SQLITE_STATIC);
+        else
+            sqlite3_bind_null(stmt, 7);
+        sqlite3_step(stmt);
+        sqlite3_reset(stmt);
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    // The index the program adds when it opens the file, so the floor reads
+    // the same file.
+    sqlite3_exec(db, "CREATE INDEX activites_debut_fin ON activites (DEBUT, FIN)", nullptr,
+                 nullptr, nullptr);
+    sqlite3_close(db);
+}
+
+// 'yyyy-MM-dd HH:mm:ss' -> 'dd/MM/yyyy HH:mm:ss' (time left out at midnight).
+void appendDate(QByteArray& out, const char* p, int n) {
+    if (n < 10) return;
+    const char d[10] = {p[8], p[9], '/', p[5], p[6], '/', p[0], p[1], p[2], p[3]};
+    out.append(d, 10);
+    if (n == 19 && std::memcmp(p + 11, "00:00:00", 8) != 0) {
+        out.append(' ');
+        out.append(p + 11, 8);
+    }
+}
+
+// The floor: the same statement in SQLite's own SQL, each row formatted
+// into the report's line by hand.
+double floorMs(sqlite3* db, const char* where) {
+    QElapsedTimer t;
+    t.start();
+    const QByteArray sql =
+        QByteArray("SELECT \"USER\", SURVEILLANCES, CLIENTS, DEBUT, FIN, DUREE, COMMENTAIRE "
+                   "FROM activites ") +
+        where + " ORDER BY DEBUT";
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(db, sql.constData(), -1, &stmt, nullptr);
+    QByteArray out;
+    qint64 total = 0;
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+        for (int c = 0; c < 3; ++c) {
+            out.append(reinterpret_cast<const char*>(sqlite3_column_text(stmt, c)),
+                       sqlite3_column_bytes(stmt, c));
+            out.append('\t');
+        }
+        for (int c = 3; c < 5; ++c) {
+            appendDate(out, reinterpret_cast<const char*>(sqlite3_column_text(stmt, c)),
+                       sqlite3_column_bytes(stmt, c));
+            out.append('\t');
+        }
+        const int s = sqlite3_column_int(stmt, 5);
+        total += s;
+        char hms[32];
+        std::snprintf(hms, sizeof hms, "%02d:%02d:%02d\r\n", s / 3600, s / 60 % 60, s % 60);
+        out.append(hms);
+    }
+    sqlite3_finalize(stmt);
+    sink = sink + out.size() + total;
+    return t.nsecsElapsed() / 1e6;
+}
+
+struct Figures {
+    double ms = 0;
+    double longestPauseMs = 0;
+    int lines = 0;
+};
+
+// From the click to the report laid out on screen, with the longest gap
+// between ticks of a 5 ms timer running meanwhile.
+Figures clickVoir(TForm5& form) {
+    Figures f;
+    QElapsedTimer gap;
+    QTimer ticker;
+    ticker.setInterval(5);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        f.longestPauseMs = std::max(f.longestPauseMs, gap.nsecsElapsed() / 1e6);
+        gap.restart();
+    });
+    QEventLoop loop;
+    bool ready = false;
+    const auto done = QObject::connect(&form, &TForm5::reportReady, [&] {
+        ready = true;
+        loop.quit();
+    });
+    QElapsedTimer t;
+    ticker.start();
+    gap.start();
+    t.start();
+    QTimer::singleShot(0, &form, [&] { form.Commenter->click(); });
+    while (!ready) loop.exec();
+    form.RichEdit1->viewport()->repaint();  // first screen laid out
+    f.ms = t.nsecsElapsed() / 1e6;
+    f.longestPauseMs = std::max(f.longestPauseMs, gap.nsecsElapsed() / 1e6);
+    ticker.stop();
+    QObject::disconnect(done);
+    f.lines = form.RichEdit1->lineCount();
+    return f;
+}
+
+void runSize(int count) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("bench.mdb"));
+    db::Connection::createDatabase(path, db::defaultSchema());
+    fill(path, count);
+
+    sqlite3* raw = nullptr;
+    sqlite3_open_v2(QFile::encodeName(path).constData(), &raw, SQLITE_OPEN_READONLY, nullptr);
+    const char* monthWhere =
+        "WHERE DEBUT>='2022-03-01 00:00:00' AND FIN<='2022-04-01 00:00:00'";
+    floorMs(raw, "");  // warm the file cache for both sides
+    const double floorAll = floorMs(raw, "");
+    const double floorMonth = floorMs(raw, monthWhere);
+    QElapsedTimer t;
+    t.start();
+    sqlite3_stmt* ids = nullptr;
+    sqlite3_prepare_v2(raw, (QByteArray("SELECT rowid FROM activites ") + monthWhere).constData(),
+                       -1, &ids, nullptr);
+    int kept = 0;
+    while (sqlite3_step(ids) == SQLITE_ROW) ++kept;
+    sqlite3_finalize(ids);
+    const double floorIds = t.nsecsElapsed() / 1e6;
+    sqlite3_close(raw);
+
+    resetPeak();
+    const double baseMb = peakMb();
+    TDataModule2 module;
+    module.DatabasePath = path;
+    module.OpenDatabase();
+    module.ADOTable1.open();
+    TForm5 form;
+    form.resize(1000, 700);
+    form.show();
+    QApplication::processEvents();
+
+    form.chkTout->setChecked(true);
+    const Figures all = clickVoir(form);
+
+    form.chkTout->setChecked(false);
+    form.dateDebut->setDateTime(QDateTime(QDate(2022, 3, 1), QTime(0, 0)));
+    form.DateFin->setDateTime(QDateTime(QDate(2022, 3, 31), QTime(0, 0)));
+    const Figures month = clickVoir(form);
+
+    // The grid's table on the month, and its first screen of cells.
+    db::TableDataset& table = module.ADOTable1;
+    t.restart();
+    table.close();
+    table.open();
+    for (int row = 0; row < std::min(40, table.recordCount()); ++row)
+        for (int c = 0; c < table.fields().size(); ++c) sink = sink + table.textAt(row, c).size();
+    const double gridMs = t.nsecsElapsed() / 1e6;
+    const int gridRows = table.recordCount();
+    const double peak = peakMb();
+    form.close();
+
+    std::printf("%d entries\n", count);
+    std::printf("  Voir, Tout:      %8.0f ms  (floor, bare C API: %6.0f ms; x%.1f)  %d lines, "
+                "longest pause %.0f ms\n",
+                all.ms, floorAll, all.ms / floorAll, all.lines, all.longestPauseMs);
+    std::printf("  Voir, one month: %8.0f ms  (floor, bare C API: %6.0f ms; x%.1f)  %d lines, "
+                "longest pause %.0f ms\n",
+                month.ms, floorMonth, month.ms / floorMonth, month.lines, month.longestPauseMs);
+    std::printf("  grid table on the month: %6.1f ms for %d rows (floor, bare ids: %.1f ms for %d)\n",
+                gridMs, gridRows, floorIds, kept);
+    std::printf("  peak memory of the window: %.0f MB (before it: %.0f MB)\n", peak, baseMb);
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QList<int> sizes = {10000, 100000, 1000000};
+    if (argc > 1) sizes = {QByteArray(argv[1]).toInt()};
+    for (const int n : sizes) runSize(n);
+    return 0;
+}
