@@ -277,6 +277,8 @@ void TDBGrid::datasetStateChanged() {
     if (editor_ && !committing_ && ds && ds->state() != DsState::Edit &&
         ds->state() != DsState::Insert)
         discardEdit();
+    // A new row is typed from its first cell.
+    if (ds && ds->state() == DsState::Insert && !syncing_) syncCurrent(0);
     viewport()->update();
 }
 

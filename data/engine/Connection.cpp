@@ -14,7 +14,7 @@ namespace tavix::db {
 using detail::DbHandle;
 using detail::Statement;
 
-namespace {
+namespace detail {
 
 // The value of "Data Source=": up to the next ';', or between double or
 // single quotes (the quote doubled inside stands for itself); other keys are
@@ -59,6 +59,10 @@ QString dataSource(const QString& connectionString) {
     }
     return {};
 }
+
+}  // namespace detail
+
+namespace {
 
 DbHandle openHandle(const QString& path, int flags, int busyTimeoutMs) {
     sqlite3* raw = nullptr;
@@ -161,7 +165,7 @@ int Connection::busyTimeout() const { return impl_->busyTimeoutMs; }
 
 void Connection::open() {
     if (impl_->db) return;
-    const QString path = dataSource(impl_->connectionString);
+    const QString path = detail::dataSource(impl_->connectionString);
     if (path.isEmpty())
         throw EngineError(QStringLiteral("Aucune source de données dans la chaîne de connexion"));
     impl_->db = openExisting(path, impl_->busyTimeoutMs);

@@ -1,0 +1,11 @@
+#include "reference/Unit3.h"
+
+#include "data/Unit2.h"
+
+namespace tavix {
+
+TForm3::TForm3(QWidget* parent)
+    : TListEditor(QStringLiteral("Form3"), QStringLiteral("Edition des clients"),
+                  &DataModule2->tblClients, {{QStringLiteral("NOM"), 580, {}}}, parent) {}
+
+}  // namespace tavix

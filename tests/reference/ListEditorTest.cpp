@@ -1,0 +1,209 @@
+#include <gtest/gtest.h>
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <memory>
+
+#include "common/Fakes.h"
+#include "common/TempDatabase.h"
+#include "controls/ColorButton.h"
+#include "controls/DBNavigator.h"
+#include "data/Unit2.h"
+#include "reference/Unit3.h"
+#include "reference/Unit4.h"
+
+using namespace tavix;
+using test::TempDatabase;
+using Button = TDBNavigator::Button;
+using State = db::TableDataset::State;
+
+namespace {
+
+class ListEditorTest : public ::testing::Test {
+public:
+    void SetUp() override {
+        db.exec("INSERT INTO clients (NOM) VALUES ('Martin'), ('Durand')");
+        db.exec("INSERT INTO travaux (TRAVAUX, ORDRE) VALUES ('Saisie', 2), ('Appels', 1)");
+        module.DatabasePath = db.path();
+        ASSERT_TRUE(module.OpenDatabase());
+        module.tblClients.open();
+        module.tblTravaux.open();
+    }
+
+    template <class Form>
+    Form& show() {
+        auto form = std::make_unique<Form>();
+        Form& ref = *form;
+        editor = std::move(form);
+        editor->show();
+        editor->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(editor.get()));
+        return ref;
+    }
+    // Types into a cell of the editor's grid, as the user would, and leaves
+    // the text in the cell editor.
+    void type(int row, int column, const QString& text) {
+        TDBGrid* grid = editor->DBGrid1;
+        const QModelIndex cell = grid->model()->index(row, column);
+        grid->setCurrentIndex(cell);
+        grid->edit(cell);
+        auto* line = qobject_cast<QLineEdit*>(grid->cellEditor());
+        ASSERT_NE(line, nullptr);
+        line->selectAll();
+        line->insert(text);
+    }
+    void validate() {
+        editor->ColorButton2->click();
+        QCoreApplication::processEvents();
+    }
+    QStringList clients() const {
+        QStringList out;
+        for (const auto& r : db.rows("SELECT NOM FROM clients ORDER BY rowid"))
+            out << r[0].toString();
+        return out;
+    }
+    QString activities() const {
+        QStringList out;
+        for (const auto& r : db.rows("SELECT TRAVAUX, ORDRE FROM travaux ORDER BY ID"))
+            out << r[0].toString() + "=" + (r[1].isNull() ? QString("null") : r[1].toString());
+        return out.join(", ");
+    }
+
+    TempDatabase db;
+    test::ScriptedBoxes boxes;
+    TDataModule2 module;
+    std::unique_ptr<TListEditor> editor;
+};
+
+TEST_F(ListEditorTest, BothEditorsShareTheirLayout) {
+    const struct {
+        std::function<TListEditor&(ListEditorTest&)> make;
+        const char* title;
+        QList<TDBGrid::Column> columns;
+        db::TableDataset* dataSet;
+    } cases[] = {
+        {[](ListEditorTest& t) -> TListEditor& { return t.show<TForm3>(); },
+         "Edition des clients",
+         {{"NOM", 580, "NOM"}},
+         &module.tblClients},
+        {[](ListEditorTest& t) -> TListEditor& { return t.show<TForm4>(); },
+         "Edition des surveillances",
+         {{"TRAVAUX", 500, "TRAVAUX"}, {"ORDRE", 64, "ORDRE"}},
+         &module.tblTravaux},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.title);
+        TListEditor& form = c.make(*this);
+        EXPECT_EQ(form.windowTitle(), "Tavix");
+        EXPECT_EQ(form.size(), QSize(658, 462));
+        EXPECT_EQ(form.Label1->text(), c.title);
+        EXPECT_EQ(form.DBGrid1->geometry(), QRect(8, 104, 625, 233));
+        EXPECT_EQ(form.DBNavigator1->geometry(), QRect(8, 344, 620, 18));
+        EXPECT_EQ(form.ColorButton2->geometry(), QRect(480, 374, 153, 33));
+        EXPECT_EQ(form.ColorButton2->text(), "&Valider et fermer");
+        EXPECT_EQ(form.ColorButton2->BorderColor(), clBlack);
+        EXPECT_FALSE(form.DBGrid1->horizontalHeader()->isVisible());
+        EXPECT_TRUE(form.DBGrid1->verticalHeader()->isVisible());
+        EXPECT_EQ(form.DataSource1->dataSet(), c.dataSet);
+        ASSERT_EQ(form.DBGrid1->columns().size(), c.columns.size());
+        for (int i = 0; i < c.columns.size(); ++i) {
+            EXPECT_EQ(form.DBGrid1->columns()[i].field, c.columns[i].field);
+            EXPECT_EQ(form.DBGrid1->columnWidth(i), c.columns[i].width);
+        }
+        EXPECT_EQ(form.DBGrid1->model()->rowCount(), 2);
+        EXPECT_TRUE(form.DBGrid1->hasFocus());
+    }
+}
+
+TEST_F(ListEditorTest, AClientAddedWithTheNavigatorIsStoredExactlyAsTyped) {
+    TForm3& form = show<TForm3>();
+    form.DBNavigator1->button(Button::Insert)->click();
+    const QString name = "Dupont \"&\" fils; l'aîné";
+    type(0, 0, name);
+    validate();
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_TRUE(boxes.errors.isEmpty()) << boxes.errors.join('\n').toStdString();
+    EXPECT_EQ(clients(), QStringList({"Martin", "Durand", name}));
+    EXPECT_EQ(module.tblClients.state(), State::Browse);
+    EXPECT_TRUE(module.tblClients.active()) << "the dataset stays open";
+}
+
+TEST_F(ListEditorTest, ValidateWithoutChangeRereadsAndCloses) {
+    TForm4& form = show<TForm4>();
+    db.exec("INSERT INTO travaux (TRAVAUX, ORDRE) VALUES ('Ailleurs', 3)");
+    form.DBNavigator1->button(Button::Insert)->click();  // a new row left unchanged
+    validate();
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(activities(), "Saisie=2, Appels=1, Ailleurs=3");
+    EXPECT_EQ(module.tblTravaux.recordCount(), 3);
+    EXPECT_EQ(module.tblTravaux.state(), State::Browse);
+}
+
+TEST_F(ListEditorTest, ActivitiesEditedAndPostedOnRowChange) {
+    TForm4& form = show<TForm4>();
+    type(1, 1, "5");
+    QTest::keyClick(form.DBGrid1->cellEditor(), Qt::Key_Up);  // leaves the row
+    QCoreApplication::processEvents();
+    EXPECT_EQ(activities(), "Saisie=2, Appels=5");
+    type(0, 1, "");
+    validate();
+    EXPECT_EQ(activities(), "Saisie=null, Appels=5") << "an empty ORDRE stores no value";
+}
+
+TEST_F(ListEditorTest, ATextNotAnIntegerInOrdreKeepsTheWindowOpen) {
+    TForm4& form = show<TForm4>();
+    type(0, 1, "premier");
+    validate();
+    EXPECT_EQ(boxes.errors,
+              QStringList{"'premier' n'est pas une valeur entière correcte pour le champ 'ORDRE'"});
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(activities(), "Saisie=2, Appels=1");
+}
+
+TEST_F(ListEditorTest, ARefusedPostKeepsTheWindowOpenAndTheRowPending) {
+    TForm3& form = show<TForm3>();
+    db.exec(
+        "CREATE TRIGGER lecture_seule BEFORE INSERT ON clients "
+        "BEGIN SELECT RAISE(ABORT, 'base en lecture seule'); END");
+    form.DBNavigator1->btnClick(Button::Insert);
+    type(0, 0, "Nouveau");
+    validate();
+    ASSERT_EQ(boxes.errors.size(), 1);
+    EXPECT_TRUE(boxes.errors[0].contains("lecture seule")) << boxes.errors[0].toStdString();
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(module.tblClients.state(), State::Insert);
+    EXPECT_EQ(module.tblClients.asString("NOM"), "Nouveau");
+    EXPECT_EQ(clients(), QStringList({"Martin", "Durand"}));
+
+    db.exec("DROP TRIGGER lecture_seule");
+    validate();
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(clients(), QStringList({"Martin", "Durand", "Nouveau"}));
+}
+
+TEST_F(ListEditorTest, DeleteAsksAndAnnulerKeepsTheRow) {
+    TForm3& form = show<TForm3>();
+    boxes.answers = {false, true};
+    form.DBNavigator1->button(Button::Delete)->click();
+    EXPECT_EQ(clients(), QStringList({"Martin", "Durand"}));
+    form.DBNavigator1->button(Button::Delete)->click();
+    EXPECT_EQ(clients(), QStringList{"Durand"});
+    EXPECT_EQ(boxes.confirms.size(), 2);
+    EXPECT_EQ(boxes.confirms[0], "Supprimer l'enregistrement ?");
+    validate();
+    EXPECT_FALSE(form.isVisible());
+}
+
+TEST_F(ListEditorTest, ClosingByTheTitleBarPostsNothing) {
+    TForm3& form = show<TForm3>();
+    type(0, 0, "Martin et fils");
+    form.DBGrid1->commitEditor();
+    form.close();
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(module.tblClients.state(), State::Edit) << "still pending in the dataset";
+    EXPECT_EQ(clients(), QStringList({"Martin", "Durand"}));
+}
+
+}  // namespace
