@@ -20,6 +20,7 @@
 #include <functional>
 #include <utility>
 
+#include "app/ScrollColumn.h"
 #include "consult/Unit5.h"
 #include "controls/ColorButton.h"
 #include "controls/RadioGroup.h"
@@ -76,6 +77,9 @@ QRect reachableBounds(qint64 left, qint64 top, qint64 width, qint64 height) {
     }
     return QRect(int(left), int(top), int(width), int(height));
 }
+
+// Top of the scrolling part of the left panel, just below the stopwatch.
+const int kColumnTop = 90;
 
 const int kBackgroundHeight = 603;  // the background picture's own height...
 const int kBandHeight = 65;         // ...and that of its dark top strip
@@ -236,7 +240,8 @@ void TForm1::buildControls() {
     Label2 = redLabel(Panel2, QStringLiteral("Label2"), 240, 40);
     Label3 = redLabel(Panel2, QStringLiteral("Label3"), 336, 41);
 
-    RichEdit = new QTextEdit(Panel2);
+    ActivityColumn = new ScrollColumn(Panel2, kColumnTop);
+    RichEdit = new QTextEdit(ActivityColumn->content());
     RichEdit->setObjectName(QStringLiteral("RichEdit"));
     RichEdit->setAcceptRichText(false);
     QFont plain = font();
@@ -244,7 +249,7 @@ void TForm1::buildControls() {
     RichEdit->setGeometry(136, 100, 225, 169);
     RichEdit->hide();
 
-    Commenter = new TColorButton(Panel2);
+    Commenter = new TColorButton(ActivityColumn->content());
     Commenter->setObjectName(QStringLiteral("Commenter"));
     Commenter->setText(QStringLiteral("&Commenter"));
     Commenter->setGeometry(8, 100, 129, 40);
@@ -360,8 +365,9 @@ void TForm1::FormActivate() {
     if (DataModule2->OpenDatabase()) {
         DataModule2->FillClients(*RadioGroup1);
         RadioGroup1->setItemIndex(-1);
-        DataModule2->CreateActivityButtons(Panel2, 100, 150, 40, 241,
+        DataModule2->CreateActivityButtons(ActivityColumn->content(), 100, 150, 40, 241,
                                            [this](TColorButton* button) { ButtonClick(button); });
+        ActivityColumn->refresh();
     }
 
     Commenter->hide();
@@ -389,6 +395,8 @@ void TForm1::FormActivate() {
             relance();
         }
     }
+
+    if (!application::terminated()) RecoverPendingTimings();
 }
 
 // The stored top, left, width and height, in that order; an empty value
@@ -480,6 +488,10 @@ void TForm1::runFirstShowing() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    if (Running && !mayCloseDuringTiming()) {
+        event->ignore();
+        return;
+    }
     runGuarded([this] { FormClose(); });
     event->accept();
 }
@@ -515,10 +527,6 @@ void TForm1::ButtonClick(TColorButton* button) {
     const QString activity = captionText(button->text());
     setLabelText(Label5, activity);
 
-    const auto logUser = [this] {
-        return UserInLog(Config) && !trimControls(UserName).isEmpty() ? UserName : QString();
-    };
-
     if (tag == 0) {
         // A start at exactly midnight still has to read as "timing".
         button->setTag(timeOfDay == 0 ? 1 : timeOfDay);
@@ -533,6 +541,7 @@ void TForm1::ButtonClick(TColorButton* button) {
         RichEdit->move(RichEdit->x(), button->y());
         Commenter->show();
         Commenter->raise();
+        keepPendingTiming();
     } else if (RadioGroup1->itemIndex() >= 0) {
         // The selection, the comment and the labels are cleared only once the
         // entry is stored: a refused insert leaves the timing as it was.
@@ -550,6 +559,7 @@ void TForm1::ButtonClick(TColorButton* button) {
         application::setIcon(QStringLiteral("MAINICON"));
         ElapsedSeconds = 0;
         Commenter->hide();
+        pending_.remove();
         // A client the chooser added for a refused entry still needs the restart.
         chosenClient_.clear();
         if (std::exchange(clientAdded_, false)) relance();
@@ -577,11 +587,99 @@ void TForm1::ButtonClick(TColorButton* button) {
             button->setTag(0);
             Running = false;
             ElapsedSeconds = 0;
+            pending_.remove();
             chosenClient_.clear();
             if (std::exchange(clientAdded_, false)) relance();
         }
     }
     QCoreApplication::processEvents();
+}
+
+QString TForm1::logUser() const {
+    return UserInLog(Config) && !trimControls(UserName).isEmpty() ? UserName : QString();
+}
+
+TColorButton* TForm1::timedButton() const {
+    for (const auto& button : DataModule2->ActivityButtons)
+        if (button && button->Tag() != 0) return button;
+    return nullptr;
+}
+
+// Whatever the running timing holds now goes to its state file; a failure
+// is told but never stops the timing.
+void TForm1::keepPendingTiming() {
+    TColorButton* button = Running ? timedButton() : nullptr;
+    if (!button) return;
+    TimingState state;
+    state.database = DataModule2->DatabasePath;
+    state.activityId = button->objectName().mid(3).toInt();
+    state.activity = captionText(button->text());
+    state.start = StartTime;
+    state.elapsedSeconds = ElapsedSeconds;
+    state.client = RadioGroup1->itemIndex() >= 0 ? RadioGroup1->selectedText() : chosenClient_;
+    state.comment = RichEdit->toPlainText();
+    state.lastSeen = clock().now();
+    keptAtSeconds_ = ElapsedSeconds;
+    runGuarded([&] { pending_.save(state); });
+}
+
+// Closing during a timing: "Oui" stops it as its button would, and the
+// window closes only once it is stored; "Non" drops it.
+bool TForm1::mayCloseDuringTiming() {
+    TColorButton* button = timedButton();
+    if (!button) return true;
+    const DateTime now = clock().now();
+    QString since = regional::timeToText(StartTime.time());
+    if (StartTime.date() != now.date())
+        since.prepend(regional::dateToText(StartTime.date()) + u' ');
+    const QString question = QStringLiteral(
+                                 "Une surveillance est en cours (%1, depuis %2).\n"
+                                 "Voulez-vous l'enregistrer avant de quitter ?")
+                                 .arg(captionText(button->text()), since);
+    if (!messageBoxes().confirm(question)) {
+        pending_.remove();
+        return true;
+    }
+    runGuarded([&] { ButtonClick(button); });
+    return !Running;
+}
+
+void TForm1::RecoverPendingTimings() {
+    const auto moment = [](const DateTime& value) {
+        return regional::dateToText(value.date()) + u' ' + regional::timeToText(value.time());
+    };
+    const PendingTiming::Leftovers found = pending_.collect(DataModule2->DatabasePath);
+    for (const QString& report : found.reports) messageBoxes().inform(report);
+    for (const PendingTiming::Leftover& leftover : found.timings) {
+        if (application::terminated()) return;
+        const TimingState& timing = leftover.state;
+        const QString question =
+            QStringLiteral(
+                "Une surveillance n'a pas été enregistrée : %1, du %2 au %3.\n"
+                "Voulez-vous l'enregistrer ?")
+                .arg(timing.activity, moment(timing.start), moment(timing.lastSeen));
+        if (!messageBoxes().confirm(question)) {
+            PendingTiming::forget(leftover);
+            continue;
+        }
+        // A refused insert or a chooser closed without a client keeps the
+        // file for the next start.
+        runGuarded([&] {
+            QString client = timing.client;
+            bool added = false;
+            if (client.isEmpty()) {
+                TForm11 chooser(this);
+                modalRunner().exec(chooser);
+                client = chooser.ChosenClient;
+                added = chooser.ClientAdded;
+            }
+            if (client.isEmpty()) return;
+            DataModule2->AddLogEntry(logUser(), client, timing.activity, timing.start,
+                                     timing.lastSeen, timing.elapsedSeconds, timing.comment);
+            PendingTiming::forget(leftover);
+            if (added) relance();
+        });
+    }
 }
 
 void TForm1::Verrouille_autres(const QString& id) {
@@ -598,11 +696,13 @@ void TForm1::CommenterClick() {
         RichEdit->hide();
         DataModule2->ShowActivityButtons();
         Commenter->setText(QStringLiteral("&Commenter"));
+        keepPendingTiming();
     }
 }
 
 void TForm1::RadioGroup1Click() {
     if (RadioGroup1->itemIndex() >= 0) setLabelText(Label6, RadioGroup1->selectedText());
+    keepPendingTiming();
 }
 
 void TForm1::Timer1Timer() {
@@ -621,6 +721,7 @@ void TForm1::Timer1Timer() {
         application::setIcon(IconPhase ? QStringLiteral("ZORVA_ON") : QStringLiteral("MAINICON"));
         repaint();
         IconPhase = !IconPhase;
+        if (ElapsedSeconds - keptAtSeconds_ >= 30) keepPendingTiming();
     }
 }
 

@@ -4,6 +4,7 @@
 #include <QString>
 #include <exception>
 
+#include "data/PendingTiming.h"
 #include "platform/DateTime.h"
 
 class QAction;
@@ -16,6 +17,7 @@ class QWidget;
 
 namespace tavix {
 
+class ScrollColumn;
 class TColorButton;
 class TRadioGroup;
 
@@ -41,6 +43,9 @@ public:
     QLabel* Label7;
     QLabel* Label2;
     QLabel* Label3;
+    // The activity buttons, the comment box and "&Commenter" live in it; it
+    // scrolls when the buttons do not fit.
+    ScrollColumn* ActivityColumn;
     QTextEdit* RichEdit;
     TColorButton* Commenter;
     QTimer* Timer1;
@@ -89,6 +94,9 @@ public:
 
     void relance();
 
+    // Offers to store the timings an earlier run could not store.
+    void RecoverPendingTimings();
+
     // True once the first showing's steps have run, whatever they met.
     bool firstShowingRan() const { return firstShowingRan_; }
 
@@ -108,6 +116,10 @@ private:
     void layoutPanels();
     void applySavedGeometry();
     void runFirstShowing();
+    QString logUser() const;
+    TColorButton* timedButton() const;
+    void keepPendingTiming();
+    bool mayCloseDuringTiming();
 
     bool activated_ = false;
     bool firstShowingStarted_ = false;
@@ -116,6 +128,9 @@ private:
     QString chosenClient_;  // chooser's answer kept while its entry is not stored
     bool clientAdded_ = false;
     std::exception_ptr creationError_;
+    // The running timing's state file, rewritten at least every 30 seconds.
+    PendingTiming pending_;
+    qint32 keptAtSeconds_ = 0;
 };
 
 // Whether the next tick shows the "on" icon; shared by the whole process.

@@ -40,4 +40,20 @@ QString helpPath(const QString& executable) {
     return beside;
 }
 
+QString pendingTimingPath() {
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    return QDir::toNativeSeparators(dir + QStringLiteral("/surveillance-en-cours.json"));
+}
+
+bool sameFile(const QString& a, const QString& b) {
+    const auto clean = [](const QString& p) {
+        return QDir::cleanPath(QFileInfo(QDir::fromNativeSeparators(p)).absoluteFilePath());
+    };
+#ifdef Q_OS_WIN
+    return clean(a).compare(clean(b), Qt::CaseInsensitive) == 0;
+#else
+    return clean(a) == clean(b);
+#endif
+}
+
 }  // namespace tavix::paths

@@ -20,4 +20,11 @@ QString defaultDatabasePath(const QString& executable);
 // ".exe", the HTML help installed beside the executable.
 QString helpPath(const QString& executable);
 
+// The state of a running timing, in the user's data folder, where the
+// default database of an installed program lives too.
+QString pendingTimingPath();
+
+// Whether two paths name the same file, as the file system compares names.
+bool sameFile(const QString& a, const QString& b);
+
 }  // namespace tavix::paths

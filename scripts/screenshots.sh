@@ -42,16 +42,21 @@ start() {
     sleep 1
 }
 
-# Waits up to $3 seconds (default 15) for a window captioned $1 and saves
-# it as $2; says so and fails when none shows.
-capture() {
-    wid=$(timeout "${3:-15}" xdotool search --sync --onlyvisible --name "^$1\$" | head -1) || true
+# Waits up to $2 seconds (default 15) for a window captioned $1; prints its
+# id, or says so and fails when none shows.
+waitfor() {
+    wid=$(timeout "${2:-15}" xdotool search --sync --onlyvisible --name "^$1\$" | head -1) || true
     if [ -z "$wid" ]; then
-        echo "no window \"$1\": $2 not made" >&2
+        echo "no window \"$1\"" >&2
         return 1
     fi
     sleep 1
-    import -window "$wid" "$OUT/$2"
+    echo "$wid"
+}
+
+# Saves window $1 as $2.
+shoot() {
+    import -window "$1" "$OUT/$2"
     echo "$OUT/$2"
 }
 
@@ -98,18 +103,25 @@ echo "log entries stored: $(sqlite3 "$DB" 'SELECT COUNT(*) FROM activites')"
 xdotool windowfocus --sync "$WID" key alt+a
 sleep 0.5
 xdotool key Return
-if capture "Tavix" settings.png; then xdotool key Escape; fi
+if wid=$(waitfor "Tavix"); then
+    shoot "$wid" settings.png
+    xdotool key Escape
+fi
 sleep 1
 
 # Consultation window: Extraction, then the report of every entry.
 xdotool windowfocus --sync "$WID" key alt+e
-if capture "Consulter" consult.png 5; then xdotool key Escape; fi
+if wid=$(waitfor "Consulter" 5); then
+    xdotool windowfocus --sync "$wid" key alt+v
+    sleep 1
+    shoot "$wid" consult.png
+    xdotool key Escape
+fi
 sleep 1
 
 # The tracking window while an activity is timed.
 client 2
 activity 2
 sleep 5
-import -window "$WID" "$OUT/tracking.png"
-echo "$OUT/tracking.png"
+shoot "$WID" tracking.png
 quit

@@ -13,7 +13,7 @@ namespace tavix::db {
 using detail::DbHandle;
 using detail::Statement;
 
-namespace {
+namespace detail {
 
 // The value of "Data Source=" up to the next ';'; other keys are ignored.
 QString dataSource(const QString& connectionString) {
@@ -25,6 +25,10 @@ QString dataSource(const QString& connectionString) {
     }
     return {};
 }
+
+}  // namespace detail
+
+namespace {
 
 DbHandle openHandle(const QString& path, int flags, int busyTimeoutMs) {
     sqlite3* raw = nullptr;
@@ -68,7 +72,7 @@ int Connection::busyTimeout() const { return impl_->busyTimeoutMs; }
 
 void Connection::open() {
     if (impl_->db) return;
-    const QString path = dataSource(impl_->connectionString);
+    const QString path = detail::dataSource(impl_->connectionString);
     if (path.isEmpty())
         throw EngineError(QStringLiteral("Aucune source de données dans la chaîne de connexion"));
     DbHandle db = openHandle(path, SQLITE_OPEN_READWRITE, impl_->busyTimeoutMs);

@@ -9,6 +9,9 @@
 namespace tavix::db {
 
 namespace detail {
+// The file named by a connection string's "Data Source"; empty when none.
+QString dataSource(const QString& connectionString);
+
 // A query or dataset made on a connection: closed with it, and told when
 // the connection goes away so it never touches a dead handle.
 class ConnectionClient {

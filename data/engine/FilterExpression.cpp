@@ -11,6 +11,11 @@ namespace {
 
 enum class Kind { Name, String, Number, Date, Op, Open, Close, End };
 
+// Each NOT and each parenthesis is one level of recursion: a fixed bound
+// keeps a hostile filter from exhausting the stack, and stays well below
+// SQLite's own expression depth limit.
+constexpr int kMaxNesting = 100;
+
 struct Token {
     Kind kind;
     QString text;
@@ -118,10 +123,12 @@ private:
     QString unary() {
         if (keyword("NOT")) {
             ++pos_;
+            const Nested nested(*this);
             return QStringLiteral("NOT ") + unary();
         }
         if (peek().kind == Kind::Open) {
             ++pos_;
+            const Nested nested(*this);
             const QString inner = orExpr();
             if (peek().kind != Kind::Close) fail(QStringLiteral("parenthèse fermante manquante"));
             ++pos_;
@@ -129,6 +136,22 @@ private:
         }
         return comparison();
     }
+
+    // One level deeper for its lifetime; refuses to go past the bound.
+    class Nested {
+    public:
+        explicit Nested(Compiler& c) : c_(c) {
+            if (++c_.depth_ > kMaxNesting)
+                c_.fail(QStringLiteral("plus de %1 niveaux de parenthèses ou de NOT imbriqués")
+                            .arg(kMaxNesting));
+        }
+        ~Nested() { --c_.depth_; }
+        Nested(const Nested&) = delete;
+        Nested& operator=(const Nested&) = delete;
+
+    private:
+        Compiler& c_;
+    };
 
     QString comparison() {
         const Token& nameToken = peek();
@@ -246,6 +269,7 @@ private:
     const FieldLookup& lookup_;
     std::vector<Token> tokens_;
     size_t pos_ = 0;
+    int depth_ = 0;
     std::vector<QVariant> values_;
 };
 

@@ -8,10 +8,12 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTextEdit>
 #include <QTimer>
+#include <QWheelEvent>
 #include <QWindow>
 #include <QtTest/QTest>
 #include <memory>
@@ -45,6 +47,7 @@ class TrackingWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         settings().clear();
+        QFile::remove(paths::pendingTimingPath());  // a timing left by an earlier test
         paths::setExecutablePath(exeDir.filePath("tavix"));
         IconPhase = false;
     }
@@ -551,6 +554,49 @@ TEST_F(TrackingWindowTest, AVanishedDatabaseFileIsAnErrorNotALostEntry) {
     EXPECT_TRUE(boxes.errors[0].contains("introuvable")) << boxes.errors[0].toStdString();
     EXPECT_TRUE(form->Running);
     EXPECT_EQ(form->ElapsedSeconds, 1);
+}
+
+TEST_F(TrackingWindowTest, ActivitiesThatDoNotFitScroll) {
+    for (int i = 1; i <= 20; ++i)
+        db.exec(
+            QString("INSERT INTO travaux (ID, TRAVAUX, ORDRE) VALUES (%1, 'Tâche %1', %1)").arg(i));
+    db.exec("INSERT INTO clients (NOM) VALUES ('Martin')");
+    WriteSetting("sgbd", db.path());
+    start();
+    auto* bar = form->findChild<QScrollBar*>("ActivityScroll");
+    ASSERT_TRUE(bar);
+    EXPECT_TRUE(bar->isVisible()) << "20 buttons do not fit in " << form->Panel2->height();
+    EXPECT_EQ(button("BP_1")->y(), 100) << "the column starts where it always did";
+    const auto shown = [&](QWidget* w) {
+        const QRect area(w->mapTo(form->Panel2, QPoint(0, 0)), w->size());
+        return area.top() >= 90 && area.bottom() < form->Panel2->height();
+    };
+    TColorButton* last = button("BP_20");
+    EXPECT_FALSE(shown(last));
+
+    // The wheel turned over the column (a button passes it on to it).
+    QWidget* column = button("BP_3")->parentWidget();
+    const QPointF at = button("BP_3")->geometry().center();
+    QWheelEvent down(at, column->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                     Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(column, &down);
+    EXPECT_GT(bar->value(), 0);
+    bar->setValue(0);
+
+    // The keyboard: the focus reaching the last button brings it into view.
+    last->setFocus(Qt::TabFocusReason);
+    EXPECT_TRUE(shown(last));
+    last->click();
+    EXPECT_TRUE(form->Running);
+    EXPECT_TRUE(shown(form->Commenter)) << "\"&Commenter\" stands beside the timed button";
+    EXPECT_EQ(form->Commenter->y(), last->y());
+
+    // A few activities need no scrolling.
+    form.reset();
+    module.reset();
+    db.exec("DELETE FROM travaux WHERE ID > 3");
+    start();
+    EXPECT_FALSE(form->findChild<QScrollBar*>("ActivityScroll")->isVisible());
 }
 
 // ---- stop without a selected client ------------------------------------------

@@ -1,0 +1,346 @@
+// A timing that outlives its window: the question at closing, and the
+// recovery at the next start after a crash, a kill or a restart.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRadioButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QtTest/QTest>
+#include <memory>
+
+#include "app/Unit1.h"
+#include "common/Fakes.h"
+#include "common/TempDatabase.h"
+#include "controls/ColorButton.h"
+#include "controls/RadioGroup.h"
+#include "data/Unit2.h"
+#include "platform/Application.h"
+#include "platform/Paths.h"
+#include "reference/Unit11.h"
+#include "settings/outils.h"
+
+using namespace tavix;
+using test::TempDatabase;
+
+namespace {
+
+const DateTime kMonday9h(QDate(2026, 3, 2), QTime(9, 0));
+const QString kCloseQuestion =
+    "Une surveillance est en cours (Saisie, depuis 09:00:00).\n"
+    "Voulez-vous l'enregistrer avant de quitter ?";
+
+QDir dataFolder() { return QFileInfo(paths::pendingTimingPath()).absoluteDir(); }
+QStringList stateFiles() {
+    return dataFolder().entryList({"surveillance-*.json"}, QDir::Files, QDir::Name);
+}
+
+class PendingTimingWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, "MOLVERAN", "TAVIX").clear();
+        for (const QString& f : stateFiles()) dataFolder().remove(f);
+        paths::setExecutablePath(exeDir.filePath("tavix"));
+        db.exec("INSERT INTO clients (NOM) VALUES ('Martin'), ('L''Oréal')");
+        db.exec("INSERT INTO travaux (ID, TRAVAUX, ORDRE) VALUES (1, 'Saisie', 1), (2, 'R&D', 2)");
+        WriteSetting("sgbd", db.path());
+    }
+    void TearDown() override {
+        crash();
+        paths::setExecutablePath({});
+    }
+
+    void start() {
+        module = std::make_unique<TDataModule2>();
+        form = std::make_unique<TForm1>();
+        form->show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return form->firstShowingRan(); }));
+    }
+    // The program ends without its window closing: a crash, a kill, a restart.
+    void crash() {
+        form.reset();
+        module.reset();
+    }
+    TColorButton* saisie() const { return form->Panel2->findChild<TColorButton*>("BP_1"); }
+    void selectClient(const QString& name) const {
+        form->RadioGroup1->button(static_cast<int>(form->RadioGroup1->items().indexOf(name)))
+            ->click();
+    }
+    void comment(const QString& text) const {
+        form->Commenter->click();
+        form->RichEdit->setPlainText(text);
+        form->Commenter->click();
+    }
+    void tick(int count) {
+        for (int i = 0; i < count; ++i) {
+            clock.advance(1);
+            form->Timer1Timer();
+        }
+    }
+    // A timing of Saisie started at 9:00 and seen last at 9:00:30.
+    void crashDuringATiming(const QString& client) {
+        start();
+        saisie()->click();
+        comment("Relance \"client\"\nl'après-midi");
+        if (!client.isEmpty()) selectClient(client);
+        tick(42);
+        crash();
+        boxes.confirms.clear();
+    }
+    static test::ScriptedModals::Script choose(const QString& client) {
+        return [client](QDialog& d) {
+            auto& chooser = dynamic_cast<TForm11&>(d);
+            chooser.RadioGroup1->setItemIndex(
+                static_cast<int>(chooser.RadioGroup1->items().indexOf(client)));
+            chooser.ColorButton1->click();
+            return chooser.result();
+        };
+    }
+    std::vector<std::vector<QVariant>> entries() const {
+        return db.rows(
+            "SELECT SURVEILLANCES, CLIENTS, DEBUT, FIN, DUREE, COMMENTAIRE FROM activites "
+            "ORDER BY ID");
+    }
+
+    QTemporaryDir exeDir;
+    test::FakeClock clock{kMonday9h};
+    test::ScriptedBoxes boxes;
+    test::FakeShell shell;
+    test::ScriptedModals modals;
+    TempDatabase db;
+    std::unique_ptr<TDataModule2> module;
+    std::unique_ptr<TForm1> form;
+};
+
+// ---- closing during a timing --------------------------------------------------
+
+TEST_F(PendingTimingWindowTest, ClosingAsksAndYesStoresLikeASecondClick) {
+    const struct {
+        const char* client;  // selected in the window; empty: the chooser picks
+    } cases[] = {{"Martin"}, {""}};
+    for (const auto& c : cases) {
+        start();
+        saisie()->click();
+        comment("fini");
+        tick(5);
+        if (*c.client)
+            selectClient(c.client);
+        else
+            modals.scripts.push_back(choose("L'Oréal"));
+        boxes.answers = {true};
+        EXPECT_TRUE(form->close()) << c.client;
+        EXPECT_EQ(boxes.confirms, QStringList{kCloseQuestion});
+        const auto rows = entries();
+        ASSERT_EQ(rows.size(), 1u) << c.client;
+        EXPECT_EQ(rows[0][1].toString(), *c.client ? "Martin" : "L'Oréal");
+        EXPECT_EQ(rows[0][4].toInt(), 5);
+        EXPECT_EQ(rows[0][5].toString(), "fini");
+        EXPECT_FALSE(form->isVisible());
+        EXPECT_TRUE(stateFiles().isEmpty());
+        crash();
+        db.exec("DELETE FROM activites");
+        boxes.confirms.clear();
+        clock.set(kMonday9h);
+    }
+}
+
+TEST_F(PendingTimingWindowTest, ClosingWithNoDropsTheTiming) {
+    start();
+    saisie()->click();
+    tick(3);
+    boxes.answers = {false};
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(boxes.confirms, QStringList{kCloseQuestion});
+    EXPECT_TRUE(entries().empty());
+    EXPECT_TRUE(stateFiles().isEmpty());
+    crash();
+    start();
+    EXPECT_EQ(boxes.confirms.size(), 1) << "nothing is offered at the next start";
+}
+
+TEST_F(PendingTimingWindowTest, ClosingKeepsTheWindowWhenTheTimingCannotBeStored) {
+    start();
+    saisie()->click();
+    tick(3);
+    selectClient("Martin");
+    db.exec(
+        "CREATE TRIGGER refus BEFORE INSERT ON activites BEGIN SELECT RAISE(ABORT, 'refus'); END");
+    boxes.answers = {true};
+    EXPECT_FALSE(form->close());
+    ASSERT_EQ(boxes.errors.size(), 1);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(form->Running);
+    EXPECT_FALSE(form->Closing);
+
+    // The chooser closed without a client: still timing, still open.
+    db.exec("DROP TRIGGER refus");
+    form->RadioGroup1->setItemIndex(-1);
+    boxes.answers = {true};
+    EXPECT_FALSE(form->close());
+    EXPECT_EQ(modals.shown, QStringList{"tavix::TForm11"});
+    EXPECT_TRUE(form->Running);
+    EXPECT_TRUE(entries().empty());
+    EXPECT_EQ(stateFiles(), QStringList{"surveillance-en-cours.json"});
+}
+
+TEST_F(PendingTimingWindowTest, ClosingWhenIdleAsksNothing) {
+    start();
+    saisie()->click();
+    selectClient("Martin");
+    saisie()->click();
+    EXPECT_TRUE(stateFiles().isEmpty()) << "a stopped timing leaves nothing behind";
+    EXPECT_TRUE(form->close());
+    EXPECT_TRUE(boxes.confirms.isEmpty());
+}
+
+// ---- the next start ---------------------------------------------------------------
+
+TEST_F(PendingTimingWindowTest, AfterACrashYesStoresWhatWasLastSeen) {
+    const struct {
+        const char* client;  // selected before the crash; empty: the chooser picks
+    } cases[] = {{"Martin"}, {""}};
+    for (const auto& c : cases) {
+        crashDuringATiming(c.client);
+        if (!*c.client) modals.scripts.push_back(choose("L'Oréal"));
+        boxes.answers = {true};
+        clock.set(DateTime(QDate(2026, 3, 3), QTime(8, 0)));
+        start();
+        EXPECT_EQ(boxes.confirms,
+                  QStringList{"Une surveillance n'a pas été enregistrée : Saisie, du 02/03/2026 "
+                              "09:00:00 au 02/03/2026 09:00:30.\nVoulez-vous l'enregistrer ?"});
+        const auto rows = entries();
+        ASSERT_EQ(rows.size(), 1u) << c.client;
+        EXPECT_EQ(rows[0][0].toString(), "Saisie");
+        EXPECT_EQ(rows[0][1].toString(), *c.client ? "Martin" : "L'Oréal");
+        EXPECT_EQ(rows[0][2].toString(), "2026-03-02 09:00:00");
+        EXPECT_EQ(rows[0][3].toString(), "2026-03-02 09:00:30");
+        EXPECT_EQ(rows[0][4].toInt(), 30);
+        EXPECT_EQ(rows[0][5].toString(), "Relance \"client\"\nl'après-midi");
+        EXPECT_TRUE(stateFiles().isEmpty());
+        crash();
+        boxes.confirms.clear();
+        start();
+        EXPECT_TRUE(boxes.confirms.isEmpty()) << "stored once, asked once";
+        crash();
+        db.exec("DELETE FROM activites");
+        clock.set(kMonday9h);
+    }
+}
+
+TEST_F(PendingTimingWindowTest, AfterACrashNoDropsTheTiming) {
+    crashDuringATiming("Martin");
+    boxes.answers = {false};
+    start();
+    EXPECT_EQ(boxes.confirms.size(), 1);
+    EXPECT_TRUE(entries().empty());
+    EXPECT_TRUE(stateFiles().isEmpty());
+    EXPECT_FALSE(form->Running);
+}
+
+TEST_F(PendingTimingWindowTest, ARefusedInsertKeepsTheTimingForTheNextStart) {
+    crashDuringATiming("Martin");
+    db.exec(
+        "CREATE TRIGGER refus BEFORE INSERT ON activites BEGIN SELECT RAISE(ABORT, 'refus'); END");
+    boxes.answers = {true};
+    start();
+    ASSERT_EQ(boxes.errors.size(), 1);
+    EXPECT_TRUE(entries().empty());
+
+    // A timing of this run neither overwrites nor loses the one kept.
+    saisie()->click();
+    selectClient("L'Oréal");
+    tick(2);
+    crash();
+    db.exec("DROP TRIGGER refus");
+    boxes.confirms.clear();
+    boxes.answers = {true, true};
+    start();
+    EXPECT_EQ(boxes.confirms.size(), 2);
+    const auto rows = entries();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0][4].toInt(), 30);
+    EXPECT_EQ(rows[0][1].toString(), "Martin");
+    EXPECT_EQ(rows[1][1].toString(), "L'Oréal");
+    EXPECT_TRUE(stateFiles().isEmpty());
+}
+
+TEST_F(PendingTimingWindowTest, ChooserClosedWithoutAClientKeepsTheTiming) {
+    crashDuringATiming("");
+    boxes.answers = {true};
+    start();  // no script: the chooser is closed without a choice
+    EXPECT_EQ(modals.shown, QStringList{"tavix::TForm11"});
+    EXPECT_TRUE(entries().empty());
+    crash();
+    boxes.confirms.clear();
+    start();
+    EXPECT_EQ(boxes.confirms.size(), 1) << "offered again";
+}
+
+TEST_F(PendingTimingWindowTest, BadStateFilesAreToldOnceAndNeverBlockTheStart) {
+    crashDuringATiming("Martin");
+    QFile file(paths::pendingTimingPath());
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    const QByteArray whole = file.readAll();
+    const struct {
+        const char* what;
+        QByteArray content;
+        const char* told;
+    } cases[] = {
+        {"truncated", whole.left(whole.size() - 20), "ne peut pas être relu"},
+        {"another database", QByteArray(whole).replace("tavix.mdb", "autre.mdb"),
+         "qui n'est plus celle utilisée"},
+    };
+    file.close();
+    for (const auto& c : cases) {
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(c.content);
+        file.close();
+        boxes.informs.clear();
+        boxes.confirms.clear();
+        start();
+        ASSERT_EQ(boxes.informs.size(), 1) << c.what;
+        EXPECT_TRUE(boxes.informs[0].contains(c.told)) << boxes.informs[0].toStdString();
+        EXPECT_TRUE(boxes.confirms.isEmpty()) << c.what;
+        EXPECT_TRUE(boxes.errors.isEmpty()) << c.what;
+        EXPECT_NE(saisie(), nullptr) << "the window is in use";
+        crash();
+        boxes.informs.clear();
+        start();
+        EXPECT_TRUE(boxes.informs.isEmpty()) << "told once: " << c.what;
+        crash();
+    }
+    EXPECT_TRUE(entries().empty());
+}
+
+TEST_F(PendingTimingWindowTest, TheStateFileFollowsTheTiming) {
+    start();
+    saisie()->click();
+    const auto kept = [] {
+        TimingState state;
+        QFile in(paths::pendingTimingPath());
+        EXPECT_TRUE(in.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(PendingTiming::decode(in.readAll(), state));
+        return state;
+    };
+    EXPECT_EQ(kept().activity, "Saisie");
+    EXPECT_EQ(kept().activityId, 1);
+    EXPECT_TRUE(kept().client.isEmpty());
+    selectClient("L'Oréal");
+    EXPECT_EQ(kept().client, "L'Oréal");
+    form->Commenter->click();
+    form->RichEdit->setPlainText("en cours");
+    tick(29);
+    EXPECT_TRUE(kept().comment.isEmpty()) << "the open box is kept at the 30th second";
+    tick(1);
+    EXPECT_EQ(kept().comment, "en cours");
+    EXPECT_EQ(kept().elapsedSeconds, 30);
+    EXPECT_EQ(kept().lastSeen, kMonday9h.addSecs(30));
+    form->RichEdit->setPlainText("fini");
+    form->Commenter->click();
+    EXPECT_EQ(kept().comment, "fini");
+}
+
+}  // namespace

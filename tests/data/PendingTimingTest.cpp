@@ -1,0 +1,173 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "common/Fakes.h"
+#include "data/PendingTiming.h"
+#include "platform/Error.h"
+
+using namespace tavix;
+
+namespace {
+
+class PendingTimingTest : public ::testing::Test {
+protected:
+    PendingTimingTest() {
+        state.database = dir.filePath("tavix.mdb");
+        state.activityId = 7;
+        state.activity = "Appel d'offre";
+        state.start = DateTime(QDate(2026, 3, 2), QTime(9, 0));
+        state.elapsedSeconds = 95;
+        state.client = "L'Oréal";
+        state.comment = "Devis \"urgent\"\nligne 2";
+        state.lastSeen = DateTime(QDate(2026, 3, 2), QTime(9, 1, 36));
+    }
+
+    void writeRaw(const QByteArray& content) const {
+        QFile out(pending.path());
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(content);
+    }
+    QStringList files(const QString& pattern = "*") const {
+        return QDir(dir.path()).entryList({pattern}, QDir::Files, QDir::Name);
+    }
+
+    QTemporaryDir dir;
+    test::FakeClock clock;
+    PendingTiming pending{dir.filePath("surveillance-en-cours.json")};
+    TimingState state;
+};
+
+TEST_F(PendingTimingTest, ATimingIsKeptUntilForgotten) {
+    pending.save(state);
+    state.elapsedSeconds = 125;  // the latest write wins
+    pending.save(state);
+    EXPECT_EQ(files(), QStringList{"surveillance-en-cours.json"}) << "no temporary file is left";
+
+    auto found = pending.collect(state.database);
+    ASSERT_EQ(found.timings.size(), 1u);
+    EXPECT_EQ(found.timings[0].state, state);
+    EXPECT_TRUE(found.reports.isEmpty());
+    EXPECT_FALSE(QFile::exists(pending.path())) << "a new timing may use the name again";
+
+    // Not forgotten (not stored yet): offered again at the next start.
+    found = pending.collect(state.database);
+    ASSERT_EQ(found.timings.size(), 1u);
+    PendingTiming::forget(found.timings[0]);
+    EXPECT_TRUE(pending.collect(state.database).timings.empty());
+    EXPECT_TRUE(files().isEmpty());
+}
+
+TEST_F(PendingTimingTest, ANewTimingNeverOverwritesOneNotYetStored) {
+    pending.save(state);
+    ASSERT_EQ(pending.collect(state.database).timings.size(), 1u);
+    TimingState second = state;
+    second.activity = "Saisie";
+    pending.save(second);
+    clock.advance(3600);
+    const auto found = pending.collect(state.database);
+    ASSERT_EQ(found.timings.size(), 2u);
+    EXPECT_EQ(found.timings[0].state.activity, "Appel d'offre");
+    EXPECT_EQ(found.timings[1].state.activity, "Saisie");
+}
+
+TEST_F(PendingTimingTest, RemoveLeavesNothingBehind) {
+    pending.save(state);
+    pending.remove();
+    EXPECT_TRUE(files().isEmpty());
+    EXPECT_TRUE(pending.collect(state.database).timings.empty());
+}
+
+TEST_F(PendingTimingTest, AWriteCutShortLeavesTheEarlierState) {
+    pending.save(state);
+    // What a crash between writing the temporary file and renaming it leaves.
+    QFile temp(pending.path() + ".Ab12Cd");
+    ASSERT_TRUE(temp.open(QIODevice::WriteOnly));
+    temp.write("{\"format\": 1, \"datab");
+    temp.close();
+    const auto found = pending.collect(state.database);
+    ASSERT_EQ(found.timings.size(), 1u);
+    EXPECT_EQ(found.timings[0].state, state);
+    EXPECT_TRUE(found.reports.isEmpty());
+    EXPECT_FALSE(temp.exists());
+}
+
+TEST_F(PendingTimingTest, UnreadableFilesAreSetAsideAndReportedOnce) {
+    const QByteArray good = PendingTiming::encode(state);
+    QByteArray edited = good;
+    edited.replace("\"elapsedSeconds\": 95", "\"elapsedSeconds\": \"95\"");
+    ASSERT_NE(edited, good);
+    QByteArray backwards = good;
+    backwards.replace("2026-03-02 09:01:36", "2026-03-01 09:01:36");
+    QByteArray badDate = good;
+    badDate.replace("2026-03-02 09:00:00", "2026-02-30 09:00:00");
+    const struct {
+        const char* what;
+        QByteArray content;
+    } cases[] = {
+        {"truncated", good.left(good.size() / 2)},
+        {"empty", ""},
+        {"a number as text", edited},
+        {"ends before it starts", backwards},
+        {"no such day", badDate},
+        {"not an object", "[1, 2]"},
+        {"another format", QByteArray(good).replace("\"format\": 1", "\"format\": 2")},
+    };
+    for (const auto& c : cases) {
+        writeRaw(c.content);
+        const auto found = pending.collect(state.database);
+        EXPECT_TRUE(found.timings.empty()) << c.what;
+        ASSERT_EQ(found.reports.size(), 1) << c.what;
+        EXPECT_TRUE(found.reports[0].contains("ne peut pas être relu")) << c.what;
+        const QStringList aside = files("surveillance-illisible-*.json");
+        ASSERT_EQ(aside.size(), 1) << c.what;
+        EXPECT_TRUE(found.reports[0].contains(aside[0])) << found.reports[0].toStdString();
+        QFile kept(QDir(dir.path()).filePath(aside[0]));
+        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+        EXPECT_EQ(kept.readAll(), c.content) << "set aside, not destroyed";
+        kept.close();
+        EXPECT_TRUE(pending.collect(state.database).reports.isEmpty()) << "told once only";
+        kept.remove();
+    }
+}
+
+TEST_F(PendingTimingTest, AFileOfAnotherDatabaseIsSetAsideAndReportedOnce) {
+    pending.save(state);
+    const QString other = dir.filePath("autre.mdb");
+    const auto found = pending.collect(other);
+    EXPECT_TRUE(found.timings.empty());
+    ASSERT_EQ(found.reports.size(), 1);
+    EXPECT_TRUE(found.reports[0].startsWith(
+        "Une surveillance non enregistrée (Appel d'offre, du 02/03/2026 09:00:00 au 02/03/2026 "
+        "09:01:36) appartient à la base de données \"" +
+        QDir::toNativeSeparators(state.database)))
+        << found.reports[0].toStdString();
+    EXPECT_EQ(files("surveillance-autre-base-*.json").size(), 1);
+    EXPECT_TRUE(pending.collect(other).reports.isEmpty());
+    EXPECT_TRUE(pending.collect(state.database).timings.empty());
+}
+
+TEST_F(PendingTimingTest, AFailingWriteIsToldOnceUntilAWriteSucceeds) {
+    QFile blocker(dir.filePath("bloque"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    PendingTiming blocked(dir.filePath("bloque/surveillance-en-cours.json"));
+    try {
+        blocked.save(state);
+        ADD_FAILURE() << "the write should fail";
+    } catch (const Error& e) {
+        EXPECT_TRUE(e.message().contains("surveillance-en-cours.json")) << e.what();
+    }
+    EXPECT_NO_THROW(blocked.save(state));
+    ASSERT_TRUE(blocker.remove());
+    EXPECT_NO_THROW(blocked.save(state));
+    EXPECT_TRUE(QFile::exists(blocked.path()));
+    ASSERT_TRUE(QDir(dir.filePath("bloque")).removeRecursively());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    EXPECT_THROW(blocked.save(state), Error) << "a new series of failures is told again";
+}
+
+}  // namespace
