@@ -28,8 +28,9 @@ QRegion roundedRegion(const QRect& r, int d) {
 }
 
 // Space kept above and below the caption: the platform frame (2), the
-// border line (3) and one pixel for the pressed or focused shift.
-const int kCaptionInset = 6;
+// border line (3), one pixel for the pressed or focused shift and two of
+// clear space, so that the letters never touch the border.
+const int kCaptionInset = 8;
 
 // The caption is always bold and nothing else, whatever the button's font.
 QFont captionFont(QFont font) {

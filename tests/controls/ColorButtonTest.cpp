@@ -288,9 +288,10 @@ TEST(ColorButtonTest, EveryButtonIsAsHighAsItsCaptionNeeds) {
         settle();
         QFont bold = font;
         bold.setBold(true);
-        EXPECT_GE(button->height(), QFontMetrics(bold).height() + 12)
+        EXPECT_GE(button->height(), QFontMetrics(bold).height() + 16)
             << c.pixelSize << (c.inLayout ? " in a layout" : " placed");
-        // The letters keep clear of the border lines above and below them.
+        // The letters keep clear of the border lines (the rows down to 5 and
+        // from height - 5 on) by at least one pixel.
         const QImage image = shot(*button);
         QRect red;
         for (int y = 0; y < image.height(); ++y)
@@ -300,8 +301,8 @@ TEST(ColorButtonTest, EveryButtonIsAsHighAsItsCaptionNeeds) {
                     red |= QRect(x, y, 1, 1);
             }
         ASSERT_FALSE(red.isEmpty());
-        EXPECT_GE(red.top(), 5) << c.pixelSize;
-        EXPECT_LE(red.bottom(), button->height() - 6) << c.pixelSize;
+        EXPECT_GE(red.top(), 7) << c.pixelSize;
+        EXPECT_LE(red.bottom(), button->height() - 7) << c.pixelSize;
     }
 }
 
