@@ -6,9 +6,9 @@
 #include <QLineEdit>
 #include <QScopedValueRollback>
 #include <QStyledItemDelegate>
-#include <QTimer>
 #include <algorithm>
 
+#include "platform/Error.h"
 #include "platform/Services.h"
 
 namespace tavix {
@@ -80,6 +80,7 @@ TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), model_(new TDBGridModel(
             emit cellClick(cols[index.column()].title);
     });
     connect(model_, &TDBGridModel::columnsReset, this, [this] { applyColumnWidths(); });
+    qApp->installEventFilter(this);
     connect(qApp, &QApplication::focusChanged, this,
             [this](QWidget* old, QWidget* now) { focusMoved(old, now); });
 }
@@ -165,12 +166,27 @@ void TDBGrid::applyEditor() {
     if (!line || !editorIndex_.isValid()) return;
     QScopedValueRollback guard(committing_, true);
     commitFailed_ = true;  // until the row has taken the text
-    model_->setCellText(editorIndex_, line->text());
+    try {
+        model_->setCellText(editorIndex_, line->text());
+    } catch (...) {
+        refusedText_ = line->text();
+        refusedAt_ = inputSerial_;
+        throw;
+    }
     commitFailed_ = false;
+}
+
+// One user action (a key, a click) may ask several times for the same
+// refused text: by focus leaving the editor, by the current cell moving, by
+// the action itself. The user is told once.
+bool TDBGrid::refusalAlreadyShown() const {
+    auto* line = qobject_cast<QLineEdit*>(editor_.data());
+    return commitFailed_ && line && refusedAt_ == inputSerial_ && line->text() == refusedText_;
 }
 
 void TDBGrid::commitEditor() {
     if (!editor_) return;
+    if (refusalAlreadyShown()) throw AbortError();
     applyEditor();
     if (editor_) QAbstractItemView::closeEditor(editor_, QAbstractItemDelegate::NoHint);
 }
@@ -184,20 +200,21 @@ void TDBGrid::commitData(QWidget* editor) {
     // A box shown while committing takes the focus from the editor, which
     // asks to commit again: one commit at a time. Moving the view back to
     // the dataset's row commits nothing either.
-    if (committing_ || syncing_ || editor != editor_) return;
-    // One user action (a click, a key) may ask several times for the same
-    // refused text: one message is enough.
-    auto* line = qobject_cast<QLineEdit*>(editor);
-    if (commitFailed_ && refusalShown_ && line && line->text() == refusedText_) return;
+    if (committing_ || syncing_ || editor != editor_ || refusalAlreadyShown()) return;
     QScopedValueRollback guard(committing_, true);
     try {
         applyEditor();
     } catch (...) {
-        refusedText_ = line ? line->text() : QString();
-        refusalShown_ = true;
-        QTimer::singleShot(0, this, [this] { refusalShown_ = false; });
         reportException(std::current_exception());
     }
+}
+
+bool TDBGrid::eventFilter(QObject* watched, QEvent* event) {
+    const auto type = event->type();
+    if ((type == QEvent::KeyPress || type == QEvent::MouseButtonPress) && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == window())
+        ++inputSerial_;
+    return QTableView::eventFilter(watched, event);
 }
 
 void TDBGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {

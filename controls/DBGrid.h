@@ -43,7 +43,7 @@ public:
 
     // Takes the text being typed in the current cell into the row and closes
     // the cell editor. Throws when the text does not convert; the editor then
-    // stays open with it.
+    // stays open with it (AbortError when the user was just told).
     void commitEditor();
     bool isEditing() const { return !editor_.isNull(); }
     // The open cell editor, or nullptr.
@@ -72,6 +72,7 @@ protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void commitData(QWidget* editor) override;
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     friend class TDBGridDelegate;
@@ -80,6 +81,7 @@ private:
     void attachDataSet();
     void applyColumnWidths();
     void applyEditor();
+    bool refusalAlreadyShown() const;
     void moveToRow(int row);
     void syncCurrent(int column);
     void datasetMoved();
@@ -96,7 +98,8 @@ private:
     bool committing_ = false;    // inside our own commit of the cell editor
     bool commitFailed_ = false;  // the editor holds text the row refused
     bool syncing_ = false;       // moving the view to the dataset's row
-    bool refusalShown_ = false;  // the refusal of refusedText_ was just shown
+    quint64 inputSerial_ = 0;    // user key and mouse presses in this window
+    quint64 refusedAt_ = 0;      // ...when refusedText_ was refused
     QString refusedText_;
 };
 

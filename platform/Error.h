@@ -31,6 +31,13 @@ public:
     using Error::Error;
 };
 
+// An operation given up for a reason the user has just been shown; the
+// default error handler shows nothing for it.
+class AbortError : public Error {
+public:
+    AbortError() : Error(QString()) {}
+};
+
 // A list was indexed outside its bounds.
 class ListIndexError : public Error {
 public:

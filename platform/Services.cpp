@@ -135,6 +135,8 @@ void reportException(std::exception_ptr error) noexcept {
         QString message;
         try {
             std::rethrow_exception(error);
+        } catch (const AbortError&) {
+            return;
         } catch (const Error& e) {
             message = e.message();
         } catch (const std::exception& e) {

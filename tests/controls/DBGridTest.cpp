@@ -318,10 +318,16 @@ TEST_F(DBGridTest, AnIntegerFieldRefusesOtherTextAndTakesAnEmptyCellAsNoValue) {
     key(grid, Qt::Key_Down);
     EXPECT_EQ(travaux.recNo(), 0) << "no leaving the row with refused text";
     EXPECT_EQ(boxes.errors.size(), 2) << "the attempt shows the error again";
+    // A click on another row asks through the focus and the current cell: one box.
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(cell(2, 0)).center());
+    settle();
+    EXPECT_EQ(boxes.errors.size(), 3);
+    EXPECT_EQ(travaux.recNo(), 0);
+    ASSERT_NE(editor(), nullptr);
 
     editor()->clear();
     key(editor(), Qt::Key_Return);
-    EXPECT_EQ(boxes.errors.size(), 2);
+    EXPECT_EQ(boxes.errors.size(), 3);
     key(grid, Qt::Key_Down);
     EXPECT_EQ(storedText(), "Saisie=null, Appels=1, Devis=3");
 }

@@ -160,6 +160,13 @@ TEST_F(ListEditorTest, ATextNotAnIntegerInOrdreKeepsTheWindowOpen) {
               QStringList{"'premier' n'est pas une valeur entière correcte pour le champ 'ORDRE'"});
     EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(activities(), "Saisie=2, Appels=1");
+
+    // Alt+V takes the focus from the cell (which asks once) then clicks.
+    boxes.errors.clear();
+    QTest::keyClick(&form, Qt::Key_V, Qt::AltModifier);
+    QTest::qWait(300);  // the shortcut's click comes after its animation
+    EXPECT_EQ(boxes.errors.size(), 1) << boxes.errors.join('\n').toStdString();
+    EXPECT_TRUE(form.isVisible());
 }
 
 TEST_F(ListEditorTest, ARefusedPostKeepsTheWindowOpenAndTheRowPending) {
