@@ -695,6 +695,8 @@ void TForm1::CommenterClick() {
         RichEdit->raise();
         DataModule2->HideActivityButtons();
         Commenter->setText(QStringLiteral("&Fermer"));
+        // Typing goes straight into the comment.
+        RichEdit->setFocus();
     } else {
         RichEdit->hide();
         DataModule2->ShowActivityButtons();
