@@ -230,6 +230,25 @@ TEST_F(PendingTimingWindowTest, AfterACrashYesStoresWhatWasLastSeen) {
     }
 }
 
+TEST_F(PendingTimingWindowTest, OnlyAUserPastTheStartUpLoginIsAsked) {
+    crashDuringATiming("Martin");
+    WriteSetting("user", "Poste1");
+    WriteSetting("pwd", "0123456789abcdef0123456789abcdef");
+    int askedBeforeLogin = -1;
+    modals.scripts.push_back([&](QDialog& login) {
+        askedBeforeLogin = static_cast<int>(boxes.confirms.size());
+        login.accept();
+        return static_cast<int>(QDialog::Accepted);
+    });
+    boxes.answers = {true};
+    start();
+    ASSERT_EQ(modals.shown.size(), 1);
+    EXPECT_EQ(modals.shown[0], "tavix::TForm8");
+    EXPECT_EQ(askedBeforeLogin, 0);
+    EXPECT_EQ(boxes.confirms.size(), 1);
+    EXPECT_EQ(entries().size(), 1u);
+}
+
 TEST_F(PendingTimingWindowTest, AfterACrashNoDropsTheTiming) {
     crashDuringATiming("Martin");
     boxes.answers = {false};
