@@ -73,7 +73,10 @@ activity() { click 270 $((139 + 50 * ($1 - 1))); }
 
 quit() {
     xdotool windowfocus --sync "$WID" key alt+q
-    timeout 10 sh -c "while kill -0 $PID 2>/dev/null; do sleep 0.2; done" || kill "$PID"
+    if ! timeout 10 sh -c "while kill -0 $PID 2>/dev/null; do sleep 0.2; done"; then
+        echo "Tavix did not close on Alt+Q; stopped" >&2
+        kill "$PID"
+    fi
     wait "$PID" || true
 }
 
@@ -124,4 +127,6 @@ client 2
 activity 2
 sleep 5
 shoot "$WID" tracking.png
+# Stopped (and stored) so that closing asks nothing.
+activity 2
 quit
