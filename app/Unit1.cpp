@@ -384,6 +384,9 @@ void TForm1::FormActivate() {
         if (application::terminated()) return;  // the login gave up
     }
 
+    // Without a database the user has been told why; the check would only
+    // add a second, misleading error.
+    if (!DataModule2->ADOConnection1.connected()) return;
     const quint8 version = DataModule2->SchemaVersion();
     if (version != 7) {
         const QString question = QStringLiteral(
@@ -692,6 +695,8 @@ void TForm1::CommenterClick() {
         RichEdit->raise();
         DataModule2->HideActivityButtons();
         Commenter->setText(QStringLiteral("&Fermer"));
+        // Typing goes straight into the comment.
+        RichEdit->setFocus();
     } else {
         RichEdit->hide();
         DataModule2->ShowActivityButtons();

@@ -15,6 +15,9 @@
 #include "consult/Report.h"
 #include "consult/ReportView.h"
 #include "controls/ColorButton.h"
+#include "controls/DBGrid.h"
+#include "controls/DBNavigator.h"
+#include "controls/DataSource.h"
 #include "data/Unit2.h"
 #include "data/engine/Backup.h"
 #include "platform/Regional.h"
@@ -48,6 +51,11 @@ TColorButton* commandButton(const QString& name, const QString& caption, QWidget
     b->setObjectName(name);
     b->setText(caption);
     applyColorSet(*b, silverSet());
+    // Room for the longest caption the button takes, "&" left out.
+    QString longest = caption;
+    if (name == QLatin1String("Button2")) longest = QStringLiteral("&Basculer en mode édition");
+    longest.remove(u'&');
+    b->setMinimumSize(b->fontMetrics().horizontalAdvance(longest) + 32, 27);
     return b;
 }
 
@@ -78,10 +86,10 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
         Image1->setPixmap(logo.scaled(64, 64, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     Label1 = new QLabel(QStringLiteral("Edition des surveillances"), TitleBand);
     Label1->setObjectName(QStringLiteral("Label1"));
-    QFont title(QStringLiteral("MS Sans Serif"));
-    title.setPixelSize(27);
-    title.setBold(true);
-    Label1->setFont(title);
+    QFont titleFont(QStringLiteral("MS Sans Serif"));
+    titleFont.setPixelSize(27);
+    titleFont.setBold(true);
+    Label1->setFont(titleFont);
     QPalette red = Label1->palette();
     red.setColor(QPalette::WindowText, Qt::red);
     Label1->setPalette(red);
@@ -140,8 +148,28 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
 
     Panel4 = new QWidget(this);
     Panel4->setObjectName(QStringLiteral("Panel4"));
+    DataSource1 = new TDataSource(this);
+    DataSource1->setObjectName(QStringLiteral("DataSource1"));
+    DataSource1->setDataSet(&DataModule2->ADOTable1);
+    DBGrid1 = new TDBGrid(Panel4);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1->setAccessibleName(QStringLiteral("Surveillances"));
+    DBGrid1->setDataSource(DataSource1);
+    DBGrid1->setColumns({{QStringLiteral("USER"), 50, QStringLiteral("USER")},
+                         {QStringLiteral("SURVEILLANCES"), 100, QStringLiteral("SURVEILLANCES")},
+                         {QStringLiteral("CLIENTS"), 100, QStringLiteral("CLIENTS")},
+                         {QStringLiteral("DEBUT"), 110, QStringLiteral("DEBUT")},
+                         {QStringLiteral("FIN"), 110, QStringLiteral("FIN")},
+                         {QStringLiteral("DUREE"), 50, QStringLiteral("DUREE")},
+                         {QStringLiteral("COMMENTAIRE"), 300, QStringLiteral("COMMENTAIRE")}});
+    DBGrid1->setShowTitles(true);
+    DBNavigator1 = new TDBNavigator(Panel4);
+    DBNavigator1->setObjectName(QStringLiteral("DBNavigator1"));
+    DBNavigator1->setDataSource(DataSource1);
     auto* gridLayout = new QVBoxLayout(Panel4);
     gridLayout->setContentsMargins(0, 0, 0, 0);
+    gridLayout->addWidget(DBGrid1, 1);
+    gridLayout->addWidget(DBNavigator1);
 
     Panel1 = new QWidget(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
@@ -175,6 +203,10 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     connect(ColorButton2, &QPushButton::clicked, this, guarded([this] { ColorButton2Click(); }));
     connect(Button2, &QPushButton::clicked, this, guarded([this] { Button2Click(); }));
     connect(Button3, &QPushButton::clicked, this, guarded([this] { Button3Click(); }));
+    connect(DBGrid1, &TDBGrid::titleClick, this,
+            guarded([this](const QString& title) { DBGrid1TitleClick(title); }));
+    connect(DBGrid1, &TDBGrid::cellClick, this,
+            guarded([this](const QString& title) { DBGrid1CellClick(title); }));
 }
 
 TForm5::~TForm5() = default;
@@ -344,6 +376,7 @@ void TForm5::DBGrid1CellClick(const QString& title) { ClickedColumn = title; }
 
 void TForm5::Button3Click() {
     db::TableDataset& table = DataModule2->ADOTable1;
+    DBGrid1->commitEditor();  // a value still being typed counts
     const QString start = table.asString(QStringLiteral("DEBUT"));
     const QString end = table.asString(QStringLiteral("FIN"));
     const QString duration = table.asString(QStringLiteral("DUREE"));

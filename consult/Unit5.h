@@ -17,6 +17,9 @@ namespace tavix {
 class ReportView;
 class ReportWriter;
 class TColorButton;
+class TDataSource;
+class TDBGrid;
+class TDBNavigator;
 
 // The consultation window: the filtered report of the log entries, the
 // editing mode on table activites and the purge.
@@ -44,6 +47,9 @@ public:
     QWidget* Panel3;
     ReportView* RichEdit1;
     QWidget* Panel4;
+    TDataSource* DataSource1;
+    TDBGrid* DBGrid1;
+    TDBNavigator* DBNavigator1;
     QWidget* Panel1;
     TColorButton* ColorButton1;
     TColorButton* ColorButton2;

@@ -1,6 +1,7 @@
 #include "data/Unit2.h"
 
 #include <QWidget>
+#include <algorithm>
 #include <utility>
 
 #include "controls/ColorButton.h"
@@ -60,11 +61,16 @@ void TDataModule2::DataModuleCreate() { ActivityButtons.clear(); }
 bool TDataModule2::OpenDatabase() {
     if (DatabasePath.isEmpty()) return false;
     ADOConnection1.setConnectionString(
-        QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + DatabasePath +
-        QStringLiteral(";Persist Security Info=False"));
+        QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") +
+        db::connectionStringValue(DatabasePath) + QStringLiteral(";Persist Security Info=False"));
     try {
         ADOConnection1.open();
+        checkLayout();
     } catch (const Error&) {
+        // The start goes on without a database; the user learns once which
+        // file and why, instead of a closed connection at every step.
+        ADOConnection1.close();
+        reportException(std::current_exception());
         return false;
     }
     // The consultation selects and orders log entries by start and end; an
@@ -76,6 +82,45 @@ bool TDataModule2::OpenDatabase() {
     } catch (const Error&) {
     }
     return true;
+}
+
+void TDataModule2::checkLayout() {
+    // What the program cannot do without; the activity, client and user
+    // columns of activites may still have an older layout, which the schema
+    // conversion mends.
+    const struct {
+        QString table;
+        QStringList columns;
+    } required[] = {
+        {QStringLiteral("clients"), {QStringLiteral("NOM")}},
+        {QStringLiteral("travaux"),
+         {QStringLiteral("ID"), QStringLiteral("TRAVAUX"), QStringLiteral("ORDRE")}},
+        {QStringLiteral("activites"),
+         {QStringLiteral("ID"), QStringLiteral("DEBUT"), QStringLiteral("FIN"),
+          QStringLiteral("DUREE")}},
+    };
+    const auto notTavix = [this](const QString& what) {
+        return db::EngineError(
+            QStringLiteral(
+                "Impossible d'ouvrir la base de données « %1 » : ce n'est pas une base Tavix (%2)")
+                .arg(DatabasePath, what));
+    };
+    for (const auto& r : required) {
+        QList<db::FieldDef> fields;
+        try {
+            fields = ADOConnection1.tableFields(r.table);
+        } catch (const db::EngineError&) {
+            throw notTavix(QStringLiteral("table « %1 » absente").arg(r.table));
+        }
+        for (const QString& column : r.columns) {
+            const bool found = std::any_of(fields.begin(), fields.end(), [&](const auto& f) {
+                return f.name.compare(column, Qt::CaseInsensitive) == 0;
+            });
+            if (!found)
+                throw notTavix(QStringLiteral("colonne « %1 » absente de la table « %2 »")
+                                   .arg(column, r.table));
+        }
+    }
 }
 
 void TDataModule2::CreateDatabase(const QString& path) {
@@ -175,15 +220,14 @@ void TDataModule2::AddLogEntry(const QString& user, const QString& client, const
 }
 
 quint8 TDataModule2::SchemaVersion() {
-    db::TableDataset table(ADOConnection1, QStringLiteral("activites"));
-    table.open();
+    // The declaration alone: reading the rows would make every start as slow
+    // as the log is long.
     quint8 version = 0;
-    for (const db::FieldDef& field : table.fields()) {
+    for (const db::FieldDef& field : ADOConnection1.tableFields(QStringLiteral("activites"))) {
         if (field.name == QLatin1String("USER")) version += 1;
         if (field.name == QLatin1String("SURVEILLANCES")) version += 2;
         if (field.name == QLatin1String("CLIENTS")) version += 4;
     }
-    table.close();
     return version;
 }
 

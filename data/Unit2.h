@@ -40,6 +40,8 @@ public:
     QList<QPointer<TColorButton>> ActivityButtons;
 
     void DataModuleCreate();
+    // False when the file cannot be opened or is no Tavix database; the
+    // user is told which file and why.
     bool OpenDatabase();
 
     // Makes a new database file with empty tables, folders included.
@@ -69,6 +71,10 @@ public:
     bool ExecuteSql(const QString& sql);
 
 private:
+    // Throws EngineError naming the first table or column the program needs
+    // that the open database lacks.
+    void checkLayout();
+
     std::exception_ptr colourError_;  // first bad colour setting met while making buttons
 };
 

@@ -25,13 +25,21 @@ QString replaceExe(const QString& path, const QString& extension) {
 }
 
 QString defaultDatabasePath(const QString& executable) {
+#ifdef Q_OS_WIN
     if (executable.contains(kExe)) return replaceExe(executable, QStringLiteral(".mdb"));
+#else
+    // Only a Windows executable is named ".exe": elsewhere the text may sit
+    // anywhere in the path (a folder "my.exe.d") and says nothing.
+    Q_UNUSED(executable);
+#endif
     const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     return QDir::toNativeSeparators(dir + QStringLiteral("/tavix.mdb"));
 }
 
 QString helpPath(const QString& executable) {
+#ifdef Q_OS_WIN
     if (executable.contains(kExe)) return replaceExe(executable, QStringLiteral(".chm"));
+#endif
     const QDir dir = QFileInfo(executable).absoluteDir();
     const QString beside = dir.filePath(QStringLiteral("help/index.html"));
     const QString installed = dir.filePath(QStringLiteral("../share/tavix/help/index.html"));

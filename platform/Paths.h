@@ -11,13 +11,14 @@ void setExecutablePath(const QString& path);  // empty: the real one again
 // Every occurrence of ".exe" replaced by extension, case-sensitive.
 QString replaceExe(const QString& path, const QString& extension);
 
-// The database used when "sgbd" is empty: the executable's path with ".mdb"
-// in place of ".exe"; for an executable without ".exe" in its path,
-// tavix.mdb in the user's application data folder.
+// The database used when "sgbd" is empty: on Windows the executable's path
+// with ".mdb" in place of ".exe"; otherwise, and for a Windows executable
+// without ".exe" in its path, tavix.mdb in the user's application data
+// folder.
 QString defaultDatabasePath(const QString& executable);
 
-// The help: the executable's path with ".chm" in place of ".exe"; without
-// ".exe", the HTML help installed beside the executable.
+// The help: on Windows the executable's path with ".chm" in place of
+// ".exe"; otherwise the HTML help installed beside the executable.
 QString helpPath(const QString& executable);
 
 // The state of a running timing, in the user's data folder, where the

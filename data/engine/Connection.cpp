@@ -7,6 +7,7 @@
 #include "data/engine/ConnectionImpl.h"
 #include "data/engine/Dialect.h"
 #include "data/engine/EngineError.h"
+#include "data/engine/Values.h"
 
 namespace tavix::db {
 
@@ -15,13 +16,46 @@ using detail::Statement;
 
 namespace detail {
 
-// The value of "Data Source=" up to the next ';'; other keys are ignored.
+// The value of "Data Source=": up to the next ';', or between double or
+// single quotes (the quote doubled inside stands for itself); other keys are
+// ignored.
 QString dataSource(const QString& connectionString) {
-    for (const QString& part : connectionString.split(u';')) {
-        const qsizetype eq = part.indexOf(u'=');
-        if (eq < 0) continue;
-        if (part.left(eq).trimmed().compare(QLatin1String("Data Source"), Qt::CaseInsensitive) == 0)
-            return part.mid(eq + 1);
+    const QString& s = connectionString;
+    qsizetype i = 0;
+    while (i < s.size()) {
+        const qsizetype eq = s.indexOf(u'=', i);
+        const qsizetype semicolon = s.indexOf(u';', i);
+        if (eq < 0) break;
+        if (semicolon >= 0 && semicolon < eq) {  // a part without '='
+            i = semicolon + 1;
+            continue;
+        }
+        const QString key = s.mid(i, eq - i).trimmed();
+        qsizetype v = eq + 1;
+        while (v < s.size() && s.at(v) == u' ') ++v;
+        QString value;
+        if (v < s.size() && (s.at(v) == u'"' || s.at(v) == u'\'')) {
+            const QChar mark = s.at(v);
+            for (++v; v < s.size(); ++v) {
+                if (s.at(v) == mark) {
+                    if (v + 1 < s.size() && s.at(v + 1) == mark) {
+                        value += mark;
+                        ++v;
+                        continue;
+                    }
+                    ++v;
+                    break;
+                }
+                value += s.at(v);
+            }
+            const qsizetype end = s.indexOf(u';', v);
+            i = end < 0 ? s.size() : end + 1;
+        } else {
+            const qsizetype end = s.indexOf(u';', eq + 1);
+            value = s.mid(eq + 1, end < 0 ? -1 : end - eq - 1);
+            i = end < 0 ? s.size() : end + 1;
+        }
+        if (key.compare(QLatin1String("Data Source"), Qt::CaseInsensitive) == 0) return value;
     }
     return {};
 }
@@ -49,7 +83,66 @@ void run(sqlite3* db, const QString& statement) {
     Statement(db, detail::translate(db, statement), statement).runToEnd();
 }
 
+[[noreturn]] void cannotOpen(const QString& path, const QString& cause) {
+    throw EngineError(
+        QStringLiteral("Impossible d'ouvrir la base de données « %1 » : %2").arg(path, cause));
+}
+
+// SQLite's result in words a user can act on.
+QString causeOf(sqlite3* db, int rc) {
+    switch (rc & 0xff) {
+        case SQLITE_NOTADB:
+            return QStringLiteral("ce fichier n'est pas une base de données");
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return QStringLiteral("le fichier est verrouillé par un autre programme");
+        case SQLITE_CANTOPEN:
+        case SQLITE_PERM:
+        case SQLITE_AUTH:
+            return QStringLiteral("accès au fichier refusé");
+        case SQLITE_CORRUPT:
+            return QStringLiteral("le fichier est endommagé");
+        case SQLITE_NOMEM:
+            return QStringLiteral("mémoire insuffisante");
+        default:
+            return db ? QString::fromUtf8(sqlite3_errmsg(db))
+                      : QString::fromUtf8(sqlite3_errstr(rc));
+    }
+}
+
+// Opens an existing file (read-only when it cannot be written) and reads
+// from it: SQLite opens lazily, and only a real read tells a database from
+// any other file and meets a lock held by another program.
+DbHandle openExisting(const QString& path, int busyTimeoutMs) {
+    const QFileInfo info(path);
+    if (!info.exists()) cannotOpen(path, QStringLiteral("fichier introuvable"));
+    if (info.isDir()) cannotOpen(path, QStringLiteral("c'est un dossier et non un fichier"));
+    sqlite3* raw = nullptr;
+    int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &raw,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    DbHandle db(raw);
+    if (rc != SQLITE_OK) cannotOpen(path, causeOf(raw, rc));
+    sqlite3_busy_timeout(db.get(), busyTimeoutMs);
+    detail::prepareHandle(db.get());
+    rc = sqlite3_exec(db.get(), "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(db.get(), "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) cannotOpen(path, causeOf(db.get(), rc));
+    return db;
+}
+
 }  // namespace
+
+QString connectionStringValue(const QString& value) {
+    const bool plain = !value.contains(u';') && !value.startsWith(u'"') &&
+                       !value.startsWith(u'\'') && !value.startsWith(u' ');
+    if (plain) return value;
+    if (!value.contains(u'"')) return u'"' + value + u'"';
+    if (!value.contains(u'\'')) return u'\'' + value + u'\'';
+    QString doubled = value;
+    doubled.replace(QStringLiteral("\""), QStringLiteral("\"\""));
+    return u'"' + doubled + u'"';
+}
 
 Connection::Connection() : impl_(std::make_unique<Impl>()) {}
 
@@ -75,16 +168,23 @@ void Connection::open() {
     const QString path = detail::dataSource(impl_->connectionString);
     if (path.isEmpty())
         throw EngineError(QStringLiteral("Aucune source de données dans la chaîne de connexion"));
-    DbHandle db = openHandle(path, SQLITE_OPEN_READWRITE, impl_->busyTimeoutMs);
-    // SQLite opens lazily: a real read tells a database from any other file
-    // and waits for a lock held by another program.
-    run(db.get(), QStringLiteral("PRAGMA synchronous=FULL"));
-    Statement probe(db.get(), "SELECT count(*) FROM sqlite_master",
-                    QStringLiteral("SELECT count(*) FROM sqlite_master"));
-    probe.runToEnd();
-    probe.finalize();
-    impl_->db = std::move(db);
+    impl_->db = openExisting(path, impl_->busyTimeoutMs);
     impl_->fileName = path;
+}
+
+void Connection::reopenIfReadOnly() {
+    sqlite3* db = impl_->db.get();
+    if (!db || sqlite3_db_readonly(db, "main") != 1 || !sqlite3_get_autocommit(db)) return;
+    DbHandle fresh;
+    try {
+        fresh = openExisting(impl_->fileName, impl_->busyTimeoutMs);
+    } catch (const EngineError&) {
+        return;  // the write itself will say why
+    }
+    if (sqlite3_db_readonly(fresh.get(), "main") == 1) return;
+    // Statements still prepared on the old handle keep it alive until they
+    // are finalized; everything prepared from now on uses the new one.
+    impl_->db = std::move(fresh);
 }
 
 void Connection::close() {
@@ -108,7 +208,17 @@ sqlite3* Connection::handle() const { return impl_->db.get(); }
 
 void Connection::execute(const QString& statement) {
     if (!impl_->db) throw EngineError(QStringLiteral("Connexion fermée"), statement);
+    reopenIfReadOnly();
     run(impl_->db.get(), statement);
+}
+
+QList<FieldDef> Connection::tableFields(const QString& table) const {
+    if (!impl_->db) throw EngineError(QStringLiteral("Connexion fermée"), table);
+    QList<FieldDef> fields;
+    for (const auto& column : detail::tableInfo(impl_->db.get(), table))
+        fields.append(column.field);
+    if (fields.isEmpty()) throw EngineError(QStringLiteral("Table '%1' introuvable").arg(table));
+    return fields;
 }
 
 void Connection::createDatabase(const QString& path, const QStringList& statements) {

@@ -4,14 +4,21 @@
 #include <QStringList>
 #include <memory>
 
+#include "data/engine/Field.h"
+
 struct sqlite3;
 
 namespace tavix::db {
 
+// A value as it goes into a connection string: unchanged unless it holds
+// ';' (or starts with a quote or a blank), then between quotes, so that
+// any path can be named.
+QString connectionStringValue(const QString& value);
+
 // The connection to one database file. The connection string is parsed for
-// its "Data Source=" (up to the next ';'); the other keys are accepted and
-// ignored. Opening uses an existing file only, checks that it is an SQLite
-// database and waits a few seconds on a lock held by another program.
+// its "Data Source=" (up to the next ';', or a value between quotes); the
+// other keys are accepted and ignored. Opening uses an existing file only, checks that it is an
+// SQLite database and waits a few seconds on a lock held by another program.
 class Connection {
 public:
     Connection();
@@ -34,6 +41,16 @@ public:
 
     // Runs one statement of the dialect that returns no rows.
     void execute(const QString& statement);
+
+    // A file that could not be written when it was opened keeps its
+    // connection read-only; once the file can be written again, opens it
+    // anew so that the next write goes through. Called before every write.
+    void reopenIfReadOnly();
+
+    // The columns of a table in column order, read from its declaration
+    // alone (no row is read, whatever the table's size). Throws EngineError
+    // when the connection is closed or there is no such table.
+    QList<FieldDef> tableFields(const QString& table) const;
 
     // Makes a new database file (and its folders) and runs the given
     // statements in it, in one transaction. Fails if the file exists.

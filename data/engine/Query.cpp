@@ -99,6 +99,7 @@ QString Query::text() const { return impl_->text(); }
 void Query::execute() {
     impl_->close();
     const QString sql = impl_->text();
+    if (impl_->connection) impl_->connection->reopenIfReadOnly();
     sqlite3* db = impl_->db(sql);
     Statement(db, detail::translate(db, sql), sql).runToEnd();
 }

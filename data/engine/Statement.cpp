@@ -56,7 +56,15 @@ bool Statement::step() {
     if (rc == SQLITE_ROW) return true;
     if (rc == SQLITE_DONE) return false;
     // The statement's error, then reset so it holds no lock.
-    const QString message = QString::fromUtf8(sqlite3_errmsg(db_));
+    QString message = QString::fromUtf8(sqlite3_errmsg(db_));
+    const int extended = sqlite3_extended_errcode(db_);
+    if ((extended & 0xff) == SQLITE_READONLY) {
+        const QString file = QString::fromUtf8(sqlite3_db_filename(db_, "main"));
+        message = QStringLiteral("Impossible d'écrire dans la base de données « %1 » : %2")
+                      .arg(file, extended == SQLITE_READONLY_DIRECTORY
+                                     ? QStringLiteral("son dossier est en lecture seule")
+                                     : QStringLiteral("le fichier est en lecture seule"));
+    }
     sqlite3_reset(stmt_.get());
     throw EngineError(message, original_);
 }

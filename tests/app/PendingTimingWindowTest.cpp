@@ -230,6 +230,25 @@ TEST_F(PendingTimingWindowTest, AfterACrashYesStoresWhatWasLastSeen) {
     }
 }
 
+TEST_F(PendingTimingWindowTest, OnlyAUserPastTheStartUpLoginIsAsked) {
+    crashDuringATiming("Martin");
+    WriteSetting("user", "Poste1");
+    WriteSetting("pwd", "0123456789abcdef0123456789abcdef");
+    int askedBeforeLogin = -1;
+    modals.scripts.push_back([&](QDialog& login) {
+        askedBeforeLogin = static_cast<int>(boxes.confirms.size());
+        login.accept();
+        return static_cast<int>(QDialog::Accepted);
+    });
+    boxes.answers = {true};
+    start();
+    ASSERT_EQ(modals.shown.size(), 1);
+    EXPECT_EQ(modals.shown[0], "tavix::TForm8");
+    EXPECT_EQ(askedBeforeLogin, 0);
+    EXPECT_EQ(boxes.confirms.size(), 1);
+    EXPECT_EQ(entries().size(), 1u);
+}
+
 TEST_F(PendingTimingWindowTest, AfterACrashNoDropsTheTiming) {
     crashDuringATiming("Martin");
     boxes.answers = {false};
@@ -331,6 +350,7 @@ TEST_F(PendingTimingWindowTest, TheStateFileFollowsTheTiming) {
     selectClient("L'Oréal");
     EXPECT_EQ(kept().client, "L'Oréal");
     form->Commenter->click();
+    EXPECT_EQ(form->focusWidget(), form->RichEdit) << "typing goes into the opened box";
     form->RichEdit->setPlainText("en cours");
     tick(29);
     EXPECT_TRUE(kept().comment.isEmpty()) << "the open box is kept at the 30th second";

@@ -224,6 +224,23 @@ TEST_F(TrackingWindowTest, AStoredGeometryKeepsTheWindowWithinReach) {
     }
 }
 
+TEST_F(TrackingWindowTest, ADatabaseThatCannotBeOpenedIsToldOnceAndTheWindowGoesOn) {
+    QTemporaryDir dir;
+    QFile empty(dir.filePath("vide.mdb"));
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    WriteSetting("sgbd", empty.fileName());
+    start();
+    ASSERT_EQ(boxes.errors.size(), 1) << boxes.errors.join('\n').toStdString();
+    EXPECT_EQ(boxes.errors[0], "Impossible d'ouvrir la base de données « " + empty.fileName() +
+                                   " » : ce n'est pas une base Tavix (table « clients » absente)");
+    EXPECT_TRUE(boxes.confirms.isEmpty());
+    EXPECT_FALSE(module->ADOConnection1.connected());
+    EXPECT_EQ(form->RadioGroup1->count(), 0);
+    EXPECT_TRUE(form->Panel2->findChildren<TColorButton*>().size() == 1) << "only Commenter";
+    EXPECT_EQ(form->Label4->text(), "Lundi");
+}
+
 TEST_F(TrackingWindowTest, BadNumberSettingsAreReportedAndTheProgramGoesOn) {
     useSampleDatabase();
     settings().setValue("config", "12x");

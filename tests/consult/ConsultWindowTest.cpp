@@ -10,6 +10,8 @@
 #include <QDateTimeEdit>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
+#include <QLineEdit>
 #include <QSettings>
 #include <QTest>
 #include <memory>
@@ -20,6 +22,8 @@
 #include "consult/ReportView.h"
 #include "consult/Unit5.h"
 #include "controls/ColorButton.h"
+#include "controls/DBGrid.h"
+#include "controls/DBNavigator.h"
 #include "data/Unit2.h"
 #include "platform/Paths.h"
 #include "settings/outils.h"
@@ -282,6 +286,55 @@ TEST_F(ConsultWindowTest, Recalculate) {
         EXPECT_EQ(boxes.errors.size(), c.errors) << c.id << c.column.toStdString();
         EXPECT_EQ(module->ADOTable1.state(), db::TableDataset::State::Browse);
     }
+}
+
+TEST_F(ConsultWindowTest, EditingGridShowsTheReportsEntries) {
+    open();
+    form->resize(1000, 600);
+    EXPECT_EQ(form->DBGrid1->model()->rowCount(), 0);  // closed until "&Voir"
+    report("Tous", kDupont, QDate(2009, 12, 25), QDate(2009, 12, 26));
+    form->Button2->click();
+    TDBGrid* grid = form->DBGrid1;
+    ASSERT_TRUE(grid->isVisible());
+    ASSERT_TRUE(form->DBNavigator1->isVisible());
+    const QStringList titles = {"USER", "SURVEILLANCES", "CLIENTS",    "DEBUT",
+                                "FIN",  "DUREE",         "COMMENTAIRE"};
+    const int widths[] = {50, 100, 100, 110, 110, 50, 300};
+    ASSERT_EQ(grid->model()->columnCount(), 7);
+    for (int c = 0; c < 7; ++c) {
+        EXPECT_EQ(grid->model()->headerData(c, Qt::Horizontal).toString(), titles[c]);
+        EXPECT_EQ(grid->columnWidth(c), widths[c]);
+    }
+    EXPECT_TRUE(grid->horizontalHeader()->isVisible());
+    ASSERT_EQ(grid->model()->rowCount(), 2);
+    EXPECT_EQ(grid->model()->index(1, 4).data().toString(), "26/12/2009");
+
+    // A title click sorts; a cell click records its column and row.
+    QTest::mouseClick(grid->horizontalHeader()->viewport(), Qt::LeftButton, {},
+                      QPoint(grid->horizontalHeader()->sectionViewportPosition(5) + 10, 5));
+    EXPECT_EQ(module->ADOTable1.sort(), "DUREE ASC");
+    EXPECT_EQ(grid->model()->index(0, 5).data().toString(), "9000");
+    const QModelIndex fin = grid->model()->index(1, 4);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(fin).center());
+    EXPECT_EQ(form->ClickedColumn, "FIN");
+    EXPECT_EQ(module->ADOTable1.asInteger("ID"), 2);
+
+    // FIN typed in the grid, then DUREE recalculated from it.
+    grid->setCurrentIndex(fin);
+    grid->edit(fin);
+    auto* editor = qobject_cast<QLineEdit*>(grid->cellEditor());
+    ASSERT_NE(editor, nullptr);
+    editor->setText("25/12/2009 15:30:00");
+    const QModelIndex duree = grid->model()->index(1, 5);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(duree).center());
+    EXPECT_EQ(form->ClickedColumn, "DUREE");
+    form->Button3->click();
+    EXPECT_TRUE(boxes.errors.isEmpty()) << boxes.errors.join(' ').toStdString();
+    EXPECT_EQ(db.scalar("SELECT FIN || '|' || DUREE FROM activites WHERE ID = 2"),
+              "2009-12-25 15:30:00|5400");
+    // Read again in its sort: the row stays current.
+    EXPECT_EQ(module->ADOTable1.asInteger("ID"), 2);
+    EXPECT_EQ(grid->model()->index(module->ADOTable1.recNo(), 5).data().toString(), "5400");
 }
 
 TEST_F(ConsultWindowTest, PurgeAsksTwiceAndKeepsABackup) {

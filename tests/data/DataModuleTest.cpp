@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QWidget>
 
 #include "common/Fakes.h"
 #include "common/TempDatabase.h"
+#include "common/Unprivileged.h"
 #include "controls/ColorButton.h"
 #include "controls/RadioGroup.h"
 #include "data/Unit2.h"
@@ -29,6 +33,7 @@ protected:
         module.DatabasePath = path;
         return module.OpenDatabase();
     }
+    test::ScriptedBoxes boxes;
     TempDatabase db;
     TDataModule2 module;
     QWidget panel;
@@ -36,6 +41,8 @@ protected:
 
 TEST_F(DataModuleTest, OpenDatabaseSucceedsOnlyForAnExistingDatabase) {
     TempDatabase spaced({}, "base avec blancs.mdb");
+    TempDatabase semicolon({}, "a;b.mdb");
+    TempDatabase quotes({}, "l'ami \"x\";y.mdb");
     QTemporaryDir dir;
     QFile text(dir.filePath("notes.mdb"));
     ASSERT_TRUE(text.open(QIODevice::WriteOnly));
@@ -49,14 +56,115 @@ TEST_F(DataModuleTest, OpenDatabaseSucceedsOnlyForAnExistingDatabase) {
         {db.path(), true},        {spaced.path(), true},
         {QString(), false},       {dir.filePath("absent.mdb"), false},
         {text.fileName(), false}, {dir.filePath("a;b.mdb"), false},
+        {semicolon.path(), true}, {quotes.path(), true},
     };
     for (const auto& c : cases) {
         TDataModule2 fresh;
         fresh.DatabasePath = c.path;
         EXPECT_EQ(fresh.OpenDatabase(), c.opens) << c.path.toStdString();
         EXPECT_EQ(fresh.ADOConnection1.connected(), c.opens);
+        if (c.opens) {
+            EXPECT_EQ(fresh.ADOConnection1.fileName(), c.path);
+        }
     }
     EXPECT_FALSE(QFile::exists(dir.filePath("absent.mdb"))) << "a missing file is never created";
+}
+
+// A file that cannot be opened is refused with one message naming it and
+// the cause, in French; the connection stays closed.
+TEST_F(DataModuleTest, OpenDatabaseTellsWhichFileAndWhy) {
+    QTemporaryDir dir;
+    const QString text = dir.filePath("notes.mdb");
+    const QString empty = dir.filePath("vide.mdb");
+    for (const QString& path : {text, empty}) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        if (path == text)
+            f.write(QByteArray("Ceci n'est pas une base de données.\n").repeated(200));
+    }
+    const QString activites =
+        "CREATE TABLE activites (ID INTEGER PRIMARY KEY AUTOINCREMENT, DEBUT DATETIME, FIN "
+        "DATETIME, DUREE INTEGER, COMMENTAIRE TEXT(255))";
+    TempDatabase noTravaux({"CREATE TABLE clients (NOM TEXT(255))", activites});
+    TempDatabase noOrdre({"CREATE TABLE clients (NOM TEXT(255))",
+                          "CREATE TABLE travaux (ID INTEGER PRIMARY KEY, TRAVAUX TEXT(255))",
+                          activites});
+    TempDatabase locked;
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(locked.path().toUtf8().constData(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+
+    const struct {
+        QString path;
+        QString cause;
+    } cases[] = {
+        {dir.filePath("absente.mdb"), "fichier introuvable"},
+        {dir.path(), "c'est un dossier"},
+        {text, "ce fichier n'est pas une base de données"},
+        {empty, "ce n'est pas une base Tavix (table « clients » absente)"},
+        {noTravaux.path(), "ce n'est pas une base Tavix (table « travaux » absente)"},
+        {noOrdre.path(), "(colonne « ORDRE » absente de la table « travaux »)"},
+        {locked.path(), "le fichier est verrouillé par un autre programme"},
+    };
+    for (const auto& c : cases) {
+        boxes.errors.clear();
+        TDataModule2 fresh;
+        fresh.ADOConnection1.setBusyTimeout(100);
+        fresh.DatabasePath = c.path;
+        EXPECT_FALSE(fresh.OpenDatabase()) << c.path.toStdString();
+        EXPECT_FALSE(fresh.ADOConnection1.connected());
+        ASSERT_EQ(boxes.errors.size(), 1) << c.path.toStdString();
+        EXPECT_TRUE(boxes.errors[0].startsWith("Impossible d'ouvrir la base de données « " +
+                                               c.path + " » : "))
+            << boxes.errors[0].toStdString();
+        EXPECT_TRUE(boxes.errors[0].contains(c.cause)) << boxes.errors[0].toStdString();
+    }
+    sqlite3_close(other);
+    EXPECT_EQ(QFileInfo(empty).size(), 0) << "an empty file is not made a database";
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("absente.mdb")));
+}
+
+// A database that could not be written when it was opened: the refusal
+// names the file, and once the cause is fixed the next attempt goes through.
+TEST_F(DataModuleTest, AReadOnlyDatabaseIsNamedAndARetryAfterTheFixSucceeds) {
+    using P = QFileDevice::Permission;
+    const QFileDevice::Permissions readOnly =
+        P::ReadOwner | P::ReadGroup | P::ReadOther | P::ExeOwner | P::ExeGroup | P::ExeOther;
+    const QFileDevice::Permissions all = readOnly | P::WriteOwner | P::WriteGroup | P::WriteOther;
+    const struct {
+        const char* what;
+        bool folderReadOnly;
+        QString cause;
+    } cases[] = {
+        {"file", false, "le fichier est en lecture seule"},
+        {"folder", true, "son dossier est en lecture seule"},
+    };
+    const DateTime start(QDate(2026, 3, 2), QTime(9, 0));
+    for (const auto& c : cases) {
+        TempDatabase base;
+        ASSERT_TRUE(QFile::setPermissions(base.folder(), c.folderReadOnly ? readOnly : all));
+        ASSERT_TRUE(QFile::setPermissions(base.path(), c.folderReadOnly ? all : readOnly));
+        TDataModule2 fresh;
+        fresh.DatabasePath = base.path();
+        {
+            test::Unprivileged user;
+            ASSERT_TRUE(fresh.OpenDatabase()) << c.what;
+            try {
+                fresh.AddLogEntry("", "Martin", "Saisie", start, start.addSecs(5), 5, "");
+                ADD_FAILURE() << c.what << ": the entry went into a read-only database";
+            } catch (const db::EngineError& e) {
+                EXPECT_EQ(e.message(), "Impossible d'écrire dans la base de données « " +
+                                           base.path() + " » : " + c.cause);
+            }
+        }
+        ASSERT_TRUE(QFile::setPermissions(base.folder(), all));
+        ASSERT_TRUE(QFile::setPermissions(base.path(), all));
+        {
+            test::Unprivileged user;
+            fresh.AddLogEntry("", "Martin", "Saisie", start, start.addSecs(5), 5, "");
+        }
+        EXPECT_EQ(base.scalar("SELECT count(*) FROM activites"), "1") << c.what;
+    }
 }
 
 TEST_F(DataModuleTest, ActivityButtonsFollowOrdreWithTheirNamesAndColours) {
@@ -135,7 +243,7 @@ TEST_F(DataModuleTest, BadColourSettingIsToldOnceAndEveryButtonIsMadeInTheDefaul
         {"x", "y", clSkyBlue, clBlack, "'x' n'est pas une valeur entière correcte."},
     };
     for (const auto& c : cases) {
-        test::ScriptedBoxes boxes;
+        boxes.errors.clear();
         WriteSetting("couleur fond", c.back);
         WriteSetting("couleur texte", c.fore);
         QWidget p;
@@ -302,6 +410,36 @@ INSTANTIATE_TEST_SUITE_P(
                        "Erreur de conversion",
                        {"CLIENTS", "COMMENTAIRE", "DEBUT", "DUREE", "FIN", "ID", "USER"}}),
     [](const auto& param) { return std::string(param.param.name); });
+
+// The version comes from the table's declaration: no statement reads the
+// log's rows, so the check costs the same whatever the log's length.
+TEST(SchemaVersionTest, ReadsNoRowOfTheLog) {
+    clearSettings();
+    TempDatabase db;
+    db.exec(
+        "INSERT INTO activites (SURVEILLANCES, CLIENTS, DEBUT, FIN, DUREE) VALUES "
+        "('a', 'b', '2009-12-25 08:00:00', '2009-12-25 08:10:00', 600)");
+    TDataModule2 module;
+    module.DatabasePath = db.path();
+    ASSERT_TRUE(module.OpenDatabase());
+    QStringList statements;
+    const auto record = [](unsigned, void* context, void*, void* sql) {
+        static_cast<QStringList*>(context)->append(QString::fromUtf8(static_cast<char*>(sql)));
+        return 0;
+    };
+    sqlite3_trace_v2(module.ADOConnection1.handle(), SQLITE_TRACE_STMT, record, &statements);
+    EXPECT_EQ(module.SchemaVersion(), 7);
+    sqlite3_trace_v2(module.ADOConnection1.handle(), 0, nullptr, nullptr);
+    const QRegularExpression readsRows(R"(\bFROM\b.*activites)",
+                                       QRegularExpression::CaseInsensitiveOption);
+    for (const QString& statement : statements)
+        EXPECT_FALSE(statement.contains(readsRows)) << statement.toStdString();
+
+    db.exec("ALTER TABLE activites RENAME TO ailleurs");
+    EXPECT_THROW(module.SchemaVersion(), db::EngineError);
+    module.ADOConnection1.close();
+    EXPECT_THROW(module.SchemaVersion(), db::EngineError);
+}
 
 TEST(ConversionValuesTest, OldRowsKeepTheirValuesAndAFailedStepCanBeRetried) {
     clearSettings();

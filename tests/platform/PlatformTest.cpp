@@ -85,13 +85,23 @@ TEST(RegionalTest, DateTimeTextRoundTrip) {
         EXPECT_FALSE(regional::textToDateTime(bad)) << bad;
 }
 
-TEST(PathsTest, ExeReplacement) {
+TEST(PathsTest, DefaultDatabaseAndHelp) {
+    const QString dataFolder = "/MOLVERAN/TAVIX/tavix.mdb";
+#ifdef Q_OS_WIN
     EXPECT_EQ(paths::defaultDatabasePath(R"(C:\Prog.exe\tavix.exe)"), R"(C:\Prog.mdb\tavix.mdb)");
     EXPECT_EQ(paths::helpPath(R"(C:\Prog.exe\tavix.exe)"), R"(C:\Prog.chm\tavix.chm)");
     // Case-sensitive: ".EXE" is no ".exe", so the data folder's database is used.
     EXPECT_TRUE(paths::defaultDatabasePath(R"(C:\TAVIX.EXE)").endsWith("tavix.mdb"));
-    EXPECT_TRUE(paths::defaultDatabasePath("/usr/bin/tavix").endsWith("/MOLVERAN/TAVIX/tavix.mdb"));
+#else
+    // ".exe" anywhere in the path means nothing here.
+    for (const char* executable : {"/usr/bin/tavix", "/home/u/my.exe.d/tavix", "/opt/tavix.exe"}) {
+        EXPECT_TRUE(paths::defaultDatabasePath(executable).endsWith(dataFolder)) << executable;
+        EXPECT_TRUE(paths::helpPath(executable).endsWith("help/index.html")) << executable;
+    }
+#endif
+    EXPECT_TRUE(paths::defaultDatabasePath("/usr/bin/tavix").endsWith(dataFolder));
     EXPECT_TRUE(paths::helpPath("/opt/t/tavix").endsWith("help/index.html"));
+    EXPECT_EQ(paths::replaceExe("a.exe.d/b.exe", ".mdb"), "a.mdb.d/b.mdb");
 }
 
 TEST(PathsTest, HelpOfBuiltAndInstalledProgram) {

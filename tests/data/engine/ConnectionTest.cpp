@@ -23,6 +23,8 @@ TEST(ConnectionTest, OpensOnlyAnExistingDatabase) {
     db::Connection::createDatabase(good, db::defaultSchema());
     const QString semicolon = dir.filePath("a;b.mdb");
     db::Connection::createDatabase(semicolon, db::defaultSchema());
+    const QString quotes = dir.filePath("l'ami \"x\";y.mdb");
+    db::Connection::createDatabase(quotes, db::defaultSchema());
     const QString text = dir.filePath("texte.mdb");
     {
         QFile f(text);
@@ -33,21 +35,29 @@ TEST(ConnectionTest, OpensOnlyAnExistingDatabase) {
 
     const struct {
         QString connectionString;
-        bool opens;
+        QString opens;  // the file opened; empty when opening fails
     } cases[] = {
-        {connectionStringFor(good), true},           {"Data Source=" + good, true},
-        {connectionStringFor(missing), false},       {connectionStringFor(text), false},
-        {connectionStringFor(semicolon), false},  // the path stops at ';'
-        {connectionStringFor(dir.path()), false},    {connectionStringFor(""), false},
-        {"Provider=Microsoft.Jet.OLEDB.4.0", false},
+        {connectionStringFor(good), good},
+        {"Data Source=" + good, good},
+        {"Data Source = \"" + good + "\" ; Persist Security Info=False", good},
+        {connectionStringFor(missing), ""},
+        {connectionStringFor(text), ""},
+        {connectionStringFor(semicolon), ""},  // unquoted, the path stops at ';'
+        {"Data Source=\"" + semicolon + "\";Persist Security Info=False", semicolon},
+        {"Provider=x;Data Source='" + semicolon + "'", semicolon},
+        {connectionStringFor(db::connectionStringValue(semicolon)), semicolon},
+        {connectionStringFor(db::connectionStringValue(quotes)), quotes},
+        {connectionStringFor(dir.path()), ""},
+        {connectionStringFor(""), ""},
+        {"Provider=Microsoft.Jet.OLEDB.4.0", ""},
     };
     for (const auto& c : cases) {
         db::Connection connection;
         connection.setConnectionString(c.connectionString);
-        if (c.opens) {
+        if (!c.opens.isEmpty()) {
             connection.open();
             EXPECT_TRUE(connection.connected());
-            EXPECT_EQ(connection.fileName(), good);
+            EXPECT_EQ(connection.fileName(), c.opens);
             connection.close();
             EXPECT_FALSE(connection.connected());
         } else {
@@ -58,6 +68,23 @@ TEST(ConnectionTest, OpensOnlyAnExistingDatabase) {
     }
     EXPECT_FALSE(QFileInfo::exists(missing));
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("a")));
+}
+
+TEST(ConnectionTest, ConnectionStringValueQuotesOnlyWhenNeeded) {
+    const struct {
+        const char* value;
+        const char* written;
+    } cases[] = {
+        {"/home/u/base avec blancs.mdb", "/home/u/base avec blancs.mdb"},
+        {"/home/a;b/tavix.mdb", "\"/home/a;b/tavix.mdb\""},
+        {"/home/a;\"b\"/t.mdb", "'/home/a;\"b\"/t.mdb'"},
+        {"/h/l'a;\"b\".mdb", "\"/h/l'a;\"\"b\"\".mdb\""},
+        {"\"q.mdb", "'\"q.mdb'"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(db::connectionStringValue(QString::fromUtf8(c.value)),
+                  QString::fromUtf8(c.written))
+            << c.value;
 }
 
 TEST(ConnectionTest, EveryCommitIsDurable) {
@@ -124,6 +151,25 @@ TEST(ConnectionTest, CreateDatabase) {
                  db::EngineError);
     EXPECT_FALSE(QFileInfo::exists(broken));
     EXPECT_FALSE(QFileInfo::exists(broken + "-journal"));
+}
+
+TEST(ConnectionTest, TableFieldsInColumnOrder) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath("base.mdb");
+    db::Connection::createDatabase(file, db::defaultSchema());
+    db::Connection connection;
+    EXPECT_THROW(connection.tableFields("clients"), db::EngineError);
+    connection.setConnectionString(connectionStringFor(file));
+    connection.open();
+    QStringList names;
+    const auto fields = connection.tableFields("ACTIVITES");
+    for (const auto& f : fields) names << f.name;
+    EXPECT_EQ(names, (QStringList{"ID", "SURVEILLANCES", "CLIENTS", "DEBUT", "FIN", "DUREE",
+                                  "COMMENTAIRE", "USER"}));
+    EXPECT_EQ(fields[0].type, db::FieldType::AutoIncrement);
+    EXPECT_EQ(fields[1].size, 32);
+    EXPECT_EQ(fields[3].type, db::FieldType::DateTime);
+    EXPECT_THROW(connection.tableFields("absente"), db::EngineError);
 }
 
 TEST(ConnectionTest, CloseClosesEveryDatasetAndSurvivors) {
