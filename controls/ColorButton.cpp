@@ -6,6 +6,7 @@
 #include <QRegion>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <algorithm>
 
 namespace tavix {
 
@@ -25,6 +26,11 @@ QRegion roundedRegion(const QRect& r, int d) {
         QRegion(QRect(QPoint(r.right() - d + 1, r.bottom() - d + 1), corner), QRegion::Ellipse);
     return region;
 }
+
+// Space kept above and below the caption: the platform frame (2), the
+// border line (3), one pixel for the pressed or focused shift and two of
+// clear space, so that the letters never touch the border.
+const int kCaptionInset = 8;
 
 // The caption is always bold and nothing else, whatever the button's font.
 QFont captionFont(QFont font) {
@@ -118,7 +124,36 @@ void TColorButton::leaveEvent(QEvent* event) {
 
 void TColorButton::changeEvent(QEvent* event) {
     QPushButton::changeEvent(event);
+    if (event->type() == QEvent::FontChange) fitCaption();
     if (event->type() == QEvent::EnabledChange || event->type() == QEvent::FontChange) update();
+}
+
+bool TColorButton::event(QEvent* event) {
+    // Polished before its first showing and layout, with the window's font.
+    if (event->type() == QEvent::Polish) fitCaption();
+    return QPushButton::event(event);
+}
+
+int TColorButton::captionHeight() const {
+    return QFontMetrics(captionFont(font())).height() + 2 * kCaptionInset;
+}
+
+void TColorButton::fitCaption() {
+    if (text().isEmpty()) return;
+    const int needed = captionHeight();
+    if (minimumHeight() < needed) setMinimumHeight(needed);
+}
+
+QSize TColorButton::sizeHint() const {
+    QSize size = QPushButton::sizeHint();
+    if (!text().isEmpty()) size.setHeight(std::max(size.height(), captionHeight()));
+    return size;
+}
+
+QSize TColorButton::minimumSizeHint() const {
+    QSize size = QPushButton::minimumSizeHint();
+    if (!text().isEmpty()) size.setHeight(std::max(size.height(), captionHeight()));
+    return size;
 }
 
 void TColorButton::resizeEvent(QResizeEvent* event) {

@@ -40,10 +40,17 @@ public:
     // this is the default button.
     bool isActive() const { return active_; }
 
+    // Height the caption needs in the button's font: the text plus the
+    // frame and border drawn around it. The button is never made lower.
+    int captionHeight() const;
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
     void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -53,6 +60,7 @@ private:
     void followFocus(QWidget* now);
     void setActive(bool active);
     void applyShape();
+    void fitCaption();
 
     TColor savedFace_ = clBlack;
     bool hovering_ = false;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEnterEvent>
+#include <QHBoxLayout>
 #include <QImage>
 #include <QLineEdit>
 #include <QPainter>
@@ -259,6 +260,49 @@ TEST(ColorButtonTest, DoubledAmpersandShowsOneInEveryState) {
         sample.button.setHoverColor(clSilver);
         c.enter(sample.button);
         EXPECT_NEAR(sample.ink().width(), expected + c.extra, 1) << c.state;
+    }
+}
+
+TEST(ColorButtonTest, EveryButtonIsAsHighAsItsCaptionNeeds) {
+    const struct {
+        int pixelSize;
+        bool inLayout;
+    } cases[] = {{13, true}, {13, false}, {20, true}, {20, false}, {32, true}, {32, false}};
+    for (const auto& c : cases) {
+        QWidget window;
+        QFont font = testFont();
+        font.setPixelSize(c.pixelSize);
+        window.setFont(font);
+        auto* button = new TColorButton(&window);
+        button->setText(QStringLiteral("&Valider"));
+        button->setForeColor(clRed);
+        if (c.inLayout) {
+            auto* layout = new QHBoxLayout(&window);
+            layout->addStretch(1);
+            layout->addWidget(button);
+        } else {
+            button->setGeometry(10, 10, 200, 25);  // a height given by a window
+        }
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        settle();
+        QFont bold = font;
+        bold.setBold(true);
+        EXPECT_GE(button->height(), QFontMetrics(bold).height() + 16)
+            << c.pixelSize << (c.inLayout ? " in a layout" : " placed");
+        // The letters keep clear of the border lines (the rows down to 5 and
+        // from height - 5 on) by at least one pixel.
+        const QImage image = shot(*button);
+        QRect red;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor pixel(image.pixel(x, y));
+                if (pixel.red() > 150 && pixel.green() < 100 && pixel.blue() < 100)
+                    red |= QRect(x, y, 1, 1);
+            }
+        ASSERT_FALSE(red.isEmpty());
+        EXPECT_GE(red.top(), 7) << c.pixelSize;
+        EXPECT_LE(red.bottom(), button->height() - 7) << c.pixelSize;
     }
 }
 
