@@ -6,6 +6,7 @@
 #include <QTest>
 #include <memory>
 
+#include "WindowFixture.h"
 #include "app/Unit1.h"
 #include "common/Fakes.h"
 #include "common/TempDatabase.h"
@@ -24,31 +25,13 @@ using test::TempDatabase;
 namespace {
 
 // The menu's "une &surveillance" and "un &client" on a started window.
-class ListCommandsTest : public ::testing::Test {
+class ListCommandsTest : public test::WindowFixture {
 protected:
     void SetUp() override {
-        QSettings(QSettings::NativeFormat, QSettings::UserScope, "MOLVERAN", "TAVIX").clear();
-        paths::setExecutablePath(exeDir.filePath("tavix"));
+        WindowFixture::SetUp();
         WriteSetting("sgbd", db.path());
-        module = std::make_unique<TDataModule2>();
-        form = std::make_unique<TForm1>();
-        form->show();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return form->firstShowingRan(); }));
+        start();
     }
-    void TearDown() override {
-        form.reset();
-        module.reset();
-        paths::setExecutablePath({});
-    }
-
-    QTemporaryDir exeDir;
-    test::FakeClock clock;
-    test::ScriptedBoxes boxes;
-    test::FakeShell shell;
-    test::ScriptedModals modals;
-    TempDatabase db;
-    std::unique_ptr<TDataModule2> module;
-    std::unique_ptr<TForm1> form;
 };
 
 TEST_F(ListCommandsTest, EachCommandOpensItsTableShowsItsEditorThenOffersTheRestart) {

@@ -12,6 +12,7 @@
 #include <QtTest/QTest>
 #include <memory>
 
+#include "WindowFixture.h"
 #include "app/Unit1.h"
 #include "common/Fakes.h"
 #include "common/TempDatabase.h"
@@ -38,26 +39,13 @@ QStringList stateFiles() {
     return dataFolder().entryList({"surveillance-*.json"}, QDir::Files, QDir::Name);
 }
 
-class PendingTimingWindowTest : public ::testing::Test {
+class PendingTimingWindowTest : public test::WindowFixture {
 protected:
     void SetUp() override {
-        QSettings(QSettings::NativeFormat, QSettings::UserScope, "MOLVERAN", "TAVIX").clear();
-        for (const QString& f : stateFiles()) dataFolder().remove(f);
-        paths::setExecutablePath(exeDir.filePath("tavix"));
+        WindowFixture::SetUp();
         db.exec("INSERT INTO clients (NOM) VALUES ('Martin'), ('L''Oréal')");
         db.exec("INSERT INTO travaux (ID, TRAVAUX, ORDRE) VALUES (1, 'Saisie', 1), (2, 'R&D', 2)");
         WriteSetting("sgbd", db.path());
-    }
-    void TearDown() override {
-        crash();
-        paths::setExecutablePath({});
-    }
-
-    void start() {
-        module = std::make_unique<TDataModule2>();
-        form = std::make_unique<TForm1>();
-        form->show();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return form->firstShowingRan(); }));
     }
     // The program ends without its window closing: a crash, a kill, a restart.
     void crash() {
@@ -65,20 +53,10 @@ protected:
         module.reset();
     }
     TColorButton* saisie() const { return form->Panel2->findChild<TColorButton*>("BP_1"); }
-    void selectClient(const QString& name) const {
-        form->RadioGroup1->button(static_cast<int>(form->RadioGroup1->items().indexOf(name)))
-            ->click();
-    }
     void comment(const QString& text) const {
         form->Commenter->click();
         form->RichEdit->setPlainText(text);
         form->Commenter->click();
-    }
-    void tick(int count) {
-        for (int i = 0; i < count; ++i) {
-            clock.advance(1);
-            form->Timer1Timer();
-        }
     }
     // A timing of Saisie started at 9:00 and seen last at 9:00:30.
     void crashDuringATiming(const QString& client) {
@@ -104,15 +82,6 @@ protected:
             "SELECT SURVEILLANCES, CLIENTS, DEBUT, FIN, DUREE, COMMENTAIRE FROM activites "
             "ORDER BY ID");
     }
-
-    QTemporaryDir exeDir;
-    test::FakeClock clock{kMonday9h};
-    test::ScriptedBoxes boxes;
-    test::FakeShell shell;
-    test::ScriptedModals modals;
-    TempDatabase db;
-    std::unique_ptr<TDataModule2> module;
-    std::unique_ptr<TForm1> form;
 };
 
 // ---- closing during a timing --------------------------------------------------

@@ -18,6 +18,7 @@
 #include <QtTest/QTest>
 #include <memory>
 
+#include "WindowFixture.h"
 #include "app/Unit1.h"
 #include "common/Fakes.h"
 #include "common/TempDatabase.h"
@@ -43,18 +44,11 @@ QSettings settings() {
 
 const DateTime kMonday9h(QDate(2026, 3, 2), QTime(9, 0));
 
-class TrackingWindowTest : public ::testing::Test {
+class TrackingWindowTest : public test::WindowFixture {
 protected:
     void SetUp() override {
-        settings().clear();
-        QFile::remove(paths::pendingTimingPath());  // a timing left by an earlier test
-        paths::setExecutablePath(exeDir.filePath("tavix"));
+        WindowFixture::SetUp();
         IconPhase = false;
-    }
-    void TearDown() override {
-        form.reset();
-        module.reset();
-        paths::setExecutablePath({});
     }
 
     // The database with three clients and three activities, named in "sgbd".
@@ -64,15 +58,6 @@ protected:
             "INSERT INTO travaux (ID, TRAVAUX, ORDRE) VALUES (1, 'Saisie', 2), "
             "(2, 'R&D', 1), (3, 'Appel d''offre', 3)");
         WriteSetting("sgbd", db.path());
-    }
-
-    // Shows the window and lets the loop run its first showing.
-    void start() {
-        module = std::make_unique<TDataModule2>();
-        form = std::make_unique<TForm1>();
-        form->show();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return form->firstShowingRan(); }))
-            << "the first showing never ran";
     }
 
     bool onScreen() const {
@@ -86,29 +71,11 @@ protected:
     int clientIndex(const QString& name) const {
         return static_cast<int>(form->RadioGroup1->items().indexOf(name));
     }
-    void selectClient(const QString& name) const {
-        form->RadioGroup1->button(clientIndex(name))->click();
-    }
-    void tick(int count) {
-        for (int i = 0; i < count; ++i) {
-            clock.advance(1);
-            form->Timer1Timer();
-        }
-    }
     std::vector<std::vector<QVariant>> entries() const {
         return db.rows(
             "SELECT USER, SURVEILLANCES, CLIENTS, DEBUT, FIN, DUREE, COMMENTAIRE "
             "FROM activites ORDER BY ID");
     }
-
-    QTemporaryDir exeDir;
-    test::FakeClock clock{kMonday9h};
-    test::ScriptedBoxes boxes;
-    test::FakeShell shell;
-    test::ScriptedModals modals;
-    TempDatabase db;
-    std::unique_ptr<TDataModule2> module;
-    std::unique_ptr<TForm1> form;
 };
 
 // ---- start-up and lifecycle -------------------------------------------------
