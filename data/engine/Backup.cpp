@@ -6,12 +6,18 @@
 #include <QFileInfo>
 
 #include "data/engine/Connection.h"
+#include "data/engine/ConnectionImpl.h"
 #include "data/engine/EngineError.h"
 #include "data/engine/Statement.h"
+#include "data/engine/pg/PgBackup.h"
 
 namespace tavix::db {
 
 void backupDatabase(Connection& connection, const QString& target) {
+    if (pg::Session* server = connection.impl().pg.get()) {
+        pg::copyToFile(*server, target);
+        return;
+    }
     sqlite3* source = connection.handle();
     if (!source) throw EngineError(QStringLiteral("Connexion fermée"));
     auto refuse = [&](const QString& why) {

@@ -8,6 +8,7 @@
 #include "data/engine/Dialect.h"
 #include "data/engine/EngineError.h"
 #include "data/engine/Values.h"
+#include "data/engine/pg/PgDialect.h"
 
 namespace tavix::db {
 
@@ -164,10 +165,17 @@ void Connection::setBusyTimeout(int ms) {
 int Connection::busyTimeout() const { return impl_->busyTimeoutMs; }
 
 void Connection::open() {
-    if (impl_->db) return;
+    if (impl_->db || impl_->pg) return;
     const QString path = detail::dataSource(impl_->connectionString);
     if (path.isEmpty())
         throw EngineError(QStringLiteral("Aucune source de données dans la chaîne de connexion"));
+    if (pg::isServerTarget(path)) {
+        auto session = std::make_unique<pg::Session>(path);
+        session->createLayoutIfEmpty();
+        impl_->pg = std::move(session);
+        impl_->fileName = path;
+        return;
+    }
     impl_->db = openExisting(path, impl_->busyTimeoutMs);
     impl_->fileName = path;
 }
@@ -188,6 +196,16 @@ void Connection::reopenIfReadOnly() {
 }
 
 void Connection::close() {
+    if (impl_->pg) {
+        const auto clients = impl_->clients;
+        for (auto* c : clients) {
+            if (std::find(impl_->clients.begin(), impl_->clients.end(), c) != impl_->clients.end())
+                c->connectionClosing();
+        }
+        impl_->pg.reset();
+        impl_->fileName.clear();
+        return;
+    }
     if (!impl_->db) return;
     const auto clients = impl_->clients;
     for (auto* c : clients) {
@@ -200,19 +218,35 @@ void Connection::close() {
     impl_->fileName.clear();
 }
 
-bool Connection::connected() const { return impl_->db != nullptr; }
+bool Connection::connected() const { return impl_->db != nullptr || impl_->pg != nullptr; }
+
+bool Connection::server() const { return impl_->pg != nullptr; }
 
 QString Connection::fileName() const { return impl_->fileName; }
 
 sqlite3* Connection::handle() const { return impl_->db.get(); }
 
 void Connection::execute(const QString& statement) {
+    if (impl_->pg) {
+        const pg::Translated t = pg::translate(*impl_->pg, statement);
+        impl_->pg->exec(t.sql, t.params, statement);
+        if (pg::changesLayout(statement)) impl_->pg->invalidate();
+        return;
+    }
     if (!impl_->db) throw EngineError(QStringLiteral("Connexion fermée"), statement);
     reopenIfReadOnly();
     run(impl_->db.get(), statement);
 }
 
 QList<FieldDef> Connection::tableFields(const QString& table) const {
+    if (impl_->pg) {
+        QList<FieldDef> fields;
+        if (const pg::Table* t = impl_->pg->table(table))
+            for (const auto& c : t->columns) fields.append(c.field);
+        if (fields.isEmpty())
+            throw EngineError(QStringLiteral("Table '%1' introuvable").arg(table));
+        return fields;
+    }
     if (!impl_->db) throw EngineError(QStringLiteral("Connexion fermée"), table);
     QList<FieldDef> fields;
     for (const auto& column : detail::tableInfo(impl_->db.get(), table))

@@ -56,6 +56,9 @@ public:
     // statements in it, in one transaction. Fails if the file exists.
     static void createDatabase(const QString& path, const QStringList& statements);
 
+    // True while connected to a PostgreSQL server rather than a file.
+    bool server() const;
+
     // For the engine's own classes.
     sqlite3* handle() const;
     class Impl;

@@ -5,6 +5,7 @@
 
 #include "data/engine/Connection.h"
 #include "data/engine/Statement.h"
+#include "data/engine/pg/PgSession.h"
 
 namespace tavix::db {
 
@@ -27,6 +28,7 @@ protected:
 class Connection::Impl {
 public:
     detail::DbHandle db;
+    std::unique_ptr<pg::Session> pg;  // set instead of db on a PostgreSQL server
     QString connectionString;
     QString fileName;
     int busyTimeoutMs = 5000;

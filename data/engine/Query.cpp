@@ -11,6 +11,7 @@
 #include "data/engine/EngineError.h"
 #include "data/engine/Statement.h"
 #include "data/engine/Values.h"
+#include "data/engine/pg/PgDialect.h"
 #include "platform/Error.h"
 
 namespace tavix::db {
@@ -41,13 +42,21 @@ public:
 
     void close() {
         stmt.finalize();
+        pgRows = pg::Result();
+        pgRow = 0;
         active = false;
         eof = bof = true;
         fields.clear();
         lookup.clear();
     }
 
+    pg::Session* server() const { return connection ? connection->impl().pg.get() : nullptr; }
+
     void step() {
+        if (pgRows) {
+            if (++pgRow >= pgRows.rows()) eof = true;
+            return;
+        }
         if (!stmt.step()) {
             eof = true;
             // Done: let go of the read lock now rather than at close.
@@ -73,6 +82,8 @@ public:
     Connection* connection;
     QStringList lines;
     Statement stmt;
+    pg::Result pgRows;  // on a server: the whole result, read at once
+    int pgRow = 0;
     bool active = false;
     bool eof = true;
     bool bof = true;
@@ -99,6 +110,12 @@ QString Query::text() const { return impl_->text(); }
 void Query::execute() {
     impl_->close();
     const QString sql = impl_->text();
+    if (pg::Session* server = impl_->server()) {
+        const pg::Translated t = pg::translate(*server, sql);
+        server->exec(t.sql, t.params, sql);
+        if (pg::changesLayout(sql)) server->invalidate();
+        return;
+    }
     if (impl_->connection) impl_->connection->reopenIfReadOnly();
     sqlite3* db = impl_->db(sql);
     Statement(db, detail::translate(db, sql), sql).runToEnd();
@@ -107,6 +124,21 @@ void Query::execute() {
 void Query::open() {
     impl_->close();
     const QString sql = impl_->text();
+    if (pg::Session* server = impl_->server()) {
+        if (!pg::returnsRows(sql))
+            throw EngineError(QStringLiteral("L'instruction ne renvoie pas de lignes"), sql);
+        const pg::Translated t = pg::translate(*server, sql);
+        pg::Result rows = server->exec(t.sql, t.params, sql);
+        if (rows.columns() == 0)
+            throw EngineError(QStringLiteral("L'instruction ne renvoie pas de lignes"), sql);
+        impl_->fields = rows.fields();
+        impl_->pgRows = std::move(rows);
+        impl_->pgRow = 0;
+        impl_->active = true;
+        impl_->bof = true;
+        impl_->eof = impl_->pgRows.rows() == 0;
+        return;
+    }
     sqlite3* db = impl_->db(sql);
     Statement stmt(db, detail::translate(db, sql), sql);
     const int count = sqlite3_column_count(stmt.get());
@@ -153,6 +185,12 @@ void Query::next() {
 
 QString Query::asString(const QString& field) const {
     const int i = impl_->column(field);
+    if (const pg::Result& r = impl_->pgRows) {
+        if (r.isNull(impl_->pgRow, i)) return {};
+        if (impl_->fields[i].type == FieldType::DateTime)
+            return detail::storedDateTimeText(r.raw(impl_->pgRow, i), r.length(impl_->pgRow, i));
+        return r.text(impl_->pgRow, i);
+    }
     sqlite3_stmt* s = impl_->stmt.get();
     switch (sqlite3_column_type(s, i)) {
         case SQLITE_NULL:
@@ -171,6 +209,8 @@ QString Query::asString(const QString& field) const {
 
 int Query::asInteger(const QString& field) const {
     const int i = impl_->column(field);
+    if (const pg::Result& r = impl_->pgRows)
+        return detail::cellInteger(r.cell(impl_->pgRow, i, impl_->fields[i].type));
     sqlite3_stmt* s = impl_->stmt.get();
     if (sqlite3_column_type(s, i) == SQLITE_INTEGER) {
         const qint64 v = sqlite3_column_int64(s, i);
@@ -182,11 +222,14 @@ int Query::asInteger(const QString& field) const {
 
 DateTime Query::asDateTime(const QString& field) const {
     const int i = impl_->column(field);
+    if (const pg::Result& r = impl_->pgRows)
+        return detail::cellDateTime(r.cell(impl_->pgRow, i, FieldType::DateTime));
     return detail::cellDateTime(detail::readCell(impl_->stmt.get(), i, FieldType::DateTime));
 }
 
 bool Query::isNull(const QString& field) const {
     const int i = impl_->column(field);
+    if (const pg::Result& r = impl_->pgRows) return r.isNull(impl_->pgRow, i);
     return sqlite3_column_type(impl_->stmt.get(), i) == SQLITE_NULL;
 }
 

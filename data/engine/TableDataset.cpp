@@ -11,6 +11,7 @@
 #include "data/engine/FilterExpression.h"
 #include "data/engine/Statement.h"
 #include "data/engine/Values.h"
+#include "data/engine/pg/PgDialect.h"
 #include "platform/Error.h"
 
 namespace tavix::db {
@@ -77,6 +78,8 @@ public:
         return h;
     }
 
+    pg::Session* server() const { return connection ? connection->impl().pg.get() : nullptr; }
+
     void checkActive() const {
         if (state == State::Inactive)
             throw EngineError(
@@ -105,9 +108,20 @@ public:
     }
 
     void loadColumns() {
-        sqlite3* h = db();
-        auto all = detail::tableInfo(h, table);
+        std::vector<detail::ColumnInfo> all;
+        if (pg::Session* s = server()) {
+            const pg::Table* t = s->table(table);
+            if (!t) throw EngineError(QStringLiteral("Table '%1' introuvable").arg(table));
+            if (t->key.isEmpty())
+                throw EngineError(
+                    QStringLiteral("%1 : la table n'a pas de clé primaire").arg(table));
+            key = t->key;
+            for (const auto& c : t->columns) all.push_back({c.name, c.declType, c.field});
+        } else {
+            all = detail::tableInfo(db(), table);
+        }
         if (all.empty()) {
+            sqlite3* h = db();
             // Let SQLite name the fault ("no such table").
             const QString probe = QStringLiteral("SELECT * FROM %1").arg(detail::quoteName(table));
             Statement(h, probe.toUtf8(), probe);
@@ -165,6 +179,7 @@ public:
     // The ids of the rows the filter keeps, in the sort's order; the values
     // stay in the table until a view asks for them.
     std::vector<qint64> readIds(const QString& filterText, bool filterOn, const QString& sortText) {
+        if (server()) return readServerIds(filterText, filterOn, sortText);
         sqlite3* h = db();
         QString sql = QStringLiteral("SELECT rowid FROM %1").arg(detail::quoteName(table));
         detail::FilterSql where;
@@ -188,8 +203,45 @@ public:
         return out;
     }
 
+    // On a server: the keys the filter keeps, filter and sort run there.
+    std::vector<qint64> readServerIds(const QString& filterText, bool filterOn,
+                                      const QString& sortText) {
+        pg::Session& s = *server();
+        QString sql = QStringLiteral("SELECT %1 FROM %2")
+                          .arg(detail::quoteName(key), detail::quoteName(table));
+        pg::Params params;
+        if (filterOn && !filterText.trimmed().isEmpty()) {
+            const detail::FilterSql where = detail::compileFilter(
+                filterText, [this](const QString& name) { return tableColumn(name); });
+            sql += QStringLiteral(" WHERE ") + pg::placeholders(where.where, 1);
+            for (const auto& v : where.values) params.push_back(pg::paramOf(v));
+        }
+        const QString order = orderBy(sortText);
+        sql += QStringLiteral(" ORDER BY ") +
+               (order.isEmpty() ? QString() : order + QStringLiteral(", ")) +
+               detail::quoteName(key);
+        const pg::Result r = s.exec(sql.toUtf8(), params, sql);
+        std::vector<qint64> out;
+        out.reserve(r.rows());
+        for (int i = 0; i < r.rows(); ++i) out.push_back(QByteArray(r.raw(i, 0)).toLongLong());
+        return out;
+    }
+
+    std::optional<Values> fetchServer(qint64 id) const {
+        const QString sql =
+            QStringLiteral("SELECT %1 FROM %2 WHERE %3 = $1")
+                .arg(columnList(), detail::quoteName(table), detail::quoteName(key));
+        const pg::Result r = server()->exec(sql.toUtf8(), {QByteArray::number(id)}, sql);
+        if (r.rows() == 0) return std::nullopt;
+        Values values;
+        values.reserve(fields.size());
+        for (int i = 0; i < fields.size(); ++i) values.append(r.cell(0, i, fields[i].type));
+        return values;
+    }
+
     // One row's values as the table holds them; nullopt when it is gone.
     std::optional<Values> fetch(qint64 rowid) const {
+        if (server()) return fetchServer(rowid);
         sqlite3* h = db();
         if (!fetchStmt) {
             const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
@@ -297,6 +349,7 @@ public:
     QString table;
     QStringList exposedRequest;
     std::vector<detail::ColumnInfo> columns;
+    QString key;  // on a server: the primary key column standing for rowid
     QList<FieldDef> fields;
     QString filter;
     bool filtered = false;
@@ -561,6 +614,10 @@ void TableDataset::post() {
     impl_->checkActive();
     auto& d = *impl_;
     if (d.state == State::Browse) return;
+    if (d.server()) {
+        postToServer();
+        return;
+    }
     sqlite3* h = d.db();
     qint64& rowid = d.ids[d.current];
     const Values& row = d.editing;
@@ -622,6 +679,80 @@ void TableDataset::post() {
     emit rowChanged(d.current);
 }
 
+// On a server several workstations edit the same rows: an update names the
+// values it read, and a row someone else changed since is not overwritten.
+void TableDataset::postToServer() {
+    auto& d = *impl_;
+    pg::Session& s = *d.server();
+    qint64& id = d.ids[d.current];
+    const Values& row = d.editing;
+    const QString table = detail::quoteName(d.table);
+    const QString key = detail::quoteName(d.key);
+    if (d.state == State::Edit) {
+        QStringList sets;
+        QStringList checks;
+        pg::Params params;
+        for (int i = 0; i < d.fields.size(); ++i) {
+            if (d.fields[i].readOnly || sameValue(row[i], d.saved[i])) continue;
+            params.push_back(pg::paramOf(row[i]));
+            sets.append(detail::quoteName(d.fields[i].name) +
+                        QStringLiteral(" = $%1").arg(params.size()));
+        }
+        if (d.modified && !sets.isEmpty()) {
+            for (int i = 0; i < d.fields.size(); ++i) {
+                params.push_back(pg::paramOf(d.saved[i]));
+                checks.append(detail::quoteName(d.fields[i].name) +
+                              QStringLiteral(" IS NOT DISTINCT FROM $%1").arg(params.size()));
+            }
+            params.push_back(QByteArray::number(id));
+            const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3 = $%4 AND %5")
+                                    .arg(table, sets.join(QStringLiteral(", ")), key)
+                                    .arg(params.size())
+                                    .arg(checks.join(QStringLiteral(" AND ")));
+            const pg::Result r = s.exec(sql.toUtf8(), params, sql);
+            if (r.affected() == 0) {
+                if (!d.fetch(id))
+                    throw EngineError(
+                        QStringLiteral("%1 : l'enregistrement n'existe plus dans la table")
+                            .arg(d.table),
+                        sql);
+                throw RowChangedError(
+                    QStringLiteral(
+                        "L'enregistrement n° %1 de la table « %2 » a été modifié sur un autre "
+                        "poste depuis sa lecture : votre modification n'a pas été enregistrée. "
+                        "Relisez l'enregistrement (Actualiser) avant de le modifier à nouveau.")
+                        .arg(id)
+                        .arg(d.table),
+                    sql);
+            }
+        }
+    } else {
+        QStringList names;
+        QStringList marks;
+        pg::Params params;
+        for (int i = 0; i < d.fields.size(); ++i) {
+            if (d.fields[i].readOnly || row[i].isNull()) continue;
+            names.append(detail::quoteName(d.fields[i].name));
+            params.push_back(pg::paramOf(row[i]));
+            marks.append(QStringLiteral("$%1").arg(params.size()));
+        }
+        const QString sql =
+            names.isEmpty()
+                ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES RETURNING %2").arg(table, key)
+                : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING %4")
+                      .arg(table, names.join(QStringLiteral(", ")),
+                           marks.join(QStringLiteral(", ")), key);
+        const pg::Result r = s.exec(sql.toUtf8(), params, sql);
+        id = QByteArray(r.raw(0, 0)).toLongLong();
+    }
+    d.remember(id, d.reread(id));
+    d.saved = {};
+    d.editing = {};
+    d.modified = false;
+    d.setState(State::Browse);
+    emit rowChanged(d.current);
+}
+
 void TableDataset::cancel() {
     auto& d = *impl_;
     if (d.state == State::Edit) {
@@ -654,12 +785,18 @@ void TableDataset::deleteRecord() {
     if (d.ids.empty())
         throw EngineError(QStringLiteral("%1 : aucun enregistrement à supprimer").arg(d.table));
     if (d.state == State::Edit) cancel();
-    sqlite3* h = d.db();
-    const QString sql =
-        QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(detail::quoteName(d.table));
-    Statement stmt(h, sql.toUtf8(), sql);
-    stmt.bindInt64(1, d.ids[d.current]);
-    stmt.runToEnd();
+    if (pg::Session* s = d.server()) {
+        const QString sql = QStringLiteral("DELETE FROM %1 WHERE %2 = $1")
+                                .arg(detail::quoteName(d.table), detail::quoteName(d.key));
+        s->exec(sql.toUtf8(), {QByteArray::number(d.ids[d.current])}, sql);
+    } else {
+        sqlite3* h = d.db();
+        const QString sql =
+            QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(detail::quoteName(d.table));
+        Statement stmt(h, sql.toUtf8(), sql);
+        stmt.bindInt64(1, d.ids[d.current]);
+        stmt.runToEnd();
+    }
     const int pos = d.current;
     d.forget(d.ids[pos]);
     d.ids.erase(d.ids.begin() + pos);

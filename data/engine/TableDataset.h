@@ -6,12 +6,20 @@
 #include <QVariant>
 #include <memory>
 
+#include "data/engine/EngineError.h"
 #include "data/engine/Field.h"
 #include "platform/DateTime.h"
 
 namespace tavix::db {
 
 class Connection;
+
+// A save refused because another workstation changed the row since it was
+// read; the edit stays pending, and refresh() reads the row anew.
+class RowChangedError : public EngineError {
+public:
+    using EngineError::EngineError;
+};
 
 // The rows of one table, with a current row, a filter and a sort, edited in
 // place and written back at once. Opening keeps only the ids of the rows the
@@ -105,6 +113,7 @@ signals:
 
 private:
     void insertRowAt(int pos);  // a new empty row in Insert state
+    void postToServer();
 
     class Impl;
     std::unique_ptr<Impl> impl_;

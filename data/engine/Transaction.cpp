@@ -3,18 +3,33 @@
 #include <sqlite3.h>
 
 #include "data/engine/Connection.h"
+#include "data/engine/ConnectionImpl.h"
 #include "data/engine/EngineError.h"
 #include "data/engine/Statement.h"
 
 namespace tavix::db {
 
 Transaction::Transaction(Connection& connection) : connection_(connection) {
+    if (pg::Session* server = connection_.impl().pg.get()) {
+        server->command("BEGIN");
+        active_ = true;
+        return;
+    }
     detail::exec(connection_.handle(), "BEGIN IMMEDIATE");
     active_ = true;
 }
 
 Transaction::~Transaction() {
     if (!active_) return;
+    if (pg::Session* server = connection_.impl().pg.get()) {
+        try {
+            if (server->inTransaction()) server->command("ROLLBACK");
+        } catch (const Error&) {
+            // The connection went away: the server has undone it already.
+        }
+        server->invalidate();
+        return;
+    }
     // Some failures (disk full, I/O) already ended the transaction.
     sqlite3* db = connection_.handle();
     if (db && !sqlite3_get_autocommit(db)) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -22,6 +37,21 @@ Transaction::~Transaction() {
 
 void Transaction::commit() {
     if (!active_) throw EngineError(QStringLiteral("Aucune transaction en cours"));
+    if (pg::Session* server = connection_.impl().pg.get()) {
+        active_ = false;
+        if (server->transactionFailed()) {
+            server->command("ROLLBACK");
+            server->invalidate();
+            throw EngineError(QStringLiteral("La transaction a été annulée"));
+        }
+        try {
+            server->command("COMMIT");
+        } catch (...) {
+            server->invalidate();
+            throw;
+        }
+        return;
+    }
     sqlite3* db = connection_.handle();
     if (!db || sqlite3_get_autocommit(db)) {
         active_ = false;

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+namespace tavix::db::pg {
+
+class Session;
+
+// Copies the program's tables (clients, travaux, activites) of the server
+// into a new SQLite file at target, in one read-only snapshot. An existing
+// target is refused; a failed copy leaves no file behind. Throws
+// EngineError naming the target.
+void copyToFile(Session& session, const QString& target);
+
+}  // namespace tavix::db::pg

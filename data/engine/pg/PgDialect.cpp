@@ -1,0 +1,372 @@
+#include "data/engine/pg/PgDialect.h"
+
+#include <QRegularExpression>
+#include <vector>
+
+#include "data/engine/Values.h"
+
+namespace tavix::db::pg {
+
+namespace {
+
+enum class Kind { Space, Comment, Word, Name, String, Date, Number, Punct, Semicolon };
+
+struct Token {
+    Kind kind;
+    QString text;         // as written; String: the value; Date: the literal's body
+    QString out;          // PostgreSQL text, set by the rewriting
+    bool asDate = false;  // String: a value stored into a date-time column
+};
+
+bool isWordStart(QChar c) { return c.isLetter() || c == u'_'; }
+bool isWordChar(QChar c) { return c.isLetterOrNumber() || c == u'_' || c == u'$'; }
+
+QString quoteName(const QString& name) {
+    QString out = name;
+    out.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + out + u'"';
+}
+
+QString inlineString(const QString& value) {
+    QString out = value;
+    out.replace(u'\'', QStringLiteral("''"));
+    return u'\'' + out + u'\'';
+}
+
+// #m/d/yyyy[ h:mm[:ss][ AM|PM]]# or #yyyy-mm-dd[ hh:mm[:ss]]#, as the SQLite translation reads it.
+std::optional<DateTime> dateLiteral(const QString& body) {
+    static const QRegularExpression us(QStringLiteral(
+        R"(^\s*(\d{1,2})/(\d{1,2})/(\d{4})(?:\s+(\d{1,2}):(\d{1,2})(?::(\d{1,2}))?(?:\s*([AaPp][Mm]))?)?\s*$)"));
+    const auto m = us.match(body);
+    if (!m.hasMatch()) return DateTime::fromIso(body);
+    const QDate date(m.captured(3).toInt(), m.captured(1).toInt(), m.captured(2).toInt());
+    if (!date.isValid()) return std::nullopt;
+    QTime time(0, 0);
+    if (m.hasCaptured(4)) {
+        int hour = m.captured(4).toInt();
+        if (m.hasCaptured(7)) {
+            if (hour < 1 || hour > 12) return std::nullopt;
+            hour = hour % 12 + (m.captured(7).toUpper() == QLatin1String("PM") ? 12 : 0);
+        }
+        time = QTime(hour, m.captured(5).toInt(), m.hasCaptured(6) ? m.captured(6).toInt() : 0);
+        if (!time.isValid()) return std::nullopt;
+    }
+    return DateTime(date, time);
+}
+
+std::vector<Token> tokenize(const QString& s) {
+    std::vector<Token> tokens;
+    const qsizetype n = s.size();
+    qsizetype i = 0;
+    auto error = [&s](const QString& message) { throw EngineError(message, s); };
+    while (i < n) {
+        const QChar c = s[i];
+        const qsizetype start = i;
+        if (c.isSpace()) {
+            while (i < n && s[i].isSpace()) ++i;
+            tokens.push_back({Kind::Space, s.mid(start, i - start), {}});
+        } else if (c == u'-' && i + 1 < n && s[i + 1] == u'-') {
+            while (i < n && s[i] != u'\n') ++i;
+            tokens.push_back({Kind::Comment, s.mid(start, i - start), {}});
+        } else if (c == u'/' && i + 1 < n && s[i + 1] == u'*') {
+            const qsizetype end = s.indexOf(QLatin1String("*/"), i + 2);
+            i = end < 0 ? n : end + 2;
+            tokens.push_back({Kind::Comment, s.mid(start, i - start) + (end < 0 ? "*/" : ""), {}});
+        } else if (c == u'"' || c == u'\'') {
+            const auto value = detail::readQuoted(s, i);
+            if (!value) error(QStringLiteral("Chaîne de caractères non terminée"));
+            tokens.push_back({Kind::String, *value, {}});
+        } else if (c == u'[') {
+            const qsizetype end = s.indexOf(u']', i + 1);
+            if (end < 0) error(QStringLiteral("Crochet fermant manquant"));
+            const QString name = s.mid(i + 1, end - i - 1);
+            if (name.trimmed().isEmpty()) error(QStringLiteral("Nom vide entre crochets"));
+            i = end + 1;
+            tokens.push_back({Kind::Name, name, {}});
+        } else if (c == u'#') {
+            const qsizetype end = s.indexOf(u'#', i + 1);
+            if (end < 0) error(QStringLiteral("Date non terminée"));
+            const QString body = s.mid(i + 1, end - i - 1);
+            if (!dateLiteral(body)) error(QStringLiteral("Date incorrecte : #%1#").arg(body));
+            i = end + 1;
+            tokens.push_back({Kind::Date, body, {}});
+        } else if (isWordStart(c)) {
+            while (i < n && isWordChar(s[i])) ++i;
+            tokens.push_back({Kind::Word, s.mid(start, i - start), {}});
+        } else if (c.isDigit() || (c == u'.' && i + 1 < n && s[i + 1].isDigit())) {
+            while (i < n &&
+                   (s[i].isLetterOrNumber() || s[i] == u'.' ||
+                    ((s[i] == u'+' || s[i] == u'-') && (s[i - 1] == u'e' || s[i - 1] == u'E'))))
+                ++i;
+            tokens.push_back({Kind::Number, s.mid(start, i - start), {}});
+        } else if (c == u';') {
+            ++i;
+            tokens.push_back({Kind::Semicolon, QStringLiteral(";"), {}});
+        } else {
+            static const char* const pairs[] = {"<=", ">=", "<>", "!=", "==", "||", "<<", ">>"};
+            qsizetype len = 1;
+            if (i + 1 < n) {
+                for (const char* p : pairs)
+                    if (s[i] == QLatin1Char(p[0]) && s[i + 1] == QLatin1Char(p[1])) len = 2;
+            }
+            i += len;
+            tokens.push_back({Kind::Punct, s.mid(start, len), {}});
+        }
+    }
+    return tokens;
+}
+
+class Rewriter {
+public:
+    Rewriter(Session& session, std::vector<Token>& tokens, const QString& original)
+        : session_(session), tokens_(tokens), original_(original) {
+        bool ended = false;
+        for (size_t i = 0; i < tokens_.size(); ++i) {
+            const Kind k = tokens_[i].kind;
+            if (k == Kind::Space || k == Kind::Comment) continue;
+            if (k == Kind::Semicolon) {
+                ended = true;
+                continue;
+            }
+            if (ended)
+                throw EngineError(QStringLiteral("Une seule instruction SQL est admise"),
+                                  original_);
+            sig_.push_back(i);
+        }
+    }
+
+    Translated run() {
+        ddl_ = isWord(0, "CREATE") || isWord(0, "ALTER") || isWord(0, "DROP");
+        if (isWord(0, "DELETE") && isPunct(1, "*")) tok(1).out = QStringLiteral("");
+        if (isWord(0, "INSERT")) markInsert();
+        if (isWord(0, "UPDATE")) markUpdate();
+        Translated t;
+        QString out;
+        for (size_t p = 0, i = 0; i < tokens_.size(); ++i) {
+            Token& token = tokens_[i];
+            const bool significant = p < sig_.size() && sig_[p] == i;
+            if (significant) ++p;
+            if (token.kind == Kind::Semicolon) continue;  // one statement, no terminator needed
+            out += significant ? render(token, p - 1, t.params) : token.text;
+        }
+        t.sql = out.toUtf8();
+        return t;
+    }
+
+private:
+    Token& tok(size_t p) { return tokens_[sig_[p]]; }
+    bool has(size_t p) const { return p < sig_.size(); }
+    bool isWord(size_t p, const char* word) {
+        return has(p) && tok(p).kind == Kind::Word &&
+               tok(p).text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
+    }
+    bool isPunct(size_t p, const char* op) {
+        return has(p) && tok(p).kind == Kind::Punct && tok(p).text == QLatin1String(op);
+    }
+    bool isIdent(size_t p) {
+        return has(p) && (tok(p).kind == Kind::Word || tok(p).kind == Kind::Name);
+    }
+
+    QString render(Token& token, size_t p, Params& params) {
+        if (!token.out.isNull()) return token.out;
+        switch (token.kind) {
+            case Kind::String: {
+                if (ddl_) return inlineString(token.text);
+                if (token.asDate) {
+                    const auto value = detail::parseDateTimeText(token.text);
+                    if (!value) throw EngineError(detail::notADateMessage(token.text), original_);
+                    params.push_back(value->truncatedToSeconds().toIso().toUtf8());
+                    return QStringLiteral("CAST($%1 AS timestamp)").arg(params.size());
+                }
+                params.push_back(token.text.toUtf8());
+                return QStringLiteral("$%1").arg(params.size());
+            }
+            case Kind::Date: {
+                const QString iso = dateLiteral(token.text)->toIso();
+                if (ddl_) return QStringLiteral("CAST(%1 AS timestamp)").arg(inlineString(iso));
+                params.push_back(iso.toUtf8());
+                return QStringLiteral("CAST($%1 AS timestamp)").arg(params.size());
+            }
+            case Kind::Name:
+                return quoteName(resolve(token.text, p).value_or(token.text));
+            case Kind::Word: {
+                if (isPunct(p + 1, "(")) {
+                    if (token.text.compare(QLatin1String("TEXT"), Qt::CaseInsensitive) == 0)
+                        return QStringLiteral("varchar");
+                    return token.text;
+                }
+                if (token.text.compare(QLatin1String("DATETIME"), Qt::CaseInsensitive) == 0)
+                    return QStringLiteral("timestamp");
+                if (const auto name = resolve(token.text, p)) return quoteName(*name);
+                return token.text;
+            }
+            case Kind::Punct:
+                return token.text == QLatin1String("==") ? QStringLiteral("=") : token.text;
+            default:
+                return token.text;
+        }
+    }
+
+    // A table's or a column's exact name: a table after FROM, INTO, UPDATE,
+    // TABLE or JOIN, a column elsewhere (travaux has a column TRAVAUX).
+    std::optional<QString> resolve(const QString& name, size_t p) {
+        const bool tablePlace =
+            p > 0 && (isWord(p - 1, "FROM") || isWord(p - 1, "INTO") || isWord(p - 1, "UPDATE") ||
+                      isWord(p - 1, "TABLE") || isWord(p - 1, "JOIN") || isWord(p - 1, "EXISTS"));
+        if (tablePlace) {
+            if (const Table* t = session_.table(name)) return t->name;
+            return std::nullopt;
+        }
+        if (auto column = session_.columnName(name)) return column;
+        if (isPunct(p + 1, ".") || isWord(p - 1, "ON"))
+            if (const Table* t = session_.table(name)) return t->name;
+        return std::nullopt;
+    }
+
+    const Table* tableAt(size_t& p) {
+        if (!isIdent(p)) return nullptr;
+        const Table* t = session_.table(tok(p).text);
+        ++p;
+        return t;
+    }
+
+    bool isDate(const Table& table, const QString& column) {
+        for (const auto& c : table.columns)
+            if (c.name.compare(column, Qt::CaseInsensitive) == 0)
+                return c.field.type == FieldType::DateTime;
+        return false;
+    }
+
+    // The value at p when it is one text alone, up to a comma, ')' or stop.
+    void markSingle(size_t p, bool date) {
+        if (!date || !has(p) || tok(p).kind != Kind::String) return;
+        if (!has(p + 1) || isPunct(p + 1, ",") || isPunct(p + 1, ")") ||
+            tok(p + 1).kind == Kind::Word)
+            tok(p).asDate = true;
+    }
+
+    // Next comma at depth 0 from p, or the end of the list.
+    size_t nextItem(size_t p) {
+        int depth = 0;
+        for (; has(p); ++p) {
+            if (isPunct(p, "(")) ++depth;
+            if (isPunct(p, ")")) {
+                if (depth == 0) return p;
+                --depth;
+            }
+            if (depth == 0 && isPunct(p, ",")) return p;
+            if (depth == 0 && tok(p).kind == Kind::Word &&
+                (isWord(p, "FROM") || isWord(p, "WHERE") || isWord(p, "ON")))
+                return p;
+        }
+        return p;
+    }
+
+    void markInsert() {
+        size_t p = 1;
+        if (!isWord(p, "INTO")) return;
+        ++p;
+        const Table* table = tableAt(p);
+        if (!table) return;
+        std::vector<QString> targets;
+        if (isPunct(p, "(")) {
+            ++p;
+            while (isIdent(p)) {
+                targets.push_back(tok(p).text);
+                ++p;
+                if (!isPunct(p, ",")) break;
+                ++p;
+            }
+            if (!isPunct(p, ")")) return;
+            ++p;
+        } else {
+            for (const auto& c : table->columns) targets.push_back(c.name);
+        }
+        const bool values = isWord(p, "VALUES");
+        if (!values && !isWord(p, "SELECT")) return;
+        ++p;
+        if (values) {
+            if (!isPunct(p, "(")) return;
+            ++p;
+        }
+        for (size_t index = 0; has(p); ++index) {
+            markSingle(p, index < targets.size() && isDate(*table, targets[index]));
+            const size_t end = nextItem(p);
+            if (!isPunct(end, ",")) break;
+            p = end + 1;
+        }
+    }
+
+    void markUpdate() {
+        size_t p = 1;
+        const Table* table = tableAt(p);
+        if (!table || !isWord(p, "SET")) return;
+        ++p;
+        while (isIdent(p) && isPunct(p + 1, "=")) {
+            const QString column = tok(p).text;
+            p += 2;
+            markSingle(p, isDate(*table, column));
+            const size_t end = nextItem(p);
+            if (!isPunct(end, ",")) break;
+            p = end + 1;
+        }
+    }
+
+    Session& session_;
+    std::vector<Token>& tokens_;
+    const QString& original_;
+    std::vector<size_t> sig_;
+    bool ddl_ = false;
+};
+
+}  // namespace
+
+Translated translate(Session& session, const QString& statement) {
+    std::vector<Token> tokens = tokenize(statement);
+    return Rewriter(session, tokens, statement).run();
+}
+
+namespace {
+QString firstWord(const QString& statement) {
+    static const QRegularExpression word(
+        QStringLiteral("^(?:\\s|--[^\\n]*\\n|/\\*.*?\\*/|\\()*([A-Za-z]+)"),
+        QRegularExpression::DotMatchesEverythingOption);
+    return word.match(statement).captured(1).toUpper();
+}
+}  // namespace
+
+bool changesLayout(const QString& statement) {
+    const QString w = firstWord(statement);
+    return w == u"CREATE" || w == u"ALTER" || w == u"DROP";
+}
+
+bool returnsRows(const QString& statement) {
+    const QString w = firstWord(statement);
+    return w == u"SELECT" || w == u"WITH" || w == u"VALUES" || w == u"TABLE";
+}
+
+QString placeholders(const QString& condition, int first) {
+    static const QRegularExpression like(QStringLiteral("(\"(?:[^\"]|\"\")*\") (NOT )?LIKE \\?"));
+    QString text = condition;
+    text.replace(like, QStringLiteral("CAST(\\1 AS text) \\2ILIKE ?"));
+    QString out;
+    out.reserve(text.size() + 16);
+    int n = first;
+    QChar quote;
+    for (const QChar c : text) {
+        if (!quote.isNull()) {
+            if (c == quote) quote = QChar();
+            out += c;
+        } else if (c == u'\'' || c == u'"') {
+            quote = c;
+            out += c;
+        } else if (c == u'?') {
+            out += u'$' + QString::number(n++);
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+}  // namespace tavix::db::pg

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include "data/engine/pg/PgSession.h"
+
+namespace tavix::db::pg {
+
+struct Translated {
+    QByteArray sql;
+    Params params;
+};
+
+// Translates one statement of the dialect into PostgreSQL's:
+//   "text" and 'text' -> a bound parameter $n (inline, doubled, in CREATE,
+//   ALTER and DROP, which take no parameters);
+//   #m/d/yyyy[ h:mm[:ss]]# -> CAST($n AS timestamp);
+//   [NAME] and bare names of the database's tables and columns -> "Exact",
+//   matched without regard to case as the dialect does;
+//   TEXT(n) -> varchar(n), DATETIME -> timestamp; DELETE * FROM -> DELETE FROM;
+//   a text stored into a date-time column (INSERT ... SELECT/VALUES, UPDATE
+//   ... SET) is read in the regional form here and sent as a timestamp.
+// Refuses (EngineError) a second statement, an unterminated literal or a
+// malformed date literal, like the SQLite translation.
+Translated translate(Session& session, const QString& statement);
+
+// A statement that changes tables (CREATE, ALTER, DROP): the catalog is read again after it.
+bool changesLayout(const QString& statement);
+// A statement that gives rows (SELECT, WITH, VALUES, TABLE); others are not run by open().
+bool returnsRows(const QString& statement);
+
+// Turns the '?' marks of an SQLite condition (filters) into $first, $first+1...
+// and LIKE into a case-blind ILIKE on the column's text, as SQLite's LIKE is.
+QString placeholders(const QString& condition, int first);
+
+}  // namespace tavix::db::pg

@@ -1,0 +1,385 @@
+#include "data/engine/pg/PgSession.h"
+
+#include <libpq-fe.h>
+
+#include <QRegularExpression>
+
+#include "data/engine/Values.h"
+
+namespace tavix::db::pg {
+
+namespace {
+
+struct Options {
+    PQconninfoOption* list = nullptr;
+    ~Options() {
+        if (list) PQconninfoFree(list);
+    }
+    QString value(const char* keyword) const {
+        for (PQconninfoOption* o = list; o && o->keyword; ++o)
+            if (qstrcmp(o->keyword, keyword) == 0 && o->val) return QString::fromUtf8(o->val);
+        return {};
+    }
+};
+
+// Parses without ever putting the text into a message.
+bool parse(const QString& text, Options& out) {
+    char* error = nullptr;
+    out.list = PQconninfoParse(text.toUtf8().constData(), &error);
+    if (error) PQfreemem(error);
+    return out.list != nullptr;
+}
+
+QString firstLine(const char* message) {
+    QString text = QString::fromUtf8(message).trimmed();
+    text.replace(QRegularExpression(QStringLiteral("\\s*\\n\\s*")), QStringLiteral(" ; "));
+    return text;
+}
+
+FieldDef fieldOf(const QString& name, const QString& typname, int typmod, bool generated) {
+    FieldDef f;
+    f.name = name;
+    if (typname == u"varchar" || typname == u"bpchar" || typname == u"text" || typname == u"name") {
+        f.type = FieldType::Text;
+        if (typmod > 4 && typname != u"text") f.size = typmod - 4;
+    } else if (typname == u"int2" || typname == u"int4" || typname == u"int8") {
+        f.type = generated ? FieldType::AutoIncrement : FieldType::Integer;
+        f.readOnly = generated;
+    } else if (typname == u"timestamp" || typname == u"timestamptz" || typname == u"date") {
+        f.type = FieldType::DateTime;
+    } else if (typname == u"float4" || typname == u"float8" || typname == u"numeric") {
+        f.type = FieldType::Float;
+    } else {
+        f.type = FieldType::Other;
+    }
+    return f;
+}
+
+}  // namespace
+
+bool isServerTarget(const QString& text) {
+    const QString t = text.trimmed();
+    if (t.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
+        t.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive))
+        return true;
+    static const QRegularExpression keyword(QStringLiteral(
+        "^(host|hostaddr|port|dbname|user|password|passfile|service|sslmode|connect_timeout|"
+        "application_name|options|target_session_attrs)\\s*="));
+    return keyword.match(t).hasMatch();
+}
+
+void refuseSecret(const QString& text) {
+    Options options;
+    if (!parse(text, options))
+        throw EngineError(QStringLiteral(
+            "La chaîne de connexion PostgreSQL est illisible : écrivez une adresse "
+            "postgresql://serveur/base ou des paires mot-clé=valeur (host=… dbname=…)."));
+    if (!options.value("password").isEmpty())
+        throw EngineError(QStringLiteral(
+            "La chaîne de connexion PostgreSQL contient un mot de passe : il ne doit pas être "
+            "enregistré dans les réglages. Retirez-le et placez-le dans le fichier de mots de "
+            "passe de PostgreSQL (~/.pgpass) ou dans un fichier de service (pg_service.conf)."));
+}
+
+QString describe(const QString& conninfo) {
+    Options options;
+    if (!parse(conninfo, options)) return QStringLiteral("serveur PostgreSQL");
+    const QString service = options.value("service");
+    QString host = options.value("host");
+    if (host.isEmpty()) host = options.value("hostaddr");
+    if (host.isEmpty()) host = QStringLiteral("local");
+    const QString port = options.value("port");
+    if (!port.isEmpty()) host += u':' + port;
+    QString out = service.isEmpty() ? QStringLiteral("serveur PostgreSQL « %1 »").arg(host)
+                                    : QStringLiteral("service PostgreSQL « %1 »").arg(service);
+    const QString database = options.value("dbname");
+    if (!database.isEmpty()) out += QStringLiteral(", base « %1 »").arg(database);
+    return out;
+}
+
+std::optional<QByteArray> paramOf(const QVariant& v) {
+    if (v.isNull()) return std::nullopt;
+    if (v.metaType() == QMetaType::fromType<DateTime>())
+        return v.value<DateTime>().toIso().toUtf8();
+    if (v.typeId() == QMetaType::Double) return QByteArray::number(v.toDouble(), 'g', 17);
+    return v.toString().toUtf8();
+}
+
+bool isHiddenColumn(const QString& name) { return name.startsWith(QLatin1String("tavix_")); }
+
+// ---- Result ------------------------------------------------------------------
+
+Result::Result(pg_result* r) : r_(r) {}
+Result::~Result() {
+    if (r_) PQclear(r_);
+}
+Result::Result(Result&& other) noexcept : r_(std::exchange(other.r_, nullptr)) {}
+Result& Result::operator=(Result&& other) noexcept {
+    if (this != &other) {
+        if (r_) PQclear(r_);
+        r_ = std::exchange(other.r_, nullptr);
+    }
+    return *this;
+}
+int Result::rows() const { return r_ ? PQntuples(r_) : 0; }
+int Result::columns() const { return r_ ? PQnfields(r_) : 0; }
+bool Result::isNull(int row, int column) const { return PQgetisnull(r_, row, column) != 0; }
+const char* Result::raw(int row, int column) const { return PQgetvalue(r_, row, column); }
+int Result::length(int row, int column) const { return PQgetlength(r_, row, column); }
+QString Result::text(int row, int column) const {
+    return QString::fromUtf8(raw(row, column), length(row, column));
+}
+qint64 Result::affected() const {
+    const char* n = r_ ? PQcmdTuples(r_) : "";
+    return n && *n ? QByteArray(n).toLongLong() : 0;
+}
+
+QList<FieldDef> Result::fields() const {
+    QList<FieldDef> out;
+    for (int i = 0; i < columns(); ++i) {
+        QString typname;
+        switch (PQftype(r_, i)) {
+            case 16:
+                typname = QStringLiteral("bool");
+                break;
+            case 20:
+                typname = QStringLiteral("int8");
+                break;
+            case 21:
+                typname = QStringLiteral("int2");
+                break;
+            case 23:
+                typname = QStringLiteral("int4");
+                break;
+            case 25:
+                typname = QStringLiteral("text");
+                break;
+            case 1043:
+                typname = QStringLiteral("varchar");
+                break;
+            case 1042:
+                typname = QStringLiteral("bpchar");
+                break;
+            case 700:
+                typname = QStringLiteral("float4");
+                break;
+            case 701:
+                typname = QStringLiteral("float8");
+                break;
+            case 1700:
+                typname = QStringLiteral("numeric");
+                break;
+            case 1082:
+                typname = QStringLiteral("date");
+                break;
+            case 1114:
+                typname = QStringLiteral("timestamp");
+                break;
+            case 1184:
+                typname = QStringLiteral("timestamptz");
+                break;
+            default:
+                typname = QStringLiteral("?");
+                break;
+        }
+        out.append(fieldOf(QString::fromUtf8(PQfname(r_, i)), typname, PQfmod(r_, i), false));
+    }
+    return out;
+}
+
+QVariant Result::cell(int row, int column, FieldType type) const {
+    if (isNull(row, column)) return {};
+    const char* p = raw(row, column);
+    const int n = length(row, column);
+    switch (type) {
+        case FieldType::Integer:
+        case FieldType::AutoIncrement: {
+            bool ok = false;
+            const qlonglong v = QByteArray(p, n).toLongLong(&ok);
+            if (ok) return v;
+            break;
+        }
+        case FieldType::Float: {
+            bool ok = false;
+            const double v = QByteArray(p, n).toDouble(&ok);
+            if (ok) return v;
+            break;
+        }
+        case FieldType::DateTime:
+            if (const auto d = detail::parseStored(p, n)) return QVariant::fromValue(*d);
+            break;
+        default:
+            break;
+    }
+    return QString::fromUtf8(p, n);
+}
+
+// ---- Session -----------------------------------------------------------------
+
+Session::Session(const QString& conninfo) : conninfo_(conninfo), server_(describe(conninfo)) {
+    refuseSecret(conninfo);
+    connect();
+}
+
+Session::~Session() {
+    if (conn_) PQfinish(conn_);
+}
+
+void Session::connect() {
+    if (conn_) {
+        PQfinish(conn_);
+        conn_ = nullptr;
+    }
+    const QByteArray dbname = conninfo_.toUtf8();
+    // The setting's own values come after, and win over, these defaults.
+    const char* keys[] = {"connect_timeout", "application_name", "client_encoding", "dbname",
+                          nullptr};
+    const char* values[] = {"5", "Tavix", "UTF8", dbname.constData(), nullptr};
+    conn_ = PQconnectdbParams(keys, values, 1);
+    if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
+        const QString cause =
+            conn_ ? firstLine(PQerrorMessage(conn_)) : QStringLiteral("mémoire insuffisante");
+        throw ServerUnreachable(
+            QStringLiteral("Impossible de joindre le %1 : %2").arg(server_, cause));
+    }
+    // Notices ("already exists, skipping") are for a console, not a user.
+    PQsetNoticeProcessor(
+        conn_, [](void*, const char*) {}, nullptr);
+    PGresult* r = PQexec(conn_, "SET DateStyle = ISO, MDY; SET client_encoding = 'UTF8'");
+    PQclear(r);
+    catalogRead_ = false;
+}
+
+bool Session::inTransaction() const { return conn_ && PQtransactionStatus(conn_) != PQTRANS_IDLE; }
+
+bool Session::transactionFailed() const {
+    return conn_ && PQtransactionStatus(conn_) == PQTRANS_INERROR;
+}
+
+void Session::fail(const QString& original, pg_result* r) {
+    const bool lost = PQstatus(conn_) != CONNECTION_OK;
+    QString message;
+    if (r && PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY))
+        message = QString::fromUtf8(PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY));
+    else
+        message = firstLine(PQerrorMessage(conn_));
+    if (r) PQclear(r);
+    if (lost)
+        throw ServerUnreachable(
+            QStringLiteral("Connexion perdue avec le %1 : %2").arg(server_, message), original);
+    throw EngineError(message, original);
+}
+
+Result Session::exec(const QByteArray& sql, const Params& params, const QString& original) {
+    if (PQstatus(conn_) != CONNECTION_OK) {
+        // Inside a transaction the work so far is gone: say so rather than
+        // go on in a new session.
+        PQreset(conn_);
+        if (PQstatus(conn_) != CONNECTION_OK)
+            throw ServerUnreachable(QStringLiteral("Impossible de joindre le %1 : %2")
+                                        .arg(server_, firstLine(PQerrorMessage(conn_))),
+                                    original);
+        PQclear(PQexec(conn_, "SET DateStyle = ISO, MDY; SET client_encoding = 'UTF8'"));
+        catalogRead_ = false;
+    }
+    std::vector<const char*> values;
+    values.reserve(params.size());
+    for (const auto& p : params) values.push_back(p ? p->constData() : nullptr);
+    PGresult* r = PQexecParams(conn_, sql.constData(), static_cast<int>(values.size()), nullptr,
+                               values.data(), nullptr, nullptr, 0);
+    const auto status = r ? PQresultStatus(r) : PGRES_FATAL_ERROR;
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) fail(original, r);
+    return Result(r);
+}
+
+void Session::command(const char* sql) { exec(QByteArray(sql), {}, QString::fromUtf8(sql)); }
+
+void Session::readCatalog() {
+    static const QByteArray sql = R"(
+SELECT c.relname, a.attname, t.typname, a.atttypmod,
+       a.attidentity <> '' OR COALESCE(pg_get_expr(d.adbin, d.adrelid) LIKE 'nextval(%', false),
+       EXISTS (SELECT 1 FROM pg_index i WHERE i.indrelid = c.oid AND i.indisprimary
+               AND i.indnatts = 1 AND i.indkey[0] = a.attnum)
+FROM pg_class c
+JOIN pg_attribute a ON a.attrelid = c.oid
+JOIN pg_type t ON t.oid = a.atttypid
+LEFT JOIN pg_attrdef d ON d.adrelid = c.oid AND d.adnum = a.attnum
+WHERE c.relkind IN ('r', 'p', 'v') AND pg_table_is_visible(c.oid)
+  AND c.relnamespace NOT IN ('pg_catalog'::regnamespace, 'information_schema'::regnamespace)
+  AND a.attnum > 0 AND NOT a.attisdropped
+ORDER BY c.relname, a.attnum)";
+    const Result r = exec(sql, {}, QStringLiteral("catalogue"));
+    tables_.clear();
+    for (int i = 0; i < r.rows(); ++i) {
+        const QString table = r.text(i, 0);
+        if (tables_.empty() || tables_.back().name != table) tables_.push_back({table, {}, {}});
+        Table& t = tables_.back();
+        const QString name = r.text(i, 1);
+        const bool generated = r.text(i, 4) == u"t";
+        if (r.text(i, 5) == u"t") t.key = name;
+        if (isHiddenColumn(name)) continue;
+        Column c;
+        c.name = name;
+        c.declType = r.text(i, 2);
+        c.field = fieldOf(name, c.declType, r.text(i, 3).toInt(), generated);
+        t.columns.push_back(c);
+    }
+    catalogRead_ = true;
+}
+
+const Table* Session::table(const QString& name) {
+    if (!catalogRead_) readCatalog();
+    for (const Table& t : tables_)
+        if (t.name == name) return &t;
+    for (const Table& t : tables_)
+        if (t.name.compare(name, Qt::CaseInsensitive) == 0) return &t;
+    return nullptr;
+}
+
+bool Session::isTableName(const QString& name) { return table(name) != nullptr; }
+
+std::optional<QString> Session::columnName(const QString& name) {
+    if (!catalogRead_) readCatalog();
+    std::optional<QString> loose;
+    for (const Table& t : tables_) {
+        for (const Column& c : t.columns) {
+            if (c.name == name) return c.name;
+            if (!loose && c.name.compare(name, Qt::CaseInsensitive) == 0) loose = c.name;
+        }
+    }
+    return loose;
+}
+
+void Session::createLayoutIfEmpty() {
+    // Two workstations starting together on a new database: one makes the
+    // tables, the other then finds them.
+    command("BEGIN");
+    try {
+        command("SELECT pg_advisory_xact_lock(7403561)");
+        const Result r = exec(
+            "SELECT to_regclass('clients') IS NULL AND to_regclass('travaux') IS NULL AND "
+            "to_regclass('activites') IS NULL",
+            {}, QStringLiteral("tables"));
+        if (r.rows() == 1 && r.text(0, 0) == u"t") {
+            command(
+                "CREATE TABLE clients (\"NOM\" varchar(255), "
+                "tavix_cle bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY)");
+            command(
+                "CREATE TABLE travaux (\"ID\" integer GENERATED BY DEFAULT AS IDENTITY PRIMARY "
+                "KEY, \"TRAVAUX\" varchar(255), \"ORDRE\" integer)");
+            command(
+                "CREATE TABLE activites (\"ID\" integer GENERATED BY DEFAULT AS IDENTITY PRIMARY "
+                "KEY, \"SURVEILLANCES\" varchar(32), \"CLIENTS\" varchar(255), \"DEBUT\" "
+                "timestamp, \"FIN\" timestamp, \"DUREE\" integer, \"COMMENTAIRE\" varchar(255), "
+                "\"USER\" varchar(255), tavix_jeton uuid UNIQUE)");
+            command("CREATE INDEX activites_debut_fin ON activites (\"DEBUT\", \"FIN\")");
+        }
+        command("COMMIT");
+    } catch (...) {
+        if (inTransaction()) PQclear(PQexec(conn_, "ROLLBACK"));
+        throw;
+    }
+    catalogRead_ = false;
+}
+
+}  // namespace tavix::db::pg

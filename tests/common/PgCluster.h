@@ -1,0 +1,60 @@
+#pragma once
+
+// A throw-away PostgreSQL server of the test program's own: made from the
+// installed binaries on first use, listening only on a Unix socket in a
+// temporary folder, and removed when the program ends. Each test takes a
+// fresh database of its own.
+
+#include <gtest/gtest.h>
+
+#include <QString>
+#include <QStringList>
+
+namespace tavix::test {
+
+class PgCluster {
+public:
+    // The running server, started on first call; nullptr when the PostgreSQL
+    // binaries are not installed or the server cannot start (see reason()).
+    static PgCluster* get();
+    static QString reason();
+
+    const QString& socketDir() const { return socketDir_; }
+
+    // A new empty database; its libpq keyword string.
+    QString createDatabase();
+    QString conninfo(const QString& database) const;
+    static QString databaseOf(const QString& conninfo);
+
+    // Raw SQL through libpq on one database, bypassing the engine. rows()
+    // gives each row as "a|b|c" with NULL as "<null>".
+    void exec(const QString& conninfo, const QString& sql) const;
+    QStringList rows(const QString& conninfo, const QString& sql) const;
+    QString scalar(const QString& conninfo, const QString& sql) const;
+
+    // For the network-fault cases: the server goes away and comes back.
+    void stop();
+    void start();
+
+    ~PgCluster();
+
+private:
+    PgCluster() = default;
+    bool run(const QString& program, const QStringList& args, QString* output = nullptr) const;
+    bool setUp(QString& why);
+
+    QString bin_;
+    QString root_;  // temporary folder: data/, the socket, the log
+    QString socketDir_;
+    QString dataDir_;
+    int created_ = 0;
+    bool running_ = false;
+};
+
+}  // namespace tavix::test
+
+// Skips the test when no PostgreSQL server can be had, saying why.
+#define TAVIX_PG_OR_SKIP(cluster)                                        \
+    ::tavix::test::PgCluster* cluster = ::tavix::test::PgCluster::get(); \
+    if (!cluster)                                                        \
+    GTEST_SKIP() << "PostgreSQL indisponible : " << ::tavix::test::PgCluster::reason().toStdString()

@@ -1,0 +1,308 @@
+// Every kind of statement the program runs, on the database file and on a
+// PostgreSQL server, with the same results.
+#include <gtest/gtest.h>
+
+#include <QSettings>
+#include <QTemporaryDir>
+#include <functional>
+
+#include "common/Fakes.h"
+#include "common/PgCluster.h"
+#include "common/TempDatabase.h"
+#include "controls/RadioGroup.h"
+#include "data/Unit2.h"
+#include "data/engine/Backup.h"
+#include "data/engine/Connection.h"
+#include "data/engine/EngineError.h"
+#include "data/engine/Quoting.h"
+#include "data/engine/TableDataset.h"
+#include "platform/Regional.h"
+
+using namespace tavix;
+
+namespace {
+
+enum class Engine { File, Server };
+
+const char* nameOf(Engine e) { return e == Engine::File ? "fichier SQLite" : "PostgreSQL"; }
+
+// A fresh database of one engine, in the program's layout unless `old`
+// gives the statements (SQLite's, PostgreSQL's) of an older one.
+class Target {
+public:
+    Target(Engine engine, test::PgCluster* cluster, const QStringList& sqliteLayout = {},
+           const QStringList& pgLayout = {})
+        : engine_(engine), cluster_(cluster) {
+        if (engine == Engine::File) {
+            file_ = std::make_unique<test::TempDatabase>(sqliteLayout);
+            path_ = file_->path();
+        } else {
+            path_ = cluster->createDatabase();
+            for (const QString& s : pgLayout) cluster->exec(path_, s);
+        }
+    }
+    const QString& path() const { return path_; }
+    Engine engine() const { return engine_; }
+
+private:
+    Engine engine_;
+    test::PgCluster* cluster_;
+    std::unique_ptr<test::TempDatabase> file_;
+    QString path_;
+};
+
+QStringList select(db::Connection& c, const QString& statement, const QStringList& fields) {
+    db::Query q(c);
+    q.add(statement);
+    q.open();
+    QStringList out;
+    for (; !q.eof(); q.next()) {
+        QStringList cells;
+        for (const QString& f : fields) cells << q.asString(f);
+        out << cells.join(u'|');
+    }
+    return out;
+}
+
+QStringList rowsOf(db::TableDataset& t) {
+    QStringList out;
+    for (int r = 0; r < t.recordCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < t.fields().size(); ++c) cells << t.textAt(r, c);
+        out << cells.join(u'|');
+    }
+    return out;
+}
+
+const DateTime kMonday(QDate(2026, 3, 2), QTime(9, 15, 0));
+
+void addEntries(TDataModule2& m) {
+    m.AddLogEntry("Poste1", "Dupont", "Saisie", kMonday, kMonday.addSecs(3600), 3600,
+                  "l'apostrophe \"guillemets\"\nligne 2");
+    m.AddLogEntry("", "Martin", "Appel", DateTime(QDate(2026, 3, 3), QTime(0, 0)),
+                  DateTime(QDate(2026, 3, 3), QTime(0, 30)), 1800, "");
+    m.AddLogEntry("Poste2", "Dupont", "Appel", kMonday.addDays(7), kMonday.addDays(7).addSecs(60),
+                  0, "");
+}
+
+const QString kReport =
+    "SELECT [USER], [SURVEILLANCES], [CLIENTS], [DEBUT], [FIN], [DUREE], [COMMENTAIRE] FROM "
+    "activites ";
+const QStringList kReportFields = {"USER", "SURVEILLANCES", "CLIENTS",    "DEBUT",
+                                   "FIN",  "DUREE",         "COMMENTAIRE"};
+
+struct Case {
+    const char* name;
+    std::function<QStringList(TDataModule2&)> run;
+    QStringList expected;
+};
+
+const Case kCases[] = {
+    {"insert of log entries, read back by the report's SELECT",
+     [](TDataModule2& m) {
+         addEntries(m);
+         return select(m.ADOConnection1, kReport + "ORDER BY DEBUT", kReportFields);
+     },
+     {"Poste1|Saisie|Dupont|02/03/2026 09:15:00|02/03/2026 10:15:00|3600|l'apostrophe "
+      "\"guillemets\"\nligne 2",
+      "|Appel|Martin|03/03/2026|03/03/2026 00:30:00|1800|",
+      "Poste2|Appel|Dupont|09/03/2026 09:15:00|09/03/2026 09:16:00|0|"}},
+    {"consultation SELECT with client, activity and date range",
+     [](TDataModule2& m) {
+         addEntries(m);
+         return select(m.ADOConnection1,
+                       kReport + " WHERE CLIENTS =" + db::quoted("Dupont") +
+                           " AND SURVEILLANCES =" + db::quoted("Appel") +
+                           " AND DEBUT>=#3/9/2026#  AND FIN<=#3/10/2026#  ORDER BY DEBUT",
+                       kReportFields);
+     },
+     {"Poste2|Appel|Dupont|09/03/2026 09:15:00|09/03/2026 09:16:00|0|"}},
+    {"a value cannot change the statement",
+     [](TDataModule2& m) {
+         addEntries(m);
+         return select(
+             m.ADOConnection1,
+             "SELECT CLIENTS FROM activites WHERE CLIENTS = " + db::quoted("x' OR '1'='1") +
+                 " OR CLIENTS = " + db::quoted("x\" OR \"1\"=\"1"),
+             {"CLIENTS"});
+     },
+     {}},
+    {"lists: clients added by the chooser, activities in ORDRE",
+     [](TDataModule2& m) {
+         for (const char* name : {"Zoé", "Alpha", "Bêta"})
+             m.ExecuteSql("INSERT INTO clients (NOM) SELECT " + db::quoted(name));
+         m.tblTravaux.open();
+         for (const auto& [label, order] :
+              {std::pair{"Trois", "30"}, std::pair{"Un", "10"}, std::pair{"Deux", "20"}}) {
+             m.tblTravaux.append();
+             m.tblTravaux.setFieldText("TRAVAUX", label);
+             m.tblTravaux.setFieldText("ORDRE", order);
+             m.tblTravaux.post();
+         }
+         TRadioGroup group("Clients");
+         m.FillClients(group);
+         QStringList out =
+             select(m.ADOConnection1, "SELECT NOM FROM Clients ORDER BY NOM", {"NOM"});
+         out += select(m.ADOConnection1, "select ID, TRAVAUX from travaux ORDER BY ORDRE",
+                       {"TRAVAUX"});
+         out << QString::number(group.items().size());
+         out += select(m.ADOConnection1, "select * from clients where NOM=" + db::quoted("Zoé"),
+                       {"NOM"});
+         return out;
+     },
+     {"Alpha", "Bêta", "Zoé", "Un", "Deux", "Trois", "3", "Zoé"}},
+    {"editors: insert, rename and delete through the table datasets",
+     [](TDataModule2& m) {
+         m.tblClients.open();
+         for (const char* name : {"A", "B", "C"}) {
+             m.tblClients.append();
+             m.tblClients.setFieldText("NOM", name);
+             m.tblClients.post();
+         }
+         m.tblClients.setRecNo(1);
+         m.tblClients.setFieldText("NOM", "B renommé");
+         m.tblClients.post();
+         m.tblClients.setRecNo(0);
+         m.tblClients.deleteRecord();
+         m.tblClients.refresh();
+         QStringList out = rowsOf(m.tblClients);
+         out << m.tblClients.fields().first().name + "/" +
+                    QString::number(m.tblClients.fields().size());
+         return out;
+     },
+     {"B renommé", "C", "NOM/1"}},
+    {"grid: filter and sort in SQL, recalculation of an end",
+     [](TDataModule2& m) {
+         addEntries(m);
+         db::TableDataset& t = m.ADOTable1;
+         t.setFilter("CLIENTS ='Dupont' AND DEBUT>='01/03/2026'  AND FIN<='10/03/2026' ");
+         t.setFiltered(true);
+         t.open();
+         t.setSort("DUREE ASC");
+         QStringList out = rowsOf(t);
+         t.first();
+         t.edit();
+         t.setFieldText("FIN", regional::dateTimeToText(
+                                   t.asDateTime("DEBUT").addSecs(t.asInteger("DUREE") + 5)));
+         t.post();
+         t.refresh();
+         out << t.asString("FIN");
+         t.setFilter("SURVEILLANCES LIKE 'app*'");
+         out << QString::number(t.recordCount());
+         out << t.fields().first().name;
+         return out;
+     },
+     {"3|Appel|Dupont|09/03/2026 09:15:00|09/03/2026 09:16:00|0||Poste2",
+      "1|Saisie|Dupont|02/03/2026 09:15:00|02/03/2026 10:15:00|3600|l'apostrophe "
+      "\"guillemets\"\nligne 2|Poste1",
+      "09/03/2026 09:15:05", "2", "ID"}},
+    {"purge after a copy",
+     [](TDataModule2& m) {
+         addEntries(m);
+         QTemporaryDir dir;
+         const QString copy = dir.filePath("copie.bak");
+         db::backupDatabase(m.ADOConnection1, copy);
+         m.ExecuteSql("DELETE * FROM activites");
+         QStringList out = select(m.ADOConnection1, "SELECT COUNT(*) AS n FROM activites", {"n"});
+         db::Connection saved;
+         saved.setConnectionString("Data Source=" + copy);
+         saved.open();
+         out += select(saved, "SELECT CLIENTS, DEBUT FROM activites ORDER BY DEBUT",
+                       {"CLIENTS", "DEBUT"});
+         return out;
+     },
+     {"0", "Dupont|02/03/2026 09:15:00", "Martin|03/03/2026", "Dupont|09/03/2026 09:15:00"}},
+    {"schema check of the current layout",
+     [](TDataModule2& m) {
+         QStringList out{QString::number(m.SchemaVersion())};
+         for (const char* table : {"clients", "travaux", "activites"}) {
+             QStringList names;
+             for (const auto& f : m.ADOConnection1.tableFields(table)) names << f.name;
+             out << names.join(',');
+         }
+         return out;
+     },
+     {"7", "NOM", "ID,TRAVAUX,ORDRE", "ID,SURVEILLANCES,CLIENTS,DEBUT,FIN,DUREE,COMMENTAIRE,USER"}},
+};
+
+class BothEnginesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, "MOLVERAN", "TAVIX").clear();
+    }
+    test::ScriptedBoxes boxes;
+};
+
+TEST_F(BothEnginesTest, EveryStatementKindGivesTheSameResults) {
+    TAVIX_PG_OR_SKIP(cluster);
+    for (const Case& c : kCases) {
+        for (const Engine engine : {Engine::File, Engine::Server}) {
+            SCOPED_TRACE(std::string(c.name) + " — " + nameOf(engine));
+            Target target(engine, cluster);
+            TDataModule2 module;
+            module.DatabasePath = target.path();
+            ASSERT_TRUE(module.OpenDatabase()) << boxes.errors.join('\n').toStdString();
+            try {
+                EXPECT_EQ(c.run(module), c.expected);
+            } catch (const Error& e) {
+                ADD_FAILURE() << e.message().toStdString();
+            }
+        }
+    }
+}
+
+// The older layout (no USER, TRAVAUX and CLIENT) converts on both engines,
+// values kept; a USER in another letter case blocks that step on both.
+TEST_F(BothEnginesTest, OlderLayoutConvertsAlike) {
+    TAVIX_PG_OR_SKIP(cluster);
+    const struct {
+        const char* name;
+        QString extraSqlite, extraPg;
+        int version;
+        const char* message;
+    } layouts[] = {
+        {"oldest", "", "", 0, "Conversion effectuée"},
+        {"user in another case", ", user TEXT(255)", ", \"user\" varchar(255)", 0,
+         "Erreur de conversion"},
+    };
+    for (const auto& l : layouts) {
+        for (const Engine engine : {Engine::File, Engine::Server}) {
+            SCOPED_TRACE(std::string(l.name) + " — " + nameOf(engine));
+            const QStringList sqlite = {
+                "CREATE TABLE clients (NOM TEXT(255))",
+                "CREATE TABLE travaux (ID INTEGER PRIMARY KEY AUTOINCREMENT, TRAVAUX TEXT(255), "
+                "ORDRE INTEGER)",
+                "CREATE TABLE activites (ID INTEGER PRIMARY KEY AUTOINCREMENT, TRAVAUX TEXT(32), "
+                "CLIENT TEXT(32), DEBUT DATETIME, FIN DATETIME, DUREE INTEGER, COMMENTAIRE "
+                "TEXT(255)" +
+                    l.extraSqlite + ")",
+                "INSERT INTO activites (TRAVAUX, CLIENT, DEBUT, FIN, DUREE) VALUES ('Saisie', "
+                "'Dupont', '2026-03-02 09:00:00', '2026-03-02 10:00:00', 3600)"};
+            const QStringList pg = {
+                "CREATE TABLE clients (\"NOM\" varchar(255))",
+                "CREATE TABLE travaux (\"ID\" integer GENERATED BY DEFAULT AS IDENTITY PRIMARY "
+                "KEY, \"TRAVAUX\" varchar(255), \"ORDRE\" integer)",
+                "CREATE TABLE activites (\"ID\" integer GENERATED BY DEFAULT AS IDENTITY PRIMARY "
+                "KEY, \"TRAVAUX\" varchar(32), \"CLIENT\" varchar(32), \"DEBUT\" timestamp, "
+                "\"FIN\" timestamp, \"DUREE\" integer, \"COMMENTAIRE\" varchar(255)" +
+                    l.extraPg + ")",
+                "INSERT INTO activites (\"TRAVAUX\", \"CLIENT\", \"DEBUT\", \"FIN\", \"DUREE\") "
+                "VALUES ('Saisie', 'Dupont', '2026-03-02 09:00:00', '2026-03-02 10:00:00', "
+                "3600)"};
+            Target target(engine, cluster, sqlite, pg);
+            TDataModule2 module;
+            module.DatabasePath = target.path();
+            ASSERT_TRUE(module.OpenDatabase());
+            EXPECT_EQ(module.SchemaVersion(), l.version);
+            boxes.informs.clear();
+            module.ConvertSchema(module.SchemaVersion());
+            EXPECT_EQ(boxes.informs, QStringList{l.message});
+            EXPECT_EQ(
+                select(module.ADOConnection1, "SELECT SURVEILLANCES, CLIENTS, DEBUT FROM activites",
+                       {"SURVEILLANCES", "CLIENTS", "DEBUT"}),
+                QStringList{"Saisie|Dupont|02/03/2026 09:00:00"});
+        }
+    }
+}
+
+}  // namespace
