@@ -413,15 +413,9 @@ void TForm5::BitBtn1Click() {
     query.clear();
     if (!messageBoxes().confirm(QStringLiteral("Attention !!!!!!!!!!!!!!!! ") + question)) return;
 
-    // A copy beside the file first, so the purge can be undone by hand; no
-    // copy, no purge.
-    const QFileInfo file(DataModule2->ADOConnection1.fileName());
-    const DateTime now = clock().now();
-    const QString stamp = now.date().toString(QStringLiteral("yyyyMMdd")) + u'-' +
-                          now.time().toString(QStringLiteral("HHmmss"));
-    db::backupDatabase(
-        DataModule2->ADOConnection1,
-        file.dir().filePath(file.completeBaseName() + u'-' + stamp + QStringLiteral(".bak")));
+    // A copy first (beside the file, or for a server a local file in the
+    // user's data folder), so the purge can be undone by hand; no copy, no purge.
+    db::backupDatabase(DataModule2->ADOConnection1, DataModule2->BackupPath(clock().now()));
 
     query.add(QStringLiteral("DELETE * FROM activites"));
     query.execute();

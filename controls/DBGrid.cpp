@@ -8,6 +8,7 @@
 #include <QStyledItemDelegate>
 #include <algorithm>
 
+#include "controls/ReloadOffer.h"
 #include "platform/Error.h"
 #include "platform/Services.h"
 
@@ -345,7 +346,7 @@ void TDBGrid::postOrCancelKey(bool post) {
     db::TableDataset* ds = dataSet();
     if (!ds || (ds->state() != DsState::Edit && ds->state() != DsState::Insert)) return;
     if (post)
-        ds->post();
+        db::postOrOfferReload(*ds);
     else
         ds->cancel();
 }

@@ -7,6 +7,7 @@
 #include <QPixmap>
 #include <QToolButton>
 
+#include "controls/ReloadOffer.h"
 #include "platform/Services.h"
 
 namespace tavix {
@@ -243,7 +244,7 @@ void TDBNavigator::btnClick(Button which) {
             ds->edit();
             break;
         case Button::Post:
-            ds->post();
+            db::postOrOfferReload(*ds);
             break;
         case Button::Refresh:
             ds->refresh();

@@ -1,5 +1,8 @@
 #include "data/Unit2.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QWidget>
 #include <algorithm>
 #include <utility>
@@ -10,7 +13,9 @@
 #include "data/engine/Quoting.h"
 #include "data/engine/Schema.h"
 #include "data/engine/Transaction.h"
+#include "data/engine/pg/PgSession.h"
 #include "platform/Error.h"
+#include "platform/Paths.h"
 #include "platform/Regional.h"
 #include "platform/Services.h"
 #include "settings/Colors.h"
@@ -50,6 +55,14 @@ TDataModule2::TDataModule2(QObject* parent)
       ADOTable1(ADOConnection1, QStringLiteral("activites"), kActivitesFields) {
     DataModuleCreate();
     DataModule2 = this;
+    retryTimer_.setSingleShot(true);
+    connect(&retryTimer_, &QTimer::timeout, this, [this] {
+        try {
+            RetryWaitingEntries();
+        } catch (const Error&) {
+            reportException(std::current_exception());
+        }
+    });
 }
 
 TDataModule2::~TDataModule2() {
@@ -80,6 +93,13 @@ bool TDataModule2::OpenDatabase() {
         ADOConnection1.execute(QStringLiteral(
             "CREATE INDEX IF NOT EXISTS activites_debut_fin ON activites (DEBUT, FIN)"));
     } catch (const Error&) {
+    }
+    if (ADOConnection1.server()) {
+        try {
+            RetryWaitingEntries();
+        } catch (const Error&) {
+            reportException(std::current_exception());
+        }
     }
     return true;
 }
@@ -121,6 +141,23 @@ void TDataModule2::checkLayout() {
                                    .arg(column, r.table));
         }
     }
+}
+
+void TDataModule2::CheckDatabaseSetting(const QString& setting) {
+    if (db::pg::isServerTarget(setting)) db::pg::refuseSecret(setting);
+}
+
+QString TDataModule2::BackupPath(const DateTime& now) const {
+    const QString stamp = now.date().toString(QStringLiteral("yyyyMMdd")) + u'-' +
+                          now.time().toString(QStringLiteral("HHmmss"));
+    if (ADOConnection1.server()) {
+        QString name = db::pg::databaseName(DatabasePath);
+        name.replace(QRegularExpression(QStringLiteral("[^\\w.-]+")), QStringLiteral("_"));
+        return QFileInfo(paths::pendingTimingPath()).absolutePath() + u'/' + name + u'-' + stamp +
+               QStringLiteral(".bak");
+    }
+    const QFileInfo file(ADOConnection1.fileName());
+    return file.dir().filePath(file.completeBaseName() + u'-' + stamp + QStringLiteral(".bak"));
 }
 
 void TDataModule2::CreateDatabase(const QString& path) {
@@ -205,6 +242,24 @@ void TDataModule2::UnlockButtons() {
 void TDataModule2::AddLogEntry(const QString& user, const QString& client, const QString& activity,
                                const DateTime& start, const DateTime& end, qint32 duration,
                                const QString& comment) {
+    if (ADOConnection1.server()) {
+        const LogEntry entry{user, client, activity, start, end, duration, comment};
+        const QString key = entryKey(entry);
+        try {
+            insertOnServer(entry, key);
+        } catch (const db::pg::ServerUnreachable& error) {
+            // Kept here until the server answers: the stop is done for the user.
+            Waiting.keep(DatabasePath, key, entry);
+            retryTimer_.start(RetryIntervalMs);
+            if (!std::exchange(toldWaiting_, true))
+                messageBoxes().inform(
+                    QStringLiteral("%1\n\nLa surveillance « %2 » (%3) est conservée sur ce poste ; "
+                                   "elle sera enregistrée automatiquement dès que le serveur "
+                                   "répondra.")
+                        .arg(error.message(), activity, client));
+        }
+        return;
+    }
     const QString sep = QStringLiteral(", ");
     const QString statement =
         QStringLiteral(
@@ -217,6 +272,50 @@ void TDataModule2::AddLogEntry(const QString& user, const QString& client, const
     ADOQuery1.clear();
     ADOQuery1.add(statement);
     ADOQuery1.execute();
+}
+
+// The same statement as on a file, with the entry's key: a retry of an
+// insert the server took before the connection broke stores nothing more.
+void TDataModule2::insertOnServer(const LogEntry& e, const QString& key) {
+    const QString sep = QStringLiteral(", ");
+    const QString statement =
+        QStringLiteral(
+            "INSERT INTO activites ([USER],[SURVEILLANCES],[CLIENTS],[DEBUT],[FIN],"
+            "[DUREE],[COMMENTAIRE],[tavix_jeton]) SELECT ") +
+        db::quoted(e.user) + sep + db::quoted(e.activity) + sep + db::quoted(e.client) + sep +
+        db::quoted(regional::dateTimeToText(e.start)) + sep +
+        db::quoted(regional::dateTimeToText(e.end)) + sep + QString::number(e.duration) + sep +
+        db::quoted(e.comment) + sep + db::quoted(key) +
+        QStringLiteral(" ON CONFLICT (tavix_jeton) DO NOTHING");
+    ADOQuery1.clear();
+    ADOQuery1.add(statement);
+    ADOQuery1.execute();
+}
+
+int TDataModule2::RetryWaitingEntries() {
+    if (!ADOConnection1.server()) return 0;
+    int stored = 0;
+    for (const WaitingEntries::Waiting& w : Waiting.list(DatabasePath)) {
+        try {
+            insertOnServer(w.entry, w.key);
+        } catch (const db::pg::ServerUnreachable&) {
+            retryTimer_.start(RetryIntervalMs);
+            return stored;
+        }
+        WaitingEntries::done(w);
+        ++stored;
+    }
+    if (stored > 0) {
+        toldWaiting_ = false;
+        messageBoxes().inform(
+            stored == 1
+                ? QStringLiteral("Le serveur répond de nouveau : la surveillance en attente a été "
+                                 "enregistrée.")
+                : QStringLiteral("Le serveur répond de nouveau : les %1 surveillances en attente "
+                                 "ont été enregistrées.")
+                      .arg(stored));
+    }
+    return stored;
 }
 
 quint8 TDataModule2::SchemaVersion() {

@@ -4,9 +4,11 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <exception>
 #include <functional>
 
+#include "data/WaitingEntries.h"
 #include "data/engine/Connection.h"
 #include "data/engine/Query.h"
 #include "data/engine/TableDataset.h"
@@ -44,6 +46,15 @@ public:
     // user is told which file and why.
     bool OpenDatabase();
 
+    // The database setting: a file path, or a PostgreSQL server's URI or
+    // keyword string. Throws tavix::Error, in French and without repeating
+    // it, when a server's text holds a password or cannot be read.
+    static void CheckDatabaseSetting(const QString& setting);
+
+    // Where the copy made before a purge goes: beside the file, or for a
+    // server in the user's data folder, named after the database.
+    QString BackupPath(const DateTime& now) const;
+
     // Makes a new database file with empty tables, folders included.
     static void CreateDatabase(const QString& path);
 
@@ -63,6 +74,13 @@ public:
                      const DateTime& start, const DateTime& end, qint32 duration,
                      const QString& comment);
 
+    // On a server: the entries a lost connection kept waiting on this
+    // workstation are stored now; returns how many were. Runs by itself
+    // every RetryIntervalMs while some wait, and when the database opens.
+    int RetryWaitingEntries();
+    int RetryIntervalMs = 15000;
+    WaitingEntries Waiting;
+
     // Layout of activites: 1 USER, 2 SURVEILLANCES, 4 CLIENTS; 7 is current.
     quint8 SchemaVersion();
     void ConvertSchema(quint8 version);
@@ -75,7 +93,11 @@ private:
     // that the open database lacks.
     void checkLayout();
 
-    std::exception_ptr colourError_;  // first bad colour setting met while making buttons
+    void insertOnServer(const LogEntry& entry, const QString& key);
+
+    std::exception_ptr colourError_;
+    QTimer retryTimer_;
+    bool toldWaiting_ = false;  // first bad colour setting met while making buttons
 };
 
 // The program's single data module, set while one exists.

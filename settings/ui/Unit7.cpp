@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "controls/ColorButton.h"
+#include "data/Unit2.h"
 #include "platform/Paths.h"
 #include "platform/Services.h"
 #include "settings/md5.h"
@@ -251,6 +252,15 @@ void TForm7::FormActivate() {
 }
 
 void TForm7::Button1Click() {
+    // A server address holding a password never reaches the settings file:
+    // the window stays open with the box to mend.
+    try {
+        TDataModule2::CheckDatabaseSetting(Edit4->text());
+    } catch (const Error& e) {
+        messageBoxes().error(e.message());
+        Edit4->setFocus();
+        return;
+    }
     const bool noExtraction = CheckBox1->isChecked();
     const bool noListEditing = CheckBox2->isChecked();
     const bool startWithSession = CheckBox3->isChecked();

@@ -13,9 +13,9 @@ enum class Kind { Space, Comment, Word, Name, String, Date, Number, Punct, Semic
 
 struct Token {
     Kind kind;
-    QString text;         // as written; String: the value; Date: the literal's body
-    QString out;          // PostgreSQL text, set by the rewriting
-    bool asDate = false;  // String: a value stored into a date-time column
+    QString text;  // as written; String: the value; Date: the literal's body
+    QString out;   // PostgreSQL text, set by the rewriting
+    QString cast;  // String: the type of the column it is stored into, when not text
 };
 
 bool isWordStart(QChar c) { return c.isLetter() || c == u'_'; }
@@ -64,44 +64,45 @@ std::vector<Token> tokenize(const QString& s) {
         const qsizetype start = i;
         if (c.isSpace()) {
             while (i < n && s[i].isSpace()) ++i;
-            tokens.push_back({Kind::Space, s.mid(start, i - start), {}});
+            tokens.push_back({Kind::Space, s.mid(start, i - start), {}, {}});
         } else if (c == u'-' && i + 1 < n && s[i + 1] == u'-') {
             while (i < n && s[i] != u'\n') ++i;
-            tokens.push_back({Kind::Comment, s.mid(start, i - start), {}});
+            tokens.push_back({Kind::Comment, s.mid(start, i - start), {}, {}});
         } else if (c == u'/' && i + 1 < n && s[i + 1] == u'*') {
             const qsizetype end = s.indexOf(QLatin1String("*/"), i + 2);
             i = end < 0 ? n : end + 2;
-            tokens.push_back({Kind::Comment, s.mid(start, i - start) + (end < 0 ? "*/" : ""), {}});
+            tokens.push_back(
+                {Kind::Comment, s.mid(start, i - start) + (end < 0 ? "*/" : ""), {}, {}});
         } else if (c == u'"' || c == u'\'') {
             const auto value = detail::readQuoted(s, i);
             if (!value) error(QStringLiteral("Chaîne de caractères non terminée"));
-            tokens.push_back({Kind::String, *value, {}});
+            tokens.push_back({Kind::String, *value, {}, {}});
         } else if (c == u'[') {
             const qsizetype end = s.indexOf(u']', i + 1);
             if (end < 0) error(QStringLiteral("Crochet fermant manquant"));
             const QString name = s.mid(i + 1, end - i - 1);
             if (name.trimmed().isEmpty()) error(QStringLiteral("Nom vide entre crochets"));
             i = end + 1;
-            tokens.push_back({Kind::Name, name, {}});
+            tokens.push_back({Kind::Name, name, {}, {}});
         } else if (c == u'#') {
             const qsizetype end = s.indexOf(u'#', i + 1);
             if (end < 0) error(QStringLiteral("Date non terminée"));
             const QString body = s.mid(i + 1, end - i - 1);
             if (!dateLiteral(body)) error(QStringLiteral("Date incorrecte : #%1#").arg(body));
             i = end + 1;
-            tokens.push_back({Kind::Date, body, {}});
+            tokens.push_back({Kind::Date, body, {}, {}});
         } else if (isWordStart(c)) {
             while (i < n && isWordChar(s[i])) ++i;
-            tokens.push_back({Kind::Word, s.mid(start, i - start), {}});
+            tokens.push_back({Kind::Word, s.mid(start, i - start), {}, {}});
         } else if (c.isDigit() || (c == u'.' && i + 1 < n && s[i + 1].isDigit())) {
             while (i < n &&
                    (s[i].isLetterOrNumber() || s[i] == u'.' ||
                     ((s[i] == u'+' || s[i] == u'-') && (s[i - 1] == u'e' || s[i - 1] == u'E'))))
                 ++i;
-            tokens.push_back({Kind::Number, s.mid(start, i - start), {}});
+            tokens.push_back({Kind::Number, s.mid(start, i - start), {}, {}});
         } else if (c == u';') {
             ++i;
-            tokens.push_back({Kind::Semicolon, QStringLiteral(";"), {}});
+            tokens.push_back({Kind::Semicolon, QStringLiteral(";"), {}, {}});
         } else {
             static const char* const pairs[] = {"<=", ">=", "<>", "!=", "==", "||", "<<", ">>"};
             qsizetype len = 1;
@@ -110,7 +111,7 @@ std::vector<Token> tokenize(const QString& s) {
                     if (s[i] == QLatin1Char(p[0]) && s[i + 1] == QLatin1Char(p[1])) len = 2;
             }
             i += len;
-            tokens.push_back({Kind::Punct, s.mid(start, len), {}});
+            tokens.push_back({Kind::Punct, s.mid(start, len), {}, {}});
         }
     }
     return tokens;
@@ -172,13 +173,15 @@ private:
         switch (token.kind) {
             case Kind::String: {
                 if (ddl_) return inlineString(token.text);
-                if (token.asDate) {
+                if (token.cast == u"timestamp") {
                     const auto value = detail::parseDateTimeText(token.text);
                     if (!value) throw EngineError(detail::notADateMessage(token.text), original_);
                     params.push_back(value->truncatedToSeconds().toIso().toUtf8());
                     return QStringLiteral("CAST($%1 AS timestamp)").arg(params.size());
                 }
                 params.push_back(token.text.toUtf8());
+                if (!token.cast.isEmpty())
+                    return QStringLiteral("CAST($%1 AS %2)").arg(params.size()).arg(token.cast);
                 return QStringLiteral("$%1").arg(params.size());
             }
             case Kind::Date: {
@@ -230,19 +233,25 @@ private:
         return t;
     }
 
-    bool isDate(const Table& table, const QString& column) {
-        for (const auto& c : table.columns)
-            if (c.name.compare(column, Qt::CaseInsensitive) == 0)
-                return c.field.type == FieldType::DateTime;
-        return false;
+    // The type a text stored into the column must take: the regional
+    // date-time read here, a key of the engine's own; empty for the others.
+    QString castFor(const Table& table, const QString& column) {
+        for (const auto* list : {&table.columns, &table.hidden})
+            for (const auto& c : *list)
+                if (c.name.compare(column, Qt::CaseInsensitive) == 0) {
+                    if (c.field.type == FieldType::DateTime) return QStringLiteral("timestamp");
+                    if (c.declType == u"uuid") return QStringLiteral("uuid");
+                    return {};
+                }
+        return {};
     }
 
     // The value at p when it is one text alone, up to a comma, ')' or stop.
-    void markSingle(size_t p, bool date) {
-        if (!date || !has(p) || tok(p).kind != Kind::String) return;
+    void markSingle(size_t p, const QString& cast) {
+        if (cast.isEmpty() || !has(p) || tok(p).kind != Kind::String) return;
         if (!has(p + 1) || isPunct(p + 1, ",") || isPunct(p + 1, ")") ||
             tok(p + 1).kind == Kind::Word)
-            tok(p).asDate = true;
+            tok(p).cast = cast;
     }
 
     // Next comma at depth 0 from p, or the end of the list.
@@ -290,7 +299,7 @@ private:
             ++p;
         }
         for (size_t index = 0; has(p); ++index) {
-            markSingle(p, index < targets.size() && isDate(*table, targets[index]));
+            markSingle(p, index < targets.size() ? castFor(*table, targets[index]) : QString());
             const size_t end = nextItem(p);
             if (!isPunct(end, ",")) break;
             p = end + 1;
@@ -305,7 +314,7 @@ private:
         while (isIdent(p) && isPunct(p + 1, "=")) {
             const QString column = tok(p).text;
             p += 2;
-            markSingle(p, isDate(*table, column));
+            markSingle(p, castFor(*table, column));
             const size_t end = nextItem(p);
             if (!isPunct(end, ",")) break;
             p = end + 1;

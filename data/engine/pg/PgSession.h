@@ -24,6 +24,9 @@ bool isServerTarget(const QString& text);
 // libpq connection text); the message never repeats the text itself.
 void refuseSecret(const QString& text);
 
+// The database's name (the service's, the user's when none is given).
+QString databaseName(const QString& conninfo);
+
 // "serveur « host », base « db »" for messages: never the password.
 QString describe(const QString& conninfo);
 
@@ -78,6 +81,7 @@ struct Column {
 struct Table {
     QString name;
     std::vector<Column> columns;  // the program's columns, hidden ones left out
+    std::vector<Column> hidden;   // the engine's own keys
     QString key;                  // the primary key column (hidden or not); empty when none
 };
 
