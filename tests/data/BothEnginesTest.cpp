@@ -2,6 +2,8 @@
 // PostgreSQL server, with the same results.
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -18,6 +20,7 @@
 #include "data/engine/EngineError.h"
 #include "data/engine/Quoting.h"
 #include "data/engine/TableDataset.h"
+#include "platform/Paths.h"
 #include "platform/Regional.h"
 
 using namespace tavix;
@@ -448,6 +451,51 @@ TEST_F(ServerTest, StopsWhileTheServerIsDownArriveOnceWhenItIsBack) {
               (QStringList{"", "pendant la panne", ""}));
     EXPECT_TRUE(module.Waiting.list(database).empty());
     EXPECT_TRUE(boxes.errors.isEmpty()) << boxes.errors.join('\n').toStdString();
+}
+
+}  // namespace
+
+namespace {
+
+// The copy made before a purge of a server database is a local file in the
+// user's data folder, named after the database; when it cannot be made,
+// the purge does not happen.
+TEST_F(ServerTest, ThePurgeCopyOfAServerIsLocalAndAFailedCopyDeletesNothing) {
+    TAVIX_PG_OR_SKIP(cluster);
+    const QString database = cluster->createDatabase();
+    TDataModule2 module;
+    module.DatabasePath = database;
+    ASSERT_TRUE(module.OpenDatabase());
+    addEntries(module);
+    const DateTime now(QDate(2026, 4, 1), QTime(12, 30, 5));
+    const QString target = module.BackupPath(now);
+    EXPECT_EQ(QFileInfo(target).absolutePath(),
+              QFileInfo(QFileInfo(paths::pendingTimingPath()).absolutePath()).absoluteFilePath());
+    EXPECT_EQ(QFileInfo(target).fileName(),
+              test::PgCluster::databaseOf(database) + "-20260401-123005.bak");
+    EXPECT_FALSE(target.contains(cluster->socketDir()));
+
+    // Taken already: the copy is refused and the purge never runs.
+    QDir().mkpath(QFileInfo(target).absolutePath());
+    QFile taken(target);
+    ASSERT_TRUE(taken.open(QIODevice::WriteOnly));
+    taken.close();
+    const auto purge = [&] {
+        db::backupDatabase(module.ADOConnection1, module.BackupPath(now));
+        module.ExecuteSql("DELETE * FROM activites");
+    };
+    EXPECT_THROW(purge(), db::EngineError);
+    EXPECT_EQ(countOn(*cluster, database), 3);
+    EXPECT_EQ(QFileInfo(target).size(), 0) << "the file in the way is left as it was";
+
+    QFile::remove(target);
+    purge();
+    EXPECT_EQ(countOn(*cluster, database), 0);
+    db::Connection copy;
+    copy.setConnectionString("Data Source=" + target);
+    copy.open();
+    EXPECT_EQ(select(copy, "SELECT [USER] FROM activites ORDER BY DEBUT", {"USER"}),
+              (QStringList{"Poste1", "", "Poste2"}));
 }
 
 }  // namespace
