@@ -239,6 +239,33 @@ public:
         return values;
     }
 
+    // On a server a view asking for one row soon asks for its neighbours:
+    // they come in the same round trip.
+    void prefetch(int row) const {
+        constexpr int kPage = 64;
+        QByteArray keys = "{";
+        int asked = 0;
+        for (int r = row; r < count() && asked < kPage; ++r) {
+            const qint64 id = ids[r];
+            if (id == kUnposted || slotFor(id).rowid == id) continue;
+            if (asked++) keys += ',';
+            keys += QByteArray::number(id);
+        }
+        if (asked < 2) return;
+        keys += '}';
+        const QString sql =
+            QStringLiteral("SELECT %1, %2 FROM %3 WHERE %2 = ANY(CAST($1 AS bigint[]))")
+                .arg(columnList(), detail::quoteName(key), detail::quoteName(table));
+        const pg::Result r = server()->exec(sql.toUtf8(), {keys}, sql);
+        const int keyColumn = static_cast<int>(fields.size());
+        for (int i = 0; i < r.rows(); ++i) {
+            Values values;
+            values.reserve(fields.size());
+            for (int c = 0; c < fields.size(); ++c) values.append(r.cell(i, c, fields[c].type));
+            remember(QByteArray(r.raw(i, keyColumn)).toLongLong(), std::move(values));
+        }
+    }
+
     // One row's values as the table holds them; nullopt when it is gone.
     std::optional<Values> fetch(qint64 rowid) const {
         if (server()) return fetchServer(rowid);
@@ -285,6 +312,7 @@ public:
         if (row == current && (state == State::Edit || state == State::Insert)) return editing;
         const qint64 rowid = ids[row];
         CacheSlot& slot = slotFor(rowid);
+        if (slot.rowid != rowid && server()) prefetch(row);
         if (slot.rowid != rowid) {
             auto values = fetch(rowid);
             slot.rowid = rowid;

@@ -499,3 +499,33 @@ TEST_F(ServerTest, ThePurgeCopyOfAServerIsLocalAndAFailedCopyDeletesNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+// A grid on a server reads rows on demand, a page of neighbours per trip:
+// once the first row is shown, the next ones are at hand even if the server
+// goes away; rows further down are not read before they are asked for.
+TEST_F(ServerTest, TheGridReadsAPageOfRowsPerTripOnDemand) {
+    TAVIX_PG_OR_SKIP(cluster);
+    const QString database = cluster->createDatabase();
+    TDataModule2 module;
+    module.DatabasePath = database;
+    ASSERT_TRUE(module.OpenDatabase());
+    cluster->exec(database,
+                  "INSERT INTO activites (\"SURVEILLANCES\", \"CLIENTS\", \"DEBUT\", \"FIN\", "
+                  "\"DUREE\") SELECT 'Saisie', 'Client ' || i, timestamp '2026-01-01' + i * "
+                  "interval '1 hour', timestamp '2026-01-01' + i * interval '1 hour', i FROM "
+                  "generate_series(1, 500) AS i");
+    db::TableDataset& t = module.ADOTable1;
+    t.open();
+    ASSERT_EQ(t.recordCount(), 500);
+    const int clients = t.fieldIndex("CLIENTS");
+    EXPECT_EQ(t.textAt(0, clients), "Client 1");
+    cluster->stop();
+    EXPECT_EQ(t.textAt(1, clients), "Client 2");
+    EXPECT_EQ(t.textAt(63, clients), "Client 64");
+    EXPECT_EQ(t.textAt(400, clients), "") << "never read, and the server is away";
+    cluster->start();
+}
+
+}  // namespace
