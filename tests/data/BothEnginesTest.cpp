@@ -20,6 +20,8 @@
 #include "data/engine/EngineError.h"
 #include "data/engine/Quoting.h"
 #include "data/engine/TableDataset.h"
+#include "data/engine/Transaction.h"
+#include "data/engine/pg/PgSession.h"
 #include "platform/Paths.h"
 #include "platform/Regional.h"
 
@@ -526,6 +528,32 @@ TEST_F(ServerTest, TheGridReadsAPageOfRowsPerTripOnDemand) {
     EXPECT_EQ(t.textAt(63, clients), "Client 64");
     EXPECT_EQ(t.textAt(400, clients), "") << "never read, and the server is away";
     cluster->start();
+}
+
+}  // namespace
+
+namespace {
+
+// A connection lost inside a transaction does not go on outside it in a new
+// session: the rest of the transaction fails, and work after it reconnects.
+TEST_F(ServerTest, ALostConnectionEndsTheTransactionNotJustTheStatement) {
+    TAVIX_PG_OR_SKIP(cluster);
+    const QString database = cluster->createDatabase();
+    TDataModule2 module;
+    module.DatabasePath = database;
+    ASSERT_TRUE(module.OpenDatabase());
+    {
+        db::Transaction transaction(module.ADOConnection1);
+        module.ADOConnection1.execute("INSERT INTO clients (NOM) SELECT \"avant\"");
+        cluster->stop();
+        cluster->start();
+        EXPECT_THROW(module.ADOConnection1.execute("INSERT INTO clients (NOM) SELECT \"après\""),
+                     db::pg::ServerUnreachable);
+        EXPECT_THROW(transaction.commit(), db::EngineError);
+    }
+    EXPECT_EQ(cluster->scalar(database, "SELECT count(*) FROM clients"), "0");
+    module.ADOConnection1.execute("INSERT INTO clients (NOM) SELECT \"ensuite\"");
+    EXPECT_EQ(cluster->rows(database, "SELECT \"NOM\" FROM clients"), QStringList{"ensuite"});
 }
 
 }  // namespace

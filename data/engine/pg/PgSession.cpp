@@ -279,9 +279,16 @@ void Session::fail(const QString& original, pg_result* r) {
 }
 
 Result Session::exec(const QByteArray& sql, const Params& params, const QString& original) {
+    const bool ending = sql.startsWith("COMMIT") || sql.startsWith("ROLLBACK");
+    if (ending) transactionOpen_ = false;
     if (PQstatus(conn_) != CONNECTION_OK) {
-        // Inside a transaction the work so far is gone: say so rather than
-        // go on in a new session.
+        // Inside a transaction the work so far is gone with the connection:
+        // say so rather than go on outside it in a new session.
+        if (transactionOpen_ || ending)
+            throw ServerUnreachable(
+                QStringLiteral("Connexion perdue avec le %1 : la transaction a été annulée")
+                    .arg(server_),
+                original);
         PQreset(conn_);
         if (PQstatus(conn_) != CONNECTION_OK)
             throw ServerUnreachable(QStringLiteral("Impossible de joindre le %1 : %2")
@@ -297,6 +304,7 @@ Result Session::exec(const QByteArray& sql, const Params& params, const QString&
                                values.data(), nullptr, nullptr, 0);
     const auto status = r ? PQresultStatus(r) : PGRES_FATAL_ERROR;
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) fail(original, r);
+    if (sql.startsWith("BEGIN")) transactionOpen_ = true;
     return Result(r);
 }
 

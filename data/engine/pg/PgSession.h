@@ -125,6 +125,7 @@ private:
     QString server_;
     pg_conn* conn_ = nullptr;
     bool catalogRead_ = false;
+    bool transactionOpen_ = false;  // between BEGIN and COMMIT/ROLLBACK
     std::vector<Table> tables_;
 };
 
