@@ -124,6 +124,15 @@ const Case kCases[] = {
                        kReportFields);
      },
      {"Poste2|Appel|Dupont|09/03/2026 09:15:00|09/03/2026 09:16:00|0|"}},
+    {"date-times compared to the second with # literals",
+     [](TDataModule2& m) {
+         addEntries(m);
+         return select(m.ADOConnection1,
+                       "SELECT CLIENTS FROM activites WHERE DEBUT = #3/2/2026 9:15:00# OR "
+                       "FIN = #3/9/2026 09:16:00# ORDER BY DEBUT",
+                       {"CLIENTS"});
+     },
+     {"Dupont", "Dupont"}},
     {"a value cannot change the statement",
      [](TDataModule2& m) {
          addEntries(m);
@@ -554,6 +563,30 @@ TEST_F(ServerTest, ALostConnectionEndsTheTransactionNotJustTheStatement) {
     EXPECT_EQ(cluster->scalar(database, "SELECT count(*) FROM clients"), "0");
     module.ADOConnection1.execute("INSERT INTO clients (NOM) SELECT \"ensuite\"");
     EXPECT_EQ(cluster->rows(database, "SELECT \"NOM\" FROM clients"), QStringList{"ensuite"});
+}
+
+}  // namespace
+
+namespace {
+
+// On a server a text compared with a date-time column is read in the
+// regional form, never in PostgreSQL's own month-first order.
+TEST_F(ServerTest, ATextComparedWithADateIsReadInTheRegionalForm) {
+    TAVIX_PG_OR_SKIP(cluster);
+    const QString database = cluster->createDatabase();
+    TDataModule2 module;
+    module.DatabasePath = database;
+    ASSERT_TRUE(module.OpenDatabase());
+    addEntries(module);
+    EXPECT_EQ(select(module.ADOConnection1,
+                     "SELECT CLIENTS FROM activites WHERE DEBUT = " +
+                         db::quoted(regional::dateTimeToText(kMonday.addDays(7))),
+                     {"CLIENTS"}),
+              QStringList{"Dupont"});
+    EXPECT_THROW(
+        select(module.ADOConnection1,
+               "SELECT CLIENTS FROM activites WHERE DEBUT < \"pas une date\"", {"CLIENTS"}),
+        db::EngineError);
 }
 
 }  // namespace

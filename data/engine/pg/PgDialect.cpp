@@ -141,6 +141,7 @@ public:
         if (isWord(0, "DELETE") && isPunct(1, "*")) tok(1).out = QStringLiteral("");
         if (isWord(0, "INSERT")) markInsert();
         if (isWord(0, "UPDATE")) markUpdate();
+        markComparisons();
         Translated t;
         QString out;
         for (size_t p = 0, i = 0; i < tokens_.size(); ++i) {
@@ -303,6 +304,21 @@ private:
             const size_t end = nextItem(p);
             if (!isPunct(end, ",")) break;
             p = end + 1;
+        }
+    }
+
+    // A text compared with a date-time column is read in the regional form
+    // here: PostgreSQL would read "10/12/2026" in its own day/month order.
+    void markComparisons() {
+        for (size_t p = 2; has(p); ++p) {
+            if (tok(p).kind != Kind::String || !tok(p).cast.isEmpty()) continue;
+            bool comparison = false;
+            for (const char* op : {"=", "<>", "!=", "<", ">", "<=", ">=", "=="})
+                comparison = comparison || isPunct(p - 1, op);
+            if (!comparison || !isIdent(p - 2)) continue;
+            const Column* c = session_.findColumn(tok(p - 2).text);
+            if (c && c->field.type == FieldType::DateTime)
+                tok(p).cast = QStringLiteral("timestamp");
         }
     }
 

@@ -353,16 +353,21 @@ const Table* Session::table(const QString& name) {
 
 bool Session::isTableName(const QString& name) { return table(name) != nullptr; }
 
-std::optional<QString> Session::columnName(const QString& name) {
+const Column* Session::findColumn(const QString& name) {
     if (!catalogRead_) readCatalog();
-    std::optional<QString> loose;
+    const Column* loose = nullptr;
     for (const Table& t : tables_) {
         for (const Column& c : t.columns) {
-            if (c.name == name) return c.name;
-            if (!loose && c.name.compare(name, Qt::CaseInsensitive) == 0) loose = c.name;
+            if (c.name == name) return &c;
+            if (!loose && c.name.compare(name, Qt::CaseInsensitive) == 0) loose = &c;
         }
     }
     return loose;
+}
+
+std::optional<QString> Session::columnName(const QString& name) {
+    if (const Column* c = findColumn(name)) return c->name;
+    return std::nullopt;
 }
 
 void Session::createLayoutIfEmpty() {

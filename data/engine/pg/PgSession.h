@@ -111,6 +111,7 @@ public:
     const Table* table(const QString& name);
     bool isTableName(const QString& name);
     std::optional<QString> columnName(const QString& name);  // any table's column, exact case
+    const Column* findColumn(const QString& name);           // the same, with its type
     void invalidate() { catalogRead_ = false; }
 
     // Makes clients, travaux and activites when the database has none of them.
