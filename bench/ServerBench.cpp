@@ -79,11 +79,10 @@ int worker(const QString& conninfo, int station) {
     return 0;
 }
 
-// The floor: the same row inserted with one bare PQexecParams, committed.
-std::vector<double> bareInserts(const QString& conninfo) {
+// The floor, one workstation: the same row inserted with one bare
+// PQexecParams, committed; prints each time in microseconds.
+int bareInserts(const QString& conninfo) {
     PGconn* c = connectRaw(conninfo);
-    run(c, "CREATE TABLE plancher (LIKE activites INCLUDING ALL)");
-    std::vector<double> out;
     for (int i = 0; i < kStops; ++i) {
         const QByteArray start = QByteArray("2026-01-05 08:00:00");
         const QByteArray n = QByteArray::number(i);
@@ -95,11 +94,30 @@ std::vector<double> bareInserts(const QString& conninfo) {
                                    "\"CLIENTS\", \"DEBUT\", \"FIN\", \"DUREE\", \"COMMENTAIRE\") "
                                    "VALUES ($1, $2, $3, $4, $5, $6, $7)",
                                    7, nullptr, values, nullptr, nullptr, 0);
-        out.push_back(micros(Clock::now() - t0));
+        std::printf("%.1f\n", micros(Clock::now() - t0));
         PQclear(r);
     }
-    run(c, "DROP TABLE plancher");
     PQfinish(c);
+    return 0;
+}
+
+// Two workstations at once, each a copy of this program; their times.
+std::vector<double> twoProcesses(const QString& mode, const QString& conninfo) {
+    std::vector<double> out;
+    QProcess a, b;
+    for (auto [p, station] : {std::pair{&a, 1}, std::pair{&b, 2}})
+        p->start(QCoreApplication::applicationFilePath(),
+                 {mode, conninfo, QString::number(station)});
+    for (QProcess* p : {&a, &b}) {
+        p->waitForFinished(-1);
+        if (p->exitCode() != 0) {
+            std::fprintf(stderr, "a workstation failed: %s\n",
+                         p->readAllStandardError().constData());
+            std::exit(1);
+        }
+        for (const QByteArray& line : p->readAllStandardOutput().split('\n'))
+            if (!line.isEmpty()) out.push_back(line.toDouble());
+    }
     return out;
 }
 
@@ -159,6 +177,8 @@ int main(int argc, char** argv) {
     tavix::Application app(argc, argv);
     if (argc == 4 && qstrcmp(argv[1], "--poste") == 0)
         return worker(QString::fromUtf8(argv[2]), QByteArray(argv[3]).toInt());
+    if (argc == 4 && qstrcmp(argv[1], "--plancher") == 0)
+        return bareInserts(QString::fromUtf8(argv[2]));
 
     QString conninfo = qEnvironmentVariable("TAVIX_BENCH_PG");
     if (conninfo.isEmpty()) {
@@ -179,25 +199,14 @@ int main(int argc, char** argv) {
         if (!module.OpenDatabase()) return 3;
     }
 
-    // Two workstations at once.
-    std::vector<double> stops;
+    // Two workstations at once, through the program and then bare.
+    const std::vector<double> stops = twoProcesses(QStringLiteral("--poste"), conninfo);
     {
-        QProcess a, b;
-        for (auto [p, station] : {std::pair{&a, 1}, std::pair{&b, 2}})
-            p->start(QCoreApplication::applicationFilePath(),
-                     {QStringLiteral("--poste"), conninfo, QString::number(station)});
-        for (QProcess* p : {&a, &b}) {
-            p->waitForFinished(-1);
-            if (p->exitCode() != 0) {
-                std::fprintf(stderr, "a workstation failed: %s\n",
-                             p->readAllStandardError().constData());
-                return 1;
-            }
-            for (const QByteArray& line : p->readAllStandardOutput().split('\n'))
-                if (!line.isEmpty()) stops.push_back(line.toDouble());
-        }
+        PGconn* c = connectRaw(conninfo);
+        run(c, "CREATE TABLE plancher (LIKE activites INCLUDING ALL)");
+        PQfinish(c);
     }
-    const std::vector<double> floor = bareInserts(conninfo);
+    const std::vector<double> floor = twoProcesses(QStringLiteral("--plancher"), conninfo);
 
     PGconn* c = connectRaw(conninfo);
     PGresult* counts = PQexec(c,
@@ -218,7 +227,7 @@ int main(int argc, char** argv) {
     std::printf("stops: 2 processes x %d through TDataModule2::AddLogEntry\n", kStops);
     std::printf("  stored %zu, lost %d, duplicated %d\n", stops.size(), lost, duplicated);
     std::printf("  stop-to-commit       median %8.1f us   p99 %8.1f us\n", s.median, s.p99);
-    std::printf("  bare libpq INSERT    median %8.1f us   p99 %8.1f us (floor, one process)\n",
+    std::printf("  bare libpq INSERT    median %8.1f us   p99 %8.1f us (floor, 2 processes)\n",
                 f.median, f.p99);
 
     // The report over 100,000 entries.
