@@ -317,6 +317,20 @@ TEST_F(BothEnginesTest, OlderLayoutConvertsAlike) {
                 select(module.ADOConnection1, "SELECT SURVEILLANCES, CLIENTS, DEBUT FROM activites",
                        {"SURVEILLANCES", "CLIENTS", "DEBUT"}),
                 QStringList{"Saisie|Dupont|02/03/2026 09:00:00"});
+            if (QString(l.message) != "Conversion effectuée") continue;
+            // The converted database takes entries and edits its clients.
+            module.AddLogEntry("Poste1", "Martin", "Appel", kMonday, kMonday.addSecs(60), 60, "");
+            module.tblClients.open();
+            module.tblClients.append();
+            module.tblClients.setFieldText("NOM", "Martin");
+            module.tblClients.post();
+            EXPECT_EQ(select(module.ADOConnection1,
+                             "SELECT [USER], CLIENTS FROM activites ORDER BY DEBUT DESC",
+                             {"USER", "CLIENTS"})
+                          .first(),
+                      "Poste1|Martin");
+            EXPECT_EQ(select(module.ADOConnection1, "SELECT NOM FROM clients", {"NOM"}),
+                      QStringList{"Martin"});
         }
     }
 }

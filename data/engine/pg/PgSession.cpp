@@ -393,6 +393,29 @@ void Session::createLayoutIfEmpty() {
                 "timestamp, \"FIN\" timestamp, \"DUREE\" integer, \"COMMENTAIRE\" text, "
                 "\"USER\" varchar(255), tavix_jeton uuid UNIQUE)");
             command("CREATE INDEX activites_debut_fin ON activites (\"DEBUT\", \"FIN\")");
+        } else {
+            // Tables made by hand or by an older program: the keys the
+            // engine relies on are added where the role may; else it goes on
+            // without (editors then refuse a table without key).
+            const char* keys[] = {
+                "DO $$ BEGIN IF to_regclass('activites') IS NOT NULL AND NOT EXISTS (SELECT 1 FROM "
+                "pg_attribute WHERE attrelid = 'activites'::regclass AND attname = 'tavix_jeton') "
+                "THEN ALTER TABLE activites ADD COLUMN tavix_jeton uuid UNIQUE; END IF; END $$",
+                "DO $$ BEGIN IF to_regclass('clients') IS NOT NULL AND NOT EXISTS (SELECT 1 "
+                "FROM pg_index WHERE indrelid = 'clients'::regclass AND indisprimary) THEN "
+                "ALTER TABLE clients ADD COLUMN tavix_cle bigint GENERATED ALWAYS AS IDENTITY "
+                "PRIMARY KEY; END IF; END $$"};
+            for (const char* sql : keys) {
+                command("SAVEPOINT cle");
+                try {
+                    command(sql);
+                    command("RELEASE SAVEPOINT cle");
+                } catch (const ServerUnreachable&) {
+                    throw;
+                } catch (const EngineError&) {
+                    command("ROLLBACK TO SAVEPOINT cle");
+                }
+            }
         }
         command("COMMIT");
     } catch (...) {

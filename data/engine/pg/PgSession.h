@@ -114,7 +114,8 @@ public:
     const Column* findColumn(const QString& name);           // the same, with its type
     void invalidate() { catalogRead_ = false; }
 
-    // Makes clients, travaux and activites when the database has none of them.
+    // Makes clients, travaux and activites when the database has none of
+    // them; otherwise adds the engine's keys a table lacks, where it may.
     void createLayoutIfEmpty();
 
 private:
