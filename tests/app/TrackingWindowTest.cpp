@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
@@ -19,6 +20,7 @@
 #include <memory>
 
 #include "WindowFixture.h"
+#include "app/EmptyListHint.h"
 #include "app/Unit1.h"
 #include "common/Fakes.h"
 #include "common/TempDatabase.h"
@@ -204,7 +206,9 @@ TEST_F(TrackingWindowTest, ADatabaseThatCannotBeOpenedIsToldOnceAndTheWindowGoes
     EXPECT_TRUE(boxes.confirms.isEmpty());
     EXPECT_FALSE(module->ADOConnection1.connected());
     EXPECT_EQ(form->RadioGroup1->count(), 0);
-    EXPECT_TRUE(form->Panel2->findChildren<TColorButton*>().size() == 1) << "only Commenter";
+    EXPECT_TRUE(form->Panel2->findChildren<TColorButton*>(QRegularExpression("^BP_")).isEmpty());
+    EXPECT_TRUE(form->ActivityHint->isHidden()) << "no editor to offer without a database";
+    EXPECT_TRUE(form->ClientHint->isHidden());
     EXPECT_EQ(form->Label4->text(), "Lundi");
 }
 
