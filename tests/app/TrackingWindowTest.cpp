@@ -202,7 +202,9 @@ TEST_F(TrackingWindowTest, ADatabaseThatCannotBeOpenedIsToldOnceAndTheWindowGoes
     start();
     ASSERT_EQ(boxes.errors.size(), 1) << boxes.errors.join('\n').toStdString();
     EXPECT_EQ(boxes.errors[0], "Impossible d'ouvrir la base de données « " + empty.fileName() +
-                                   " » : ce n'est pas une base Tavix (table « clients » absente)");
+                                   " » : ce n'est pas une base Tavix (table « clients » "
+                                   "absente).\nChoisissez une base Tavix dans « Avancés > "
+                                   "Paramètres ».");
     EXPECT_TRUE(boxes.confirms.isEmpty());
     EXPECT_FALSE(module->ADOConnection1.connected());
     EXPECT_EQ(form->RadioGroup1->count(), 0);
