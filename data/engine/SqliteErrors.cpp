@@ -140,6 +140,32 @@ QString pathRefusal(const QString& path) {
     return {};
 }
 
+QString shortCause(sqlite3* db, int rc) {
+    switch (rc & 0xff) {
+        case SQLITE_FULL:
+            return QStringLiteral("le disque est plein");
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return QStringLiteral("la base est verrouillée par un autre programme");
+        case SQLITE_READONLY:
+            return QStringLiteral("le fichier ou son dossier est en lecture seule");
+        case SQLITE_CANTOPEN:
+        case SQLITE_PERM:
+        case SQLITE_AUTH:
+            return QStringLiteral("le fichier ne peut pas être créé à cet endroit");
+        case SQLITE_CORRUPT:
+        case SQLITE_NOTADB:
+            return QStringLiteral("la base est endommagée");
+        case SQLITE_IOERR:
+            return QStringLiteral("erreur de lecture ou d'écriture du disque");
+        case SQLITE_NOMEM:
+            return QStringLiteral("mémoire insuffisante");
+        default:
+            return QStringLiteral("erreur du moteur de base de données (%1)")
+                .arg(engineText(db, rc));
+    }
+}
+
 QString openFailure(const QString& path, sqlite3* db, int rc) {
     switch (rc & 0xff) {
         case SQLITE_NOTADB:

@@ -25,6 +25,10 @@ QString pathRefusal(const QString& path);
 QString missingFile(const QString& path);
 QString folderNotFile(const QString& path);
 
+// The cause alone, short and in French, for a sentence of the caller's
+// (a copy that could not be made, for instance).
+QString shortCause(sqlite3* db, int rc);
+
 // A failure on an open database: rc is SQLite's extended result, db the
 // handle it came from (its message and its file).
 QString failureMessage(sqlite3* db, int rc);

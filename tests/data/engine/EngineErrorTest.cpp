@@ -8,6 +8,7 @@
 
 #include "EngineSupport.h"
 #include "common/Unprivileged.h"
+#include "data/engine/Backup.h"
 #include "data/engine/EngineError.h"
 
 using namespace tavix;
@@ -191,6 +192,15 @@ TEST(EngineErrorTest, OpeningFailuresSayWhyAndWhatToDo) {
             EXPECT_FALSE(QFileInfo::exists(c.path));
         }
     }
+}
+
+TEST(EngineErrorTest, ACopyThatCannotBeMadeSaysWhyInFrench) {
+    Scene scene;
+    const QString target = scene.dir.filePath("absent/copie.mdb");
+    const QString message = failure([&] { db::backupDatabase(scene.connection, target); });
+    EXPECT_EQ(message, "Copie de sauvegarde impossible vers « " + target +
+                           " » : le fichier ne peut pas être créé à cet endroit");
+    EXPECT_FALSE(QFileInfo::exists(target));
 }
 
 }  // namespace
