@@ -14,7 +14,7 @@ namespace tavix::db {
 
 void backupDatabase(Connection& connection, const QString& target) {
     sqlite3* source = connection.handle();
-    if (!source) throw EngineError(QStringLiteral("Connexion fermée"));
+    if (!source) throw notOpen();
     auto refuse = [&](const QString& why) {
         throw EngineError(
             QStringLiteral("Copie de sauvegarde impossible vers « %1 » : %2").arg(target, why));

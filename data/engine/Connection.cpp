@@ -184,13 +184,13 @@ QString Connection::fileName() const { return impl_->fileName; }
 sqlite3* Connection::handle() const { return impl_->db.get(); }
 
 void Connection::execute(const QString& statement) {
-    if (!impl_->db) throw EngineError(QStringLiteral("Connexion fermée"), statement);
+    if (!impl_->db) throw notOpen(statement);
     reopenIfReadOnly();
     run(impl_->db.get(), statement);
 }
 
 QList<FieldDef> Connection::tableFields(const QString& table) const {
-    if (!impl_->db) throw EngineError(QStringLiteral("Connexion fermée"), table);
+    if (!impl_->db) throw notOpen(table);
     QList<FieldDef> fields;
     for (const auto& column : detail::tableInfo(impl_->db.get(), table))
         fields.append(column.field);

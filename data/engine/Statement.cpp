@@ -33,7 +33,7 @@ bool isBlankTail(const char* p) {
 
 Statement::Statement(sqlite3* db, const QByteArray& sql, const QString& original)
     : db_(db), original_(original) {
-    if (!db) throw EngineError(QStringLiteral("Connexion fermée"), original);
+    if (!db) throw notOpen(original);
     sqlite3_stmt* raw = nullptr;
     const char* tail = nullptr;
     const int rc =
@@ -101,7 +101,7 @@ QString Statement::text(int column) const {
 }
 
 void exec(sqlite3* db, const char* sql) {
-    if (!db) throw EngineError(QStringLiteral("Connexion fermée"), QString::fromUtf8(sql));
+    if (!db) throw notOpen(QString::fromUtf8(sql));
     if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
         fail(db, QString::fromUtf8(sql));
 }

@@ -212,6 +212,14 @@ TEST_F(TrackingWindowTest, ADatabaseThatCannotBeOpenedIsToldOnceAndTheWindowGoes
     EXPECT_TRUE(form->ActivityHint->isHidden()) << "no editor to offer without a database";
     EXPECT_TRUE(form->ClientHint->isHidden());
     EXPECT_EQ(form->Label4->text(), "Lundi");
+
+    // A command that needs the database says it is not open, and what to do.
+    form->unesurveillance1->trigger();
+    ASSERT_EQ(boxes.errors.size(), 2);
+    EXPECT_EQ(boxes.errors[1],
+              "Aucune base de données n'est ouverte.\nChoisissez une base Tavix dans « Avancés > "
+              "Paramètres », puis relancez Tavix.");
+    EXPECT_TRUE(modals.shown.isEmpty());
 }
 
 TEST_F(TrackingWindowTest, BadNumberSettingsAreReportedAndTheProgramGoesOn) {
