@@ -35,6 +35,19 @@ QPushButton* pageButton(const QString& name, const QString& text, QWidget* paren
     return b;
 }
 
+// Writes beside, then renames; the file keeps the permissions it had, and a
+// new one gets the ordinary ones rather than the private ones of the
+// temporary file.
+void writeExport(const QString& path, const QByteArray& data) {
+    const QFileInfo old(path);
+    const QFileDevice::Permissions permissions =
+        old.exists() ? old.permissions()
+                     : QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
+                           QFileDevice::WriteUser | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    files::writeAtomically(path, data);
+    QFile::setPermissions(path, permissions);
+}
+
 }  // namespace
 
 BillingPanel::BillingPanel(QWidget* report, QWidget* editing, QWidget* parent)
@@ -230,22 +243,22 @@ bool BillingPanel::exportFile(Export kind, const QString& path) {
         case Export::EntriesCsv: {
             EntriesCsv csv(totals_.rounding());
             forEach([&](const Entry& e) { csv.add(e); });
-            files::writeAtomically(path, csv.take());
+            writeExport(path, csv.take());
             break;
         }
         case Export::SummaryCsv:
-            files::writeAtomically(path, summaryCsv(totals_, summary_->grouping()));
+            writeExport(path, summaryCsv(totals_, summary_->grouping()));
             break;
         case Export::EntriesIcs: {
             IcsWriter ics(QString(), clock().now());
             forEach([&](const Entry& e) { ics.add(e); });
-            files::writeAtomically(path, ics.take());
+            writeExport(path, ics.take());
             break;
         }
         case Export::Pdf: {
             const auto doc = buildPrintDocument(totals_, summary_->grouping(),
                                                 [this](const auto& each) { forEach(each); });
-            printToPdf(path, *doc, statusText(), filter_->describe());
+            writeExport(path, printToPdf(*doc, statusText(), filter_->describe()));
             break;
         }
     }

@@ -140,6 +140,8 @@ void ChartsView::refresh() {
     series->attachAxis(hours);
     hours->applyNiceNumbers();
     bar->legend()->hide();
+    bar->setLocalizeNumbers(true);  // 118,6 h, as the rest of the window
+    bar->setLocale(QLocale(QLocale::French, QLocale::France));
     QChart* oldBar = Bars->chart();
     Bars->setChart(bar);
     delete oldBar;

@@ -9,7 +9,6 @@
 #include <QTextDocument>
 #include <QTextTable>
 
-#include "platform/AtomicFile.h"
 #include "platform/Error.h"
 #include "platform/Regional.h"
 
@@ -38,7 +37,9 @@ QTextTable* table(QTextCursor& cursor, const QStringList& titles, const QList<in
     return t;
 }
 
-void addRow(QTextTable* t, const QStringList& cells, int firstNumber, bool bold = false) {
+// Cells from firstNumber to lastNumber (included) are aligned right.
+void addRow(QTextTable* t, const QStringList& cells, int firstNumber, int lastNumber,
+            bool bold = false) {
     const int row = t->rows();
     t->appendRows(1);
     QTextCharFormat chars;
@@ -47,7 +48,7 @@ void addRow(QTextTable* t, const QStringList& cells, int firstNumber, bool bold 
     right.setAlignment(Qt::AlignRight);
     for (int c = 0; c < cells.size(); ++c) {
         QTextCursor cell = t->cellAt(row, c).firstCursorPosition();
-        if (c >= firstNumber) cell.setBlockFormat(right);
+        if (c >= firstNumber && c <= lastNumber) cell.setBlockFormat(right);
         cell.insertText(cells[c], chars);
     }
 }
@@ -94,11 +95,11 @@ std::unique_ptr<QTextDocument> buildPrintDocument(const Summary& summary, Groupi
         return cells;
     };
     for (const SummaryLine& l : summary.lines(grouping))
-        addRow(sums, figureCells(l.keys, l.entries, l.seconds, l.rounded), keys);
+        addRow(sums, figureCells(l.keys, l.entries, l.seconds, l.rounded), keys, 99);
     QStringList total{QStringLiteral("Total")};
     while (total.size() < keys) total << QString();
     addRow(sums, figureCells(total, summary.entries(), summary.seconds(), summary.rounded()), keys,
-           true);
+           99, true);
 
     cursor.movePosition(QTextCursor::End);
     heading(cursor,
@@ -114,7 +115,7 @@ std::unique_ptr<QTextDocument> buildPrintDocument(const Summary& summary, Groupi
         addRow(rows,
                {regional::dateTimeToText(e.start), regional::dateTimeToText(e.end), e.activity,
                 e.client, e.user, hmsText(e.duration), decimalHoursText(e.duration), e.comment},
-               5);
+               5, 6);
     });
     return doc;
 }
@@ -163,12 +164,10 @@ int printDocument(QPrinter& printer, QTextDocument& document, const QString& per
     return pages;
 }
 
-int printToPdf(const QString& path, QTextDocument& document, const QString& period,
-               const QString& filter) {
+QByteArray printToPdf(QTextDocument& document, const QString& period, const QString& filter) {
     QTemporaryDir dir;
-    if (!dir.isValid()) throw Error(QStringLiteral("Impossible d'écrire « %1 »").arg(path));
+    if (!dir.isValid()) throw Error(QStringLiteral("Le dossier temporaire n'a pas pu être créé"));
     const QString draft = dir.filePath(QStringLiteral("document.pdf"));
-    int pages = 0;
     {
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
@@ -178,13 +177,12 @@ int printToPdf(const QString& path, QTextDocument& document, const QString& peri
         printer.setPageMargins(QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter);
         printer.setDocName(QStringLiteral("Surveillances %1").arg(period));
         printer.setCreator(kTitle);
-        pages = printDocument(printer, document, period, filter);
+        printDocument(printer, document, period, filter);
     }
     QFile file(draft);
     if (!file.open(QIODevice::ReadOnly))
-        throw Error(QStringLiteral("Impossible d'écrire « %1 »").arg(path));
-    files::writeAtomically(path, file.readAll());
-    return pages;
+        throw Error(QStringLiteral("Impossible de lire « %1 »").arg(draft));
+    return file.readAll();
 }
 
 }  // namespace tavix

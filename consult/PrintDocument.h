@@ -25,8 +25,7 @@ std::unique_ptr<QTextDocument> buildPrintDocument(const Summary& summary, Groupi
 int printDocument(QPrinter& printer, QTextDocument& document, const QString& period,
                   const QString& filter);
 
-// The same through a PDF printer into `path`, written beside and renamed.
-int printToPdf(const QString& path, QTextDocument& document, const QString& period,
-               const QString& filter);
+// The same through a PDF printer, as the bytes of the PDF file.
+QByteArray printToPdf(QTextDocument& document, const QString& period, const QString& filter);
 
 }  // namespace tavix

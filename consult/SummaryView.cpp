@@ -112,7 +112,6 @@ SummaryView::SummaryView(QWidget* parent) : QWidget(parent) {
     Table->setAlternatingRowColors(true);
     Table->verticalHeader()->hide();
     Table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    Table->horizontalHeader()->setStretchLastSection(true);
 
     auto* group = new QLabel(QStringLiteral("Re&grouper"), this);
     group->setBuddy(GroupingBox);
@@ -163,6 +162,11 @@ void SummaryView::refresh() {
     const int column = Table->horizontalHeader()->sortIndicatorSection();
     const Qt::SortOrder order = Table->horizontalHeader()->sortIndicatorOrder();
     Model->setSummary(*summary_, grouping());
+    // The names take the room left; the figures stay together on the right.
+    const int keys = int(keyTitles(grouping()).size());
+    for (int c = 0; c < Model->columnCount(); ++c)
+        Table->horizontalHeader()->setSectionResizeMode(
+            c, c == keys - 1 ? QHeaderView::Stretch : QHeaderView::ResizeToContents);
     fillSortBox();
     Table->sortByColumn(column < Model->columnCount() ? column : 0, order);
 }

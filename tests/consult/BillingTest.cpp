@@ -11,6 +11,7 @@
 #include <QDateTimeEdit>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPieSeries>
 #include <QProcess>
@@ -252,7 +253,10 @@ TEST_F(BillingTest, SummaryTableSortsByKeyboardAndRoundingIsRemembered) {
 
 TEST_F(BillingTest, EntriesCsvReadsBackFieldByField) {
     view();
-    const auto records = readCsv(readAll(exported(Export::EntriesCsv, "entrees.csv")));
+    const QString path = exported(Export::EntriesCsv, "entrees.csv");
+    // A new file gets the ordinary permissions, not the temporary file's.
+    EXPECT_EQ(QFileInfo(path).permissions() & QFile::ReadOther, QFile::ReadOther);
+    const auto records = readCsv(readAll(path));
     ASSERT_EQ(records.size(), entries.size() + 1);
     EXPECT_EQ(records[0].size(), 11);
     EXPECT_EQ(records[0][3], "Début (ISO 8601)");
@@ -323,6 +327,16 @@ TEST_F(BillingTest, AnExistingFileIsReplacedOnlyWhenTheUserAgrees) {
     files.answers.push_back(path);
     billing->exportTo(Export::EntriesCsv);
     EXPECT_TRUE(readAll(path).startsWith("\xEF\xBB\xBFUtilisateur;"));
+    // A replaced file keeps its permissions.
+    EXPECT_EQ(QFileInfo(path).permissions() & QFile::ReadOther, QFile::ReadOther);
+    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+    boxes.answers.push_back(true);
+    files.answers.push_back(path);
+    billing->exportTo(Export::SummaryCsv);
+    EXPECT_TRUE(
+        readAll(path).startsWith("\xEF\xBB\xBF"
+                                 "Client;"));
+    EXPECT_EQ(QFileInfo(path).permissions() & (QFile::ReadOther | QFile::ReadGroup), 0);
     // The dialog was asked for a file to save, not one to open.
     ASSERT_FALSE(files.requests.empty());
     EXPECT_TRUE(files.requests.back().save);
