@@ -75,8 +75,8 @@ ChartsView::ChartsView(QWidget* parent) : QWidget(parent) {
     Pie = chartView(QStringLiteral("Pie"), charts_);
     auto* side = new QHBoxLayout(charts_);
     side->setContentsMargins(0, 0, 0, 0);
-    side->addWidget(Bars, 3);
-    side->addWidget(Pie, 2);
+    side->addWidget(Bars, 1);
+    side->addWidget(Pie, 1);
     auto* top = new QHBoxLayout;
     top->addWidget(label);
     top->addWidget(GroupingBox);
@@ -115,15 +115,13 @@ void ChartsView::refresh() {
     std::reverse(bars.begin(), bars.end());
     for (const Item& i : bars) {
         *set << double(i.seconds) / 3600.0;
-        categories << i.name;
+        // The figure beside the name: exact, and read with it.
+        categories << QStringLiteral("%1 — %2 h").arg(i.name, decimalHoursText(i.seconds));
     }
     for (auto it = bars.rbegin(); it != bars.rend(); ++it)
         spoken << QStringLiteral("%1 : %2 h").arg(it->name, decimalHoursText(it->seconds));
     auto* series = new QHorizontalBarSeries;
     series->append(set);
-    series->setLabelsVisible(true);
-    series->setLabelsFormat(QStringLiteral("@value h"));
-    series->setLabelsPrecision(4);
     auto* bar = new QChart;
     bar->setTitle(QStringLiteral("Heures par %1").arg(what));
     bar->addSeries(series);
@@ -164,7 +162,7 @@ void ChartsView::refresh() {
     auto* pieChart = new QChart;
     pieChart->setTitle(QStringLiteral("Part de chaque %1").arg(what));
     pieChart->addSeries(pie);
-    pieChart->legend()->setAlignment(Qt::AlignBottom);
+    pieChart->legend()->setAlignment(Qt::AlignRight);
     pieChart->legend()->setFont(labels);
     QChart* oldPie = Pie->chart();
     Pie->setChart(pieChart);

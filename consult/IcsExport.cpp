@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QTimeZone>
 #include <cstdlib>
+#include <optional>
 
 #include "platform/Error.h"
 
@@ -14,6 +15,10 @@ namespace tavix {
 struct IcsWriter::Calendar {
     icalcomponent* root = nullptr;
     icaltimezone* zone = nullptr;  // nullptr: UTC
+    QByteArray tzid;               // the IANA name, as calendars know it
+    QTimeZone qtZone;
+    icalcomponent* definition = nullptr;  // the VTIMEZONE, inside root
+    std::optional<DateTime> earliest;
     icaltimetype stamp{};
     ~Calendar() {
         if (root) icalcomponent_free(root);
@@ -28,15 +33,8 @@ QByteArray textValue(QString text) {
     return text.toUtf8();
 }
 
-icaltimetype wallClock(const DateTime& value, icaltimezone* zone) {
+icaltimetype timeOf(QDate d, QTime time, icaltimezone* zone) {
     icaltimetype t = icaltime_null_time();
-    QDate d = value.date();
-    QTime time = value.time();
-    if (!zone) {
-        const QDateTime utc = QDateTime(d, time).toUTC();
-        d = utc.date();
-        time = utc.time();
-    }
     t.year = d.year();
     t.month = d.month();
     t.day = d.day();
@@ -44,13 +42,25 @@ icaltimetype wallClock(const DateTime& value, icaltimezone* zone) {
     t.minute = time.minute();
     t.second = time.second();
     t.is_date = 0;
-    return icaltime_set_timezone(&t, zone ? zone : icaltimezone_get_utc_timezone());
+    return icaltime_set_timezone(&t, zone);
 }
 
-// A DTSTART or DTEND carrying its zone's TZID (none for UTC).
-icalproperty* timeProperty(icalproperty* p, icaltimezone* zone) {
-    if (zone && !icalproperty_get_first_parameter(p, ICAL_TZID_PARAMETER))
-        icalproperty_add_parameter(p, icalparameter_new_tzid(icaltimezone_get_tzid(zone)));
+icaltimetype utcOf(const QDateTime& moment) {
+    const QDateTime utc = moment.toUTC();
+    return timeOf(utc.date(), utc.time(), icaltimezone_get_utc_timezone());
+}
+
+// A local wall-clock time in the zone, or in UTC when there is none.
+icaltimetype wallClock(const DateTime& value, icaltimezone* zone) {
+    if (!zone) return utcOf(QDateTime(value.date(), value.time()));
+    return timeOf(value.date(), value.time(), zone);
+}
+
+// A DTSTART or DTEND carrying the zone's plain name as TZID (none for UTC),
+// rather than the name libical gives its own copy of the zone.
+icalproperty* timeProperty(icalproperty* p, const QByteArray& tzid) {
+    icalproperty_remove_parameter_by_kind(p, ICAL_TZID_PARAMETER);
+    if (!tzid.isEmpty()) icalproperty_add_parameter(p, icalparameter_new_tzid(tzid.constData()));
     return p;
 }
 
@@ -69,12 +79,20 @@ IcsWriter::IcsWriter(const QString& zoneId, const DateTime& stamp)
                                icalproperty_new_prodid("-//Tavix//Surveillance des tâches//FR"));
     icalcomponent_add_property(root, icalproperty_new_calscale("GREGORIAN"));
     if (calendar_->zone) {
-        icalcomponent* definition = icaltimezone_get_component(calendar_->zone);
-        if (definition) icalcomponent_add_component(root, icalcomponent_new_clone(definition));
+        if (icalcomponent* definition = icaltimezone_get_component(calendar_->zone)) {
+            calendar_->tzid = id;
+            calendar_->qtZone = QTimeZone(id);
+            calendar_->definition = icalcomponent_new_clone(definition);
+            if (icalproperty* p =
+                    icalcomponent_get_first_property(calendar_->definition, ICAL_TZID_PROPERTY))
+                icalproperty_set_tzid(p, id.constData());
+            icalcomponent_add_component(root, calendar_->definition);
+        } else {
+            calendar_->zone = nullptr;
+        }
     }
     const QDateTime utc = QDateTime(stamp.date(), stamp.time()).toUTC();
-    calendar_->stamp = wallClock(DateTime(utc.date(), utc.time()), nullptr);
-    calendar_->stamp = icaltime_set_timezone(&calendar_->stamp, icaltimezone_get_utc_timezone());
+    calendar_->stamp = utcOf(QDateTime(stamp.date(), stamp.time()));
 }
 
 IcsWriter::~IcsWriter() = default;
@@ -99,9 +117,10 @@ void IcsWriter::add(const Entry& e) {
                                icalproperty_new_uid(uidFor(e, occurrence).toUtf8().constData()));
     icalcomponent_add_property(event, icalproperty_new_dtstamp(calendar_->stamp));
     icalcomponent_add_property(
-        event, timeProperty(icalproperty_new_dtstart(wallClock(e.start, zone)), zone));
-    icalcomponent_add_property(event,
-                               timeProperty(icalproperty_new_dtend(wallClock(e.end, zone)), zone));
+        event, timeProperty(icalproperty_new_dtstart(wallClock(e.start, zone)), calendar_->tzid));
+    icalcomponent_add_property(
+        event, timeProperty(icalproperty_new_dtend(wallClock(e.end, zone)), calendar_->tzid));
+    if (!calendar_->earliest || e.start < *calendar_->earliest) calendar_->earliest = e.start;
     const QString summary = (e.activity + QStringLiteral(" – ") + e.client).trimmed();
     icalcomponent_add_property(event, icalproperty_new_summary(textValue(summary).constData()));
     if (!e.comment.isEmpty())
@@ -111,6 +130,14 @@ void IcsWriter::add(const Entry& e) {
 }
 
 QByteArray IcsWriter::take() {
+    // The zone's rules from a year before the first event on, not since 1891.
+    if (calendar_->definition && calendar_->earliest) {
+        const QDateTime from =
+            QDateTime(calendar_->earliest->date().addYears(-1), QTime(0, 0), calendar_->qtZone)
+                .toUTC();
+        icaltimezone_truncate_vtimezone(calendar_->definition, utcOf(from), icaltime_null_time(),
+                                        0);
+    }
     char* text = icalcomponent_as_ical_string_r(calendar_->root);
     if (!text) throw Error(QStringLiteral("Le calendrier n'a pas pu être écrit"));
     QByteArray out(text);
