@@ -24,6 +24,7 @@
 #include <QTemporaryDir>
 #include <QTextDocument>
 #include <QTimeZone>
+#include <ctime>
 #include <memory>
 
 #include "common/Fakes.h"
@@ -470,6 +471,26 @@ TEST(IcsTest, EventsParseBackWithTheirZoneTextsAndStableUids) {
         const std::vector<Event> later = parseIcs(again.take());
         for (size_t i = 0; i < later.size(); ++i) EXPECT_EQ(later[i].uid, events[i].uid);
     }
+}
+
+// The system's zone is the one written, and the stamp is that moment in UTC.
+TEST(IcsTest, LocalZoneOfTheSystemAndStampInUtc) {
+    const QByteArray saved = qgetenv("TZ");
+    const bool had = qEnvironmentVariableIsSet("TZ");
+    qputenv("TZ", "Europe/Paris");
+    tzset();
+    IcsWriter w(QString(), DateTime(QDate(2026, 4, 1), QTime(9, 30)));
+    w.add({1, "u", "Saisie", "Zoé", DateTime(QDate(2026, 4, 1), QTime(8, 0)),
+           DateTime(QDate(2026, 4, 1), QTime(9, 0)), 3600, ""});
+    const QByteArray text = w.take();
+    if (had)
+        qputenv("TZ", saved);
+    else
+        qunsetenv("TZ");
+    tzset();
+    EXPECT_TRUE(text.contains("\r\nDTSTAMP:20260401T073000Z\r\n")) << text.constData();
+    EXPECT_TRUE(text.contains("\r\nTZID:Europe/Paris\r\n"));
+    EXPECT_TRUE(text.contains("DTSTART;TZID=Europe/Paris:20260401T080000"));
 }
 
 TEST_F(BillingTest, CalendarExportHoldsEveryEntry) {
