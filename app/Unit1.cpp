@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTextEdit>
 #include <QTimer>
@@ -20,6 +21,7 @@
 #include <functional>
 #include <utility>
 
+#include "app/EmptyListHint.h"
 #include "app/ScrollColumn.h"
 #include "consult/Unit5.h"
 #include "controls/ColorButton.h"
@@ -144,6 +146,13 @@ private:
 
 }  // namespace
 
+template <class F>
+auto TForm1::userAction(F f) {
+    return guarded([this, f = std::move(f)]() mutable {
+        if (acceptsActions()) f();
+    });
+}
+
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     Form1 = this;
     setObjectName(QStringLiteral("Form1"));
@@ -160,8 +169,12 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     connect(Timer1, &QTimer::timeout, this, guarded([this] { Timer1Timer(); }));
     Timer1->start();
 
-    connect(Commenter, &QPushButton::clicked, this, guarded([this] { CommenterClick(); }));
-    connect(RadioGroup1, &TRadioGroup::clicked, this, guarded([this] { RadioGroup1Click(); }));
+    connect(Commenter, &QPushButton::clicked, this, userAction([this] { CommenterClick(); }));
+    connect(RadioGroup1, &TRadioGroup::clicked, this, userAction([this] { RadioGroup1Click(); }));
+    connect(ActivityHint->button(), &QPushButton::clicked, this,
+            userAction([this] { unesurveillance1Click(); }));
+    connect(ClientHint->button(), &QPushButton::clicked, this,
+            userAction([this] { unclient1Click(); }));
     qApp->installEventFilter(this);
 
     // An error here is told once the window is on screen, in front of it.
@@ -259,6 +272,10 @@ void TForm1::buildControls() {
     Commenter->setBorderColor(clNavy);
     Commenter->hide();
 
+    ActivityHint =
+        new EmptyListHint(QStringLiteral("ActivityHint"), ActivityColumn->content(), 150, 100, 241);
+    ClientHint = new EmptyListHint(QStringLiteral("ClientHint"), RadioGroup1, 8, 28, 0);
+
     Panel1->installEventFilter(this);
     Panel2->installEventFilter(this);
 }
@@ -292,13 +309,13 @@ void TForm1::buildMenu() {
     Voirlaide1 = help->addAction(QStringLiteral("&Voir l'aide"));
     Voirlaide1->setObjectName(QStringLiteral("Voirlaide1"));
 
-    connect(Quitter1, &QAction::triggered, this, guarded([this] { Quitter1Click(); }));
+    connect(Quitter1, &QAction::triggered, this, userAction([this] { Quitter1Click(); }));
     connect(unesurveillance1, &QAction::triggered, this,
-            guarded([this] { unesurveillance1Click(); }));
-    connect(unclient1, &QAction::triggered, this, guarded([this] { unclient1Click(); }));
-    connect(Verrouiller, &QAction::triggered, this, guarded([this] { VerrouillerClick(); }));
-    connect(Voirlaide1, &QAction::triggered, this, guarded([this] { Voirlaide1Click(); }));
-    connect(Extraction1, &QAction::triggered, this, guarded([this] { Extraction1Click(); }));
+            userAction([this] { unesurveillance1Click(); }));
+    connect(unclient1, &QAction::triggered, this, userAction([this] { unclient1Click(); }));
+    connect(Verrouiller, &QAction::triggered, this, userAction([this] { VerrouillerClick(); }));
+    connect(Voirlaide1, &QAction::triggered, this, userAction([this] { Voirlaide1Click(); }));
+    connect(Extraction1, &QAction::triggered, this, userAction([this] { Extraction1Click(); }));
 }
 
 void TForm1::layoutPanels() {
@@ -366,9 +383,12 @@ void TForm1::FormActivate() {
         DataModule2->FillClients(*RadioGroup1);
         RadioGroup1->setItemIndex(-1);
         DataModule2->CreateActivityButtons(ActivityColumn->content(), 100, 150, 40, 241,
-                                           [this](TColorButton* button) { ButtonClick(button); });
+                                           [this](TColorButton* button) {
+                                               if (acceptsActions()) ButtonClick(button);
+                                           });
         ActivityColumn->refresh();
     }
+    ShowEmptyHints();
 
     Commenter->hide();
     const DateTime now = clock().now();
@@ -380,7 +400,7 @@ void TForm1::FormActivate() {
     // The access code guards the start-up unless it guards the settings.
     if (!UserName.isEmpty() && !pwd.isEmpty() && !LockSettings(Config)) {
         TForm8 login(this);
-        modalRunner().exec(login);
+        execLogin(login);
         if (application::terminated()) return;  // the login gave up
     }
 
@@ -490,7 +510,42 @@ void TForm1::runFirstShowing() {
     emit firstShown();
 }
 
+int TForm1::execLogin(QDialog& login) {
+    // Modality holds the mouse and the keyboard only; assistive technology
+    // acts on widgets directly, so they refuse too.
+    loginShown_ = true;
+    centralWidget()->setEnabled(false);
+    MainMenu1->setEnabled(false);
+    const auto restore = qScopeGuard([this] {
+        loginShown_ = false;
+        centralWidget()->setEnabled(true);
+        MainMenu1->setEnabled(true);
+    });
+    return modalRunner().exec(login);
+}
+
+void TForm1::ShowEmptyHints() {
+    // Without a database the editors cannot open: the error told says why.
+    const bool open = DataModule2->ADOConnection1.connected();
+    const bool locked = !NoListEditing(Config);
+    if (open && DataModule2->ActivityButtons.empty())
+        ActivityHint->showFor(QStringLiteral("Aucune surveillance pour l'instant."),
+                              QStringLiteral("Ajouter une surveillance…"), locked);
+    else
+        ActivityHint->hide();
+    if (open && RadioGroup1->count() == 0)
+        ClientHint->showFor(QStringLiteral("Aucun client pour l'instant."),
+                            QStringLiteral("Ajouter un client…"), locked);
+    else
+        ClientHint->hide();
+}
+
 void TForm1::closeEvent(QCloseEvent* event) {
+    // Nothing closes the program behind a login.
+    if (!acceptsActions()) {
+        event->ignore();
+        return;
+    }
     if (Running && !mayCloseDuringTiming()) {
         event->ignore();
         return;
@@ -757,7 +812,7 @@ void TForm1::unclient1Click() {
 void TForm1::VerrouillerClick() {
     if (LockSettings(ReadConfig())) {
         TForm9 login([this] { relance(); }, this);
-        modalRunner().exec(login);
+        execLogin(login);
         return;
     }
     TForm7 settings(this);

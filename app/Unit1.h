@@ -8,6 +8,7 @@
 #include "platform/DateTime.h"
 
 class QAction;
+class QDialog;
 class QFrame;
 class QLabel;
 class QMenuBar;
@@ -17,6 +18,7 @@ class QWidget;
 
 namespace tavix {
 
+class EmptyListHint;
 class ScrollColumn;
 class TColorButton;
 class TRadioGroup;
@@ -59,6 +61,9 @@ public:
     QAction* Verrouiller;
     QAction* Aide1;
     QAction* Voirlaide1;
+    // In place of an empty activity column or client list: what to do.
+    EmptyListHint* ActivityHint;
+    EmptyListHint* ClientHint;
 
     // State.
     qint32 Config = 0;
@@ -100,6 +105,13 @@ public:
     // True once the first showing's steps have run, whatever they met.
     bool firstShowingRan() const { return firstShowingRan_; }
 
+    // False while a login window is up: nothing of this window acts then,
+    // whatever asks (mouse, keyboard, assistive technology).
+    bool acceptsActions() const { return !loginShown_; }
+
+    // Shows or hides the hints of the empty lists after the lists are built.
+    void ShowEmptyHints();
+
 signals:
     // The first showing's steps have run; the window is on screen.
     void firstShown();
@@ -120,10 +132,17 @@ private:
     TColorButton* timedButton() const;
     void keepPendingTiming();
     bool mayCloseDuringTiming();
+    // Shows a login window modally with this window's controls disabled
+    // and its handlers refusing; returns the login's result.
+    int execLogin(QDialog& login);
+    // A handler for connect(): guarded, and refused while a login is up.
+    template <class F>
+    auto userAction(F f);
 
     bool activated_ = false;
     bool firstShowingStarted_ = false;
     bool firstShowingRan_ = false;
+    bool loginShown_ = false;
     qint64 startedMs_ = 0;  // monotonic reading of the start click
     QString chosenClient_;  // chooser's answer kept while its entry is not stored
     bool clientAdded_ = false;

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 #include <cstdlib>
 
+#include "consult/BillingPanel.h"
 #include "consult/Report.h"
 #include "consult/ReportView.h"
 #include "controls/ColorButton.h"
@@ -184,6 +185,8 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     for (QWidget* w : {ColorButton1, ColorButton2, Button2, Button3}) commands->addWidget(w);
     commands->addStretch(1);
 
+    Billing = new BillingPanel(Panel3, Panel4, this);
+
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -191,6 +194,9 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     layout->addWidget(Panel2);
     layout->addWidget(Panel3, 1);
     layout->addWidget(Panel4, 1);
+    layout->addWidget(Billing->summaryPage(), 1);
+    layout->addWidget(Billing->chartsPage(), 1);
+    layout->addWidget(Billing);
     layout->addWidget(Panel1);
 
     readMore_ = new QTimer(this);
@@ -288,6 +294,8 @@ void TForm5::Button1Click() {
         table.open();
         return;
     }
+    Billing->select(
+        {cbTravaux->currentText(), cbClients->currentText(), start.date(), end.date(), all});
 
     query.clear();
     RichEdit1->clear();

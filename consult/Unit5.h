@@ -14,6 +14,7 @@ class QWidget;
 
 namespace tavix {
 
+class BillingPanel;
 class ReportView;
 class ReportWriter;
 class TColorButton;
@@ -55,6 +56,7 @@ public:
     TColorButton* ColorButton2;
     TColorButton* Button2;
     TColorButton* Button3;
+    BillingPanel* Billing;  // status line, summary, charts, export, print
 
     bool SortAscending = false;
     QString ClickedColumn;

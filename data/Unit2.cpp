@@ -122,7 +122,8 @@ void TDataModule2::checkLayout() {
     const auto notTavix = [this](const QString& what) {
         return db::EngineError(
             QStringLiteral(
-                "Impossible d'ouvrir la base de données « %1 » : ce n'est pas une base Tavix (%2)")
+                "Impossible d'ouvrir la base de données « %1 » : ce n'est pas une base Tavix "
+                "(%2).\nChoisissez une base Tavix dans « Avancés > Paramètres ».")
                 .arg(DatabasePath, what));
     };
     for (const auto& r : required) {

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
+#include <cerrno>
 
 #include "platform/Error.h"
 
@@ -24,6 +25,35 @@ namespace {
 Error writeError(const QString& path, const QString& reason) {
     return Error(QStringLiteral("Impossible d'écrire le fichier \"%1\" : %2")
                      .arg(QDir::toNativeSeparators(path), reason));
+}
+
+// The system's reason in French; the toolkit's own words are English.
+QString reasonOf(int error, const QString& fallback) {
+    switch (error) {
+        case EROFS:
+            return QStringLiteral(
+                "le disque est en lecture seule ; enregistrez sur un autre disque ou rendez-le "
+                "accessible en écriture");
+        case ENOSPC:
+#ifdef EDQUOT
+        case EDQUOT:
+#endif
+            return QStringLiteral("le disque est plein ; libérez de la place, puis recommencez");
+        case EACCES:
+        case EPERM:
+            return QStringLiteral(
+                "accès refusé ; donnez-vous le droit d'écrire dans ce dossier, puis recommencez");
+        case ENOENT:
+        case ENOTDIR:
+            return QStringLiteral("le dossier n'existe pas");
+        case ENAMETOOLONG:
+            return QStringLiteral("le chemin est trop long");
+        case EIO:
+            return QStringLiteral(
+                "erreur d'écriture du disque ; vérifiez qu'il est accessible, puis recommencez");
+        default:
+            return fallback;
+    }
 }
 
 bool syncToDisk(QFile& file) {
@@ -60,9 +90,14 @@ void writeAtomically(const QString& path, const QByteArray& data) {
     if (!QDir().mkpath(target.absolutePath()))
         throw writeError(path, QStringLiteral("dossier impossible à créer"));
     QTemporaryFile temp(target.absoluteFilePath() + QStringLiteral(".XXXXXX"));
-    if (!temp.open()) throw writeError(path, temp.errorString());
-    if (temp.write(data) != data.size() || !syncToDisk(temp))
-        throw writeError(path, temp.errorString());
+    if (!temp.open()) {
+        const int error = errno;
+        throw writeError(path, reasonOf(error, temp.errorString()));
+    }
+    if (temp.write(data) != data.size() || !syncToDisk(temp)) {
+        const int error = errno;
+        throw writeError(path, reasonOf(error, temp.errorString()));
+    }
     temp.close();
     if (!replaceFile(temp.fileName(), target.absoluteFilePath()))
         throw writeError(path, QStringLiteral("renommage refusé"));

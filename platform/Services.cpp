@@ -78,8 +78,10 @@ class DialogFilePicker : public FilePicker {
 public:
     QString chooseFile(QWidget* parent, const FileRequest& request) override {
         QFileDialog dialog(parent);
-        dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        dialog.setFileMode(request.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+        dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        dialog.setFileMode(request.mustExist && !request.save ? QFileDialog::ExistingFile
+                                                              : QFileDialog::AnyFile);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite, request.save);
         dialog.setNameFilter(request.filter);
         dialog.setDefaultSuffix(request.defaultSuffix);
         // A wildcard as the initial name only repeats the filter: leave the

@@ -59,12 +59,15 @@ public:
     virtual int exec(QDialog& dialog) = 0;
 };
 
-// The toolkit's file dialog, asking for one file to open.
+// The toolkit's file dialog, asking for one file to open or to save.
 struct FileRequest {
     QString filter;         // e.g. "*.mdb"
     QString defaultSuffix;  // added to a name typed without one
     QString initialName;    // the name the dialog opens with
     bool mustExist = true;  // false: a name that does not exist yet is accepted
+    // A file to write: the dialog's save mode; replacing an existing file is
+    // the caller's question to ask.
+    bool save = false;
 };
 
 class FilePicker {

@@ -123,6 +123,16 @@ QByteArray ToWindows1252(const QString& text) {
     return bytes;
 }
 
+QString NotInWindows1252(const QString& text) {
+    QString missing;
+    for (const char32_t c : text.toUcs4()) {
+        if (c == U'?' || toWindows1252(c) != '?') continue;
+        const QString one = QString::fromUcs4(&c, 1);
+        if (!missing.contains(one)) missing += one;
+    }
+    return missing;
+}
+
 QByteArray Md5Digest(QByteArrayView bytes) {
     Md5 md5;
     md5.update(reinterpret_cast<const unsigned char*>(bytes.data()),

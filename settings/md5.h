@@ -17,4 +17,8 @@ QByteArray Md5Digest(QByteArrayView bytes);
 // hold becomes '?'.
 QByteArray ToWindows1252(const QString& text);
 
+// The characters of the text that Windows-1252 cannot hold, each once, in
+// their order; empty when the whole text has its bytes.
+QString NotInWindows1252(const QString& text);
+
 }  // namespace tavix

@@ -8,6 +8,7 @@
 #include "data/engine/Connection.h"
 #include "data/engine/ConnectionImpl.h"
 #include "data/engine/EngineError.h"
+#include "data/engine/SqliteErrors.h"
 #include "data/engine/Statement.h"
 #include "data/engine/pg/PgBackup.h"
 
@@ -19,7 +20,7 @@ void backupDatabase(Connection& connection, const QString& target) {
         return;
     }
     sqlite3* source = connection.handle();
-    if (!source) throw EngineError(QStringLiteral("Connexion fermée"));
+    if (!source) throw notOpen();
     auto refuse = [&](const QString& why) {
         throw EngineError(
             QStringLiteral("Copie de sauvegarde impossible vers « %1 » : %2").arg(target, why));
@@ -33,14 +34,13 @@ void backupDatabase(Connection& connection, const QString& target) {
                                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
         detail::DbHandle copy(raw);
         if (rc != SQLITE_OK) {
-            failure = raw ? QString::fromUtf8(sqlite3_errmsg(raw))
-                          : QString::fromUtf8(sqlite3_errstr(rc));
+            failure = detail::shortCause(raw, raw ? sqlite3_extended_errcode(raw) : rc);
         } else if (sqlite3_backup* backup = sqlite3_backup_init(raw, "main", source, "main")) {
             const int step = sqlite3_backup_step(backup, -1);
             sqlite3_backup_finish(backup);
-            if (step != SQLITE_DONE) failure = QString::fromUtf8(sqlite3_errstr(step));
+            if (step != SQLITE_DONE) failure = detail::shortCause(nullptr, step);
         } else {
-            failure = QString::fromUtf8(sqlite3_errmsg(raw));
+            failure = detail::shortCause(raw, sqlite3_extended_errcode(raw));
         }
     }
     if (!failure.isEmpty()) {

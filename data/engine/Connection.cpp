@@ -7,6 +7,7 @@
 #include "data/engine/ConnectionImpl.h"
 #include "data/engine/Dialect.h"
 #include "data/engine/EngineError.h"
+#include "data/engine/SqliteErrors.h"
 #include "data/engine/Values.h"
 #include "data/engine/pg/PgDialect.h"
 
@@ -70,11 +71,8 @@ DbHandle openHandle(const QString& path, int flags, int busyTimeoutMs) {
     const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &raw,
                                    flags | SQLITE_OPEN_NOMUTEX, nullptr);
     DbHandle db(raw);
-    if (rc != SQLITE_OK) {
-        const QString message =
-            raw ? QString::fromUtf8(sqlite3_errmsg(raw)) : QStringLiteral("Mémoire insuffisante");
-        throw EngineError(QStringLiteral("%1 : %2").arg(message, path));
-    }
+    if (rc != SQLITE_OK)
+        throw EngineError(detail::openFailure(path, raw, raw ? sqlite3_extended_errcode(raw) : rc));
     sqlite3_busy_timeout(db.get(), busyTimeoutMs);
     detail::prepareHandle(db.get());
     return db;
@@ -84,51 +82,30 @@ void run(sqlite3* db, const QString& statement) {
     Statement(db, detail::translate(db, statement), statement).runToEnd();
 }
 
-[[noreturn]] void cannotOpen(const QString& path, const QString& cause) {
-    throw EngineError(
-        QStringLiteral("Impossible d'ouvrir la base de données « %1 » : %2").arg(path, cause));
-}
-
-// SQLite's result in words a user can act on.
-QString causeOf(sqlite3* db, int rc) {
-    switch (rc & 0xff) {
-        case SQLITE_NOTADB:
-            return QStringLiteral("ce fichier n'est pas une base de données");
-        case SQLITE_BUSY:
-        case SQLITE_LOCKED:
-            return QStringLiteral("le fichier est verrouillé par un autre programme");
-        case SQLITE_CANTOPEN:
-        case SQLITE_PERM:
-        case SQLITE_AUTH:
-            return QStringLiteral("accès au fichier refusé");
-        case SQLITE_CORRUPT:
-            return QStringLiteral("le fichier est endommagé");
-        case SQLITE_NOMEM:
-            return QStringLiteral("mémoire insuffisante");
-        default:
-            return db ? QString::fromUtf8(sqlite3_errmsg(db))
-                      : QString::fromUtf8(sqlite3_errstr(rc));
-    }
-}
-
 // Opens an existing file (read-only when it cannot be written) and reads
 // from it: SQLite opens lazily, and only a real read tells a database from
 // any other file and meets a lock held by another program.
 DbHandle openExisting(const QString& path, int busyTimeoutMs) {
+    if (const QString refusal = detail::pathRefusal(path); !refusal.isEmpty())
+        throw EngineError(refusal);
     const QFileInfo info(path);
-    if (!info.exists()) cannotOpen(path, QStringLiteral("fichier introuvable"));
-    if (info.isDir()) cannotOpen(path, QStringLiteral("c'est un dossier et non un fichier"));
+    if (!info.exists()) throw EngineError(detail::missingFile(path));
+    if (info.isDir()) throw EngineError(detail::folderNotFile(path));
     sqlite3* raw = nullptr;
     int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &raw,
                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     DbHandle db(raw);
-    if (rc != SQLITE_OK) cannotOpen(path, causeOf(raw, rc));
+    const auto refuse = [&](int result) {
+        throw EngineError(
+            detail::openFailure(path, db.get(), db ? sqlite3_extended_errcode(db.get()) : result));
+    };
+    if (rc != SQLITE_OK) refuse(rc);
     sqlite3_busy_timeout(db.get(), busyTimeoutMs);
     detail::prepareHandle(db.get());
     rc = sqlite3_exec(db.get(), "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK)
         rc = sqlite3_exec(db.get(), "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK) cannotOpen(path, causeOf(db.get(), rc));
+    if (rc != SQLITE_OK) refuse(rc);
     return db;
 }
 
@@ -233,7 +210,7 @@ void Connection::execute(const QString& statement) {
         if (pg::changesLayout(statement)) impl_->pg->invalidate();
         return;
     }
-    if (!impl_->db) throw EngineError(QStringLiteral("Connexion fermée"), statement);
+    if (!impl_->db) throw notOpen(statement);
     reopenIfReadOnly();
     run(impl_->db.get(), statement);
 }
@@ -247,7 +224,7 @@ QList<FieldDef> Connection::tableFields(const QString& table) const {
             throw EngineError(QStringLiteral("Table '%1' introuvable").arg(table));
         return fields;
     }
-    if (!impl_->db) throw EngineError(QStringLiteral("Connexion fermée"), table);
+    if (!impl_->db) throw notOpen(table);
     QList<FieldDef> fields;
     for (const auto& column : detail::tableInfo(impl_->db.get(), table))
         fields.append(column.field);
@@ -257,6 +234,8 @@ QList<FieldDef> Connection::tableFields(const QString& table) const {
 
 void Connection::createDatabase(const QString& path, const QStringList& statements) {
     if (path.isEmpty()) throw EngineError(QStringLiteral("Nom de fichier vide"));
+    if (const QString refusal = detail::pathRefusal(path); !refusal.isEmpty())
+        throw EngineError(refusal);
     const QFileInfo info(path);
     if (info.exists()) throw EngineError(QStringLiteral("Le fichier existe déjà : %1").arg(path));
     if (!QDir().mkpath(info.absolutePath()))

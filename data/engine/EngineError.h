@@ -15,4 +15,8 @@ private:
     QString statement_;
 };
 
+// Work asked of a database that is not open (it could not be opened at the
+// start, and the user was told why then).
+EngineError notOpen(const QString& statement = {});
+
 }  // namespace tavix::db

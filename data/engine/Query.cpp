@@ -36,7 +36,7 @@ public:
 
     sqlite3* db(const QString& statement) const {
         sqlite3* h = connection ? connection->handle() : nullptr;
-        if (!h) throw EngineError(QStringLiteral("Connexion fermée"), statement);
+        if (!h) throw notOpen(statement);
         return h;
     }
 

@@ -3,13 +3,13 @@
 #include <QFileInfo>
 
 #include "data/engine/EngineError.h"
+#include "data/engine/SqliteErrors.h"
 
 namespace tavix::db::detail {
 
 void fail(sqlite3* db, const QString& statement) {
-    const QString message =
-        db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("Base de données fermée");
-    throw EngineError(message, statement);
+    if (!db) throw EngineError(QStringLiteral("Base de données fermée"), statement);
+    raiseFailure(db, sqlite3_extended_errcode(db), statement);
 }
 
 bool isBlankTail(const char* p) {
@@ -33,7 +33,7 @@ bool isBlankTail(const char* p) {
 
 Statement::Statement(sqlite3* db, const QByteArray& sql, const QString& original)
     : db_(db), original_(original) {
-    if (!db) throw EngineError(QStringLiteral("Connexion fermée"), original);
+    if (!db) throw notOpen(original);
     sqlite3_stmt* raw = nullptr;
     const char* tail = nullptr;
     const int rc =
@@ -56,15 +56,7 @@ bool Statement::step() {
     if (rc == SQLITE_ROW) return true;
     if (rc == SQLITE_DONE) return false;
     // The statement's error, then reset so it holds no lock.
-    QString message = QString::fromUtf8(sqlite3_errmsg(db_));
-    const int extended = sqlite3_extended_errcode(db_);
-    if ((extended & 0xff) == SQLITE_READONLY) {
-        const QString file = QString::fromUtf8(sqlite3_db_filename(db_, "main"));
-        message = QStringLiteral("Impossible d'écrire dans la base de données « %1 » : %2")
-                      .arg(file, extended == SQLITE_READONLY_DIRECTORY
-                                     ? QStringLiteral("son dossier est en lecture seule")
-                                     : QStringLiteral("le fichier est en lecture seule"));
-    }
+    const QString message = failureMessage(db_, sqlite3_extended_errcode(db_));
     sqlite3_reset(stmt_.get());
     throw EngineError(message, original_);
 }
@@ -109,7 +101,7 @@ QString Statement::text(int column) const {
 }
 
 void exec(sqlite3* db, const char* sql) {
-    if (!db) throw EngineError(QStringLiteral("Connexion fermée"), QString::fromUtf8(sql));
+    if (!db) throw notOpen(QString::fromUtf8(sql));
     if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
         fail(db, QString::fromUtf8(sql));
 }

@@ -74,7 +74,7 @@ public:
 
     sqlite3* db() const {
         sqlite3* h = connection ? connection->handle() : nullptr;
-        if (!h) throw EngineError(QStringLiteral("Connexion fermée"), table);
+        if (!h) throw notOpen(table);
         return h;
     }
 

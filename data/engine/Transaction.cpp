@@ -5,6 +5,7 @@
 #include "data/engine/Connection.h"
 #include "data/engine/ConnectionImpl.h"
 #include "data/engine/EngineError.h"
+#include "data/engine/SqliteErrors.h"
 #include "data/engine/Statement.h"
 
 namespace tavix::db {
@@ -58,7 +59,7 @@ void Transaction::commit() {
         throw EngineError(QStringLiteral("La transaction a été annulée"));
     }
     if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
-        const QString message = QString::fromUtf8(sqlite3_errmsg(db));
+        const QString message = detail::failureMessage(db, sqlite3_extended_errcode(db));
         if (!sqlite3_get_autocommit(db)) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
         active_ = false;
         throw EngineError(message, QStringLiteral("COMMIT"));

@@ -55,6 +55,8 @@ LoginWindow::LoginWindow(const QString& caption, QWidget* parent) : QDialog(pare
 
 bool LoginWindow::Matches(const QString& user, const QString& password) {
     const QString pwd = ReadSetting(QStringLiteral("pwd"));
+    // Such a password could only match the digest of its '?' stand-ins.
+    if (!NotInWindows1252(password).isEmpty()) return false;
     const QString typedDigest = password.isEmpty() ? QString() : DigestHex(password);
     return user == ReadSetting(QStringLiteral("user")) && typedDigest == pwd;
 }

@@ -279,6 +279,18 @@ void TForm7::Button1Click() {
         messageBoxes().inform(QStringLiteral("mot de passe incorrect"));
         return;
     }
+    // The digest is taken over the password's Windows-1252 bytes: a
+    // character without one would be stored as '?' and let other texts in.
+    const QString refused = NotInWindows1252(password);
+    if (!refused.isEmpty()) {
+        messageBoxes().inform(
+            QStringLiteral("Le mot de passe ne peut pas contenir les caractères « %1 ».\n"
+                           "Choisissez-le parmi les lettres latines, accentuées ou non, les "
+                           "chiffres et les signes usuels.")
+                .arg(refused));
+        Edit2->setFocus();
+        return;
+    }
     const QString digest = password.isEmpty() ? QString() : DigestHex(password);
     const bool passwordChanged = password != ReadSetting(QStringLiteral("pwd"));
 

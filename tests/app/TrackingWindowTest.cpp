@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
@@ -19,6 +20,7 @@
 #include <memory>
 
 #include "WindowFixture.h"
+#include "app/EmptyListHint.h"
 #include "app/Unit1.h"
 #include "common/Fakes.h"
 #include "common/TempDatabase.h"
@@ -200,12 +202,24 @@ TEST_F(TrackingWindowTest, ADatabaseThatCannotBeOpenedIsToldOnceAndTheWindowGoes
     start();
     ASSERT_EQ(boxes.errors.size(), 1) << boxes.errors.join('\n').toStdString();
     EXPECT_EQ(boxes.errors[0], "Impossible d'ouvrir la base de données « " + empty.fileName() +
-                                   " » : ce n'est pas une base Tavix (table « clients » absente)");
+                                   " » : ce n'est pas une base Tavix (table « clients » "
+                                   "absente).\nChoisissez une base Tavix dans « Avancés > "
+                                   "Paramètres ».");
     EXPECT_TRUE(boxes.confirms.isEmpty());
     EXPECT_FALSE(module->ADOConnection1.connected());
     EXPECT_EQ(form->RadioGroup1->count(), 0);
-    EXPECT_TRUE(form->Panel2->findChildren<TColorButton*>().size() == 1) << "only Commenter";
+    EXPECT_TRUE(form->Panel2->findChildren<TColorButton*>(QRegularExpression("^BP_")).isEmpty());
+    EXPECT_TRUE(form->ActivityHint->isHidden()) << "no editor to offer without a database";
+    EXPECT_TRUE(form->ClientHint->isHidden());
     EXPECT_EQ(form->Label4->text(), "Lundi");
+
+    // A command that needs the database says it is not open, and what to do.
+    form->unesurveillance1->trigger();
+    ASSERT_EQ(boxes.errors.size(), 2);
+    EXPECT_EQ(boxes.errors[1],
+              "Aucune base de données n'est ouverte.\nChoisissez une base Tavix dans « Avancés > "
+              "Paramètres », puis relancez Tavix.");
+    EXPECT_TRUE(modals.shown.isEmpty());
 }
 
 TEST_F(TrackingWindowTest, BadNumberSettingsAreReportedAndTheProgramGoesOn) {

@@ -12,6 +12,7 @@
 #include "common/Fakes.h"
 #include "common/PgCluster.h"
 #include "common/TempDatabase.h"
+#include "consult/Entries.h"
 #include "controls/RadioGroup.h"
 #include "controls/ReloadOffer.h"
 #include "data/Unit2.h"
@@ -133,6 +134,26 @@ const Case kCases[] = {
                        {"CLIENTS"});
      },
      {"Dupont", "Dupont"}},
+    {"entries for printing and export, selected with bound values",
+     [](TDataModule2& m) {
+         addEntries(m);
+         QStringList out;
+         EntryFilter filter;
+         filter.client = "Dupont";
+         filter.from = QDate(2026, 3, 1);
+         filter.to = QDate(2026, 3, 9);
+         const auto keep = [&](const Entry& e) {
+             out << QString::number(e.id) + "|" + e.user + "|" + e.activity + "|" +
+                        e.start.toIso() + "|" + QString::number(e.duration);
+         };
+         forEachEntry(m.ADOConnection1, filter, keep);
+         filter.all = true;
+         forEachEntry(m.ADOConnection1, filter, keep);
+         return out;
+     },
+     {"1|Poste1|Saisie|2026-03-02 09:15:00|3600", "3|Poste2|Appel|2026-03-09 09:15:00|0",
+      "1|Poste1|Saisie|2026-03-02 09:15:00|3600", "2||Appel|2026-03-03 00:00:00|1800",
+      "3|Poste2|Appel|2026-03-09 09:15:00|0"}},
     {"a value cannot change the statement",
      [](TDataModule2& m) {
          addEntries(m);

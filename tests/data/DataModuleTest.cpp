@@ -154,7 +154,9 @@ TEST_F(DataModuleTest, AReadOnlyDatabaseIsNamedAndARetryAfterTheFixSucceeds) {
                 ADD_FAILURE() << c.what << ": the entry went into a read-only database";
             } catch (const db::EngineError& e) {
                 EXPECT_EQ(e.message(), "Impossible d'écrire dans la base de données « " +
-                                           base.path() + " » : " + c.cause);
+                                           base.path() + " » : " + c.cause +
+                                           ".\nDonnez-vous le droit d'écrire dans ce fichier et "
+                                           "son dossier, puis recommencez.");
             }
         }
         ASSERT_TRUE(QFile::setPermissions(base.folder(), all));

@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 
 #include "common/Fakes.h"
+#include "common/Unprivileged.h"
+#include "platform/AtomicFile.h"
 #include "platform/Error.h"
 #include "platform/Paths.h"
 #include "platform/Regional.h"
@@ -125,6 +127,30 @@ TEST(PathsTest, HelpOfBuiltAndInstalledProgram) {
 
 // The installed desktop entry names the window class TAVIX and is found
 // under the desktop file name tavix.
+// The reason a file could not be written is told in French, with the file.
+TEST(AtomicFileTest, AWriteRefusedBySystemIsToldInFrench) {
+    QTemporaryDir dir;
+    using P = QFileDevice::Permission;
+    ASSERT_TRUE(
+        QFile::setPermissions(dir.path(), P::ReadOwner | P::ExeOwner | P::ReadOther | P::ExeOther));
+    const QString path = dir.filePath("etat.json");
+    QString message;
+    {
+        test::Unprivileged user;
+        try {
+            files::writeAtomically(path, "{}");
+        } catch (const Error& e) {
+            message = e.message();
+        }
+    }
+    QFile::setPermissions(dir.path(), P::ReadOwner | P::WriteOwner | P::ExeOwner);
+    EXPECT_TRUE(
+        message.startsWith("Impossible d'écrire le fichier \"" + path + "\" : accès refusé"))
+        << message.toStdString();
+    EXPECT_FALSE(message.contains("denied", Qt::CaseInsensitive)) << message.toStdString();
+    EXPECT_FALSE(QFile::exists(path));
+}
+
 TEST(ApplicationTest, NamesMatchTheDesktopEntry) {
     EXPECT_EQ(QGuiApplication::desktopFileName(), "tavix");
     EXPECT_EQ(QCoreApplication::applicationName(), "TAVIX");

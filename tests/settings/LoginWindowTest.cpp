@@ -59,6 +59,12 @@ TEST_F(LoginWindowTest, TheCodeMustMatchExactly) {
         {"Poste1", "", "Poste1", "", true},         // empty matches no password
         {"Poste1", "", "Poste1", "x", false},
         {"", "", "", "", true},
+        // A code stored from question marks is not opened by text without
+        // Windows-1252 bytes, which would digest to the same marks.
+        {"Poste1", "??????", "Poste1", "??????", true},
+        {"Poste1", "??????", "Poste1", "абвгде", false},
+        {"Poste1", "??", "Poste1", "\U0001F600?", false},
+        {"Poste1", "été€", "Poste1", "été€", true},
     };
     for (const auto& c : cases) {
         WriteSetting("user", c.storedUser);

@@ -62,6 +62,20 @@ TEST(DigestTest, TextIsDigestedAsWindows1252) {
     }
 }
 
+TEST(DigestTest, CharactersWithoutAWindows1252Byte) {
+    const struct {
+        const char* text;
+        const char* missing;
+    } cases[] = {
+        {"mot de passe ?", ""}, {"été € œ ÿ", ""},
+        {"\u0081\u009D", ""},   {"пароль", "пароль"},
+        {"папа", "па"},         {"a\u0100b\U0001F600c\u0100", "\u0100\U0001F600"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(NotInWindows1252(QString::fromUtf8(c.text)), QString::fromUtf8(c.missing))
+            << c.text;
+}
+
 TEST(DigestTest, DigestTextShape) {
     static const QRegularExpression shape(QStringLiteral("^[0-9a-f]{32}$"));
     for (const char* text : {"x", "Tavix", "p@ss w0rd!", "très long mot de passe € ’"})

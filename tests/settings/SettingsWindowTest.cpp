@@ -214,6 +214,45 @@ TEST_F(SettingsWindowTest, PasswordBoxes) {
     }
 }
 
+// The digest is taken over Windows-1252 bytes: a password with characters
+// outside the code page would be stored as question marks.
+TEST_F(SettingsWindowTest, APasswordOutsideWindows1252IsRefusedWithItsCharacters) {
+    const struct {
+        const char* password;
+        const char* named;  // the characters the message names; empty: stored
+    } cases[] = {
+        {"пароль", "пароль"}, {"clé\u0100", "\u0100"}, {"mot\U0001F511", "\U0001F511"},
+        {"été€œ", ""},        {"??????", ""},
+    };
+    for (const auto& c : cases) {
+        storeAccessCode();
+        WriteSetting("config", "1");
+        const QString password = QString::fromUtf8(c.password);
+        TForm7& w = open();
+        w.Edit1->setText("Autre");
+        w.Edit2->setText(password);
+        w.Edit3->setText(password);
+        boxes.informs.clear();
+        const bool refused = *c.named != '\0';
+        EXPECT_EQ(validate(), !refused) << c.password;
+        if (refused) {
+            ASSERT_EQ(boxes.informs.size(), 1) << c.password;
+            EXPECT_TRUE(boxes.informs[0].startsWith(
+                "Le mot de passe ne peut pas contenir les caractères « " +
+                QString::fromUtf8(c.named) + " »"))
+                << boxes.informs[0].toStdString();
+            EXPECT_TRUE(w.isVisible());
+            EXPECT_EQ(w.Edit2->text(), password) << "what was typed stays";
+            EXPECT_EQ(ReadSetting("pwd"), DigestHex("secret")) << "the stored code stays";
+            EXPECT_EQ(ReadSetting("user"), "Poste1") << "nothing else is written";
+            EXPECT_EQ(ReadSetting("config"), "1");
+        } else {
+            EXPECT_TRUE(boxes.informs.isEmpty()) << c.password;
+            EXPECT_EQ(ReadSetting("pwd"), DigestHex(password)) << c.password;
+        }
+    }
+}
+
 TEST_F(SettingsWindowTest, UserInLogNeedsAUserName) {
     const struct {
         const char* user;

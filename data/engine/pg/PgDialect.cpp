@@ -351,6 +351,72 @@ Translated translate(Session& session, const QString& statement) {
     return Rewriter(session, tokens, statement).run();
 }
 
+QByteArray translateRaw(Session& session, const QString& sql) {
+    QString out;
+    out.reserve(sql.size() + 32);
+    const qsizetype n = sql.size();
+    int next = 1;
+    QString table;  // the first table after FROM, for rowid
+    bool afterFrom = false;
+    const auto name = [&](const QString& word) -> QString {
+        if (afterFrom) {
+            afterFrom = false;
+            if (const Table* t = session.table(word)) {
+                table = t->name;
+                return quoteName(t->name);
+            }
+        }
+        if (word.compare(QLatin1String("rowid"), Qt::CaseInsensitive) == 0)
+            return QStringLiteral("\u0001");  // the key, once the table is known
+        if (const auto c = session.columnName(word)) return quoteName(*c);
+        if (const Table* t = session.table(word)) return quoteName(t->name);
+        return word;
+    };
+    for (qsizetype i = 0; i < n;) {
+        const QChar c = sql[i];
+        if (c == u'\'') {
+            const qsizetype start = i++;
+            while (i < n) {
+                if (sql[i] != u'\'') {
+                    ++i;
+                } else if (i + 1 < n && sql[i + 1] == u'\'') {
+                    i += 2;  // a doubled apostrophe inside the text
+                } else {
+                    ++i;
+                    break;
+                }
+            }
+            out += sql.mid(start, i - start);
+        } else if (c == u'"') {
+            const qsizetype end = sql.indexOf(u'"', i + 1);
+            const QString word = sql.mid(i + 1, (end < 0 ? n : end) - i - 1);
+            i = end < 0 ? n : end + 1;
+            out += name(word);
+        } else if (c == u'?') {
+            qsizetype j = i + 1;
+            while (j < n && sql[j].isDigit()) ++j;
+            out += u'$' + (j > i + 1 ? sql.mid(i + 1, j - i - 1) : QString::number(next++));
+            i = j;
+        } else if (isWordStart(c)) {
+            const qsizetype start = i;
+            while (i < n && isWordChar(sql[i])) ++i;
+            const QString word = sql.mid(start, i - start);
+            const bool from = word.compare(QLatin1String("FROM"), Qt::CaseInsensitive) == 0 ||
+                              word.compare(QLatin1String("JOIN"), Qt::CaseInsensitive) == 0;
+            const bool keyword = from || (i < n && sql[i] == u'(');
+            out += keyword ? word : name(word);
+            if (from) afterFrom = true;
+        } else {
+            out += c;
+            ++i;
+        }
+    }
+    const Table* t = session.table(table);
+    const QString key = t && !t->key.isEmpty() ? quoteName(t->key) : QStringLiteral("ctid");
+    out.replace(QStringLiteral("\u0001"), key);
+    return out.toUtf8();
+}
+
 namespace {
 QString firstWord(const QString& statement) {
     static const QRegularExpression word(

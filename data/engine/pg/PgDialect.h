@@ -30,6 +30,11 @@ bool changesLayout(const QString& statement);
 // A statement that gives rows (SELECT, WITH, VALUES, TABLE); others are not run by open().
 bool returnsRows(const QString& statement);
 
+// Translates one SELECT written for SQLite itself (bound "?" or "?N" marks,
+// "rowid", names without regard to case) into PostgreSQL's: marks become $N,
+// names the exact ones of the catalog, rowid the table's primary key.
+QByteArray translateRaw(Session& session, const QString& sql);
+
 // Turns the '?' marks of an SQLite condition (filters) into $first, $first+1...
 // and LIKE into a case-blind ILIKE on the column's text, as SQLite's LIKE is.
 QString placeholders(const QString& condition, int first);

@@ -1,0 +1,282 @@
+#include "consult/BillingPanel.h"
+
+#include <QButtonGroup>
+#include <QEvent>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTextDocument>
+#include <QVBoxLayout>
+
+#include "consult/ChartsView.h"
+#include "consult/CsvExport.h"
+#include "consult/IcsExport.h"
+#include "consult/PrintDocument.h"
+#include "consult/SummaryView.h"
+#include "data/Unit2.h"
+#include "platform/AtomicFile.h"
+#include "platform/Regional.h"
+#include "platform/Services.h"
+#include "settings/outils.h"
+
+namespace tavix {
+
+namespace {
+
+QPushButton* pageButton(const QString& name, const QString& text, QWidget* parent) {
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(name);
+    b->setCheckable(true);
+    return b;
+}
+
+// Writes beside, then renames; the file keeps the permissions it had, and a
+// new one gets the ordinary ones rather than the private ones of the
+// temporary file.
+void writeExport(const QString& path, const QByteArray& data) {
+    const QFileInfo old(path);
+    const QFileDevice::Permissions permissions =
+        old.exists() ? old.permissions()
+                     : QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
+                           QFileDevice::WriteUser | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    files::writeAtomically(path, data);
+    QFile::setPermissions(path, permissions);
+}
+
+}  // namespace
+
+BillingPanel::BillingPanel(QWidget* report, QWidget* editing, QWidget* parent)
+    : QWidget(parent), report_(report), editing_(editing) {
+    setObjectName(QStringLiteral("BillingPanel"));
+    summary_ = new SummaryView(parent);
+    summary_->hide();
+    charts_ = new ChartsView(parent);
+    charts_->hide();
+
+    StatusLine = new QLabel(this);
+    StatusLine->setObjectName(QStringLiteral("StatusLine"));
+    StatusLine->setAccessibleName(QStringLiteral("Total de la sélection"));
+    StatusLine->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    StatusLine->setFocusPolicy(Qt::StrongFocus);
+    QFont bold = StatusLine->font();
+    bold.setBold(true);
+    StatusLine->setFont(bold);
+
+    ReportButton = pageButton(QStringLiteral("ReportButton"), QStringLiteral("R&apport"), this);
+    SummaryButton = pageButton(QStringLiteral("SummaryButton"), QStringLiteral("S&ynthèse"), this);
+    ChartsButton = pageButton(QStringLiteral("ChartsButton"), QStringLiteral("Grap&hiques"), this);
+    ReportButton->setChecked(true);
+    pages_ = new QButtonGroup(this);
+    pages_->setExclusive(true);
+    for (QPushButton* b : {ReportButton, SummaryButton, ChartsButton}) pages_->addButton(b);
+    ExportButton = new QPushButton(QStringLiteral("&Exporter…"), this);
+    ExportButton->setObjectName(QStringLiteral("ExportButton"));
+    ExportButton->setToolTip(QStringLiteral("Exporter la sélection (Ctrl+E)"));
+    PrintButton = new QPushButton(QStringLiteral("&Imprimer…"), this);
+    PrintButton->setObjectName(QStringLiteral("PrintButton"));
+    PrintButton->setToolTip(QStringLiteral("Imprimer la synthèse et les entrées (Ctrl+P)"));
+    ExportMenu = new QMenu(ExportButton);
+    ExportMenu->setObjectName(QStringLiteral("ExportMenu"));
+    const std::pair<QString, Export> exports[] = {
+        {QStringLiteral("&Entrées en CSV…"), Export::EntriesCsv},
+        {QStringLiteral("&Synthèse en CSV…"), Export::SummaryCsv},
+        {QStringLiteral("Entrées en &iCalendar…"), Export::EntriesIcs},
+        {QStringLiteral("Synthèse et entrées en &PDF…"), Export::Pdf},
+    };
+    for (const auto& [text, kind] : exports)
+        connect(ExportMenu->addAction(text), &QAction::triggered, this,
+                guarded([this, kind = kind] { exportTo(kind); }));
+    ExportButton->setMenu(ExportMenu);
+    ExportButton->setEnabled(false);
+    PrintButton->setEnabled(false);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->setContentsMargins(0, 0, 0, 0);
+    for (QPushButton* b : {ReportButton, SummaryButton, ChartsButton}) buttons->addWidget(b);
+    buttons->addStretch(1);
+    buttons->addWidget(ExportButton);
+    buttons->addWidget(PrintButton);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 2, 6, 2);
+    layout->addWidget(StatusLine);
+    layout->addLayout(buttons);
+
+    connect(ReportButton, &QPushButton::clicked, this, [this] { showReport(); });
+    connect(SummaryButton, &QPushButton::clicked, this, [this] { showSummary(); });
+    connect(ChartsButton, &QPushButton::clicked, this, [this] { showCharts(); });
+    connect(PrintButton, &QPushButton::clicked, this, guarded([this] { print(); }));
+    auto* exportKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_E), parent);
+    connect(exportKey, &QShortcut::activated, this, [this] {
+        if (ExportButton->isEnabled()) ExportButton->showMenu();
+    });
+    auto* printKey = new QShortcut(QKeySequence::Print, parent);
+    connect(printKey, &QShortcut::activated, this, guarded([this] {
+                if (PrintButton->isEnabled()) print();
+            }));
+    connect(summary_, &SummaryView::roundingChosen, this,
+            guarded([this](const Rounding& r) { setRounding(r); }));
+
+    const Rounding saved = Rounding::fromSetting(ReadSetting(kRoundingSetting));
+    totals_ = Summary(saved);
+    summary_->setRounding(saved);
+    editing_->installEventFilter(this);
+}
+
+QWidget* BillingPanel::summaryPage() const { return summary_; }
+QWidget* BillingPanel::chartsPage() const { return charts_; }
+
+bool BillingPanel::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == editing_) {
+        // The grid takes the content area: the summary and the charts step
+        // aside, and come back to the report with it.
+        if (event->type() == QEvent::ShowToParent) {
+            summary_->hide();
+            charts_->hide();
+            ReportButton->setChecked(true);
+            for (QAbstractButton* b : pages_->buttons()) b->setEnabled(false);
+        } else if (event->type() == QEvent::HideToParent) {
+            for (QAbstractButton* b : pages_->buttons()) b->setEnabled(true);
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void BillingPanel::show(QWidget* page) {
+    if (!editing_->isHidden()) return;
+    for (QWidget* w : {report_, static_cast<QWidget*>(summary_), static_cast<QWidget*>(charts_)})
+        w->setVisible(w == page);
+    (page == report_    ? ReportButton
+     : page == summary_ ? SummaryButton
+                        : ChartsButton)
+        ->setChecked(true);
+}
+
+void BillingPanel::showReport() { show(report_); }
+void BillingPanel::showSummary() { show(summary_); }
+void BillingPanel::showCharts() { show(charts_); }
+
+void BillingPanel::forEach(const std::function<void(const Entry&)>& each) const {
+    if (filter_) forEachEntry(DataModule2->ADOConnection1, *filter_, each);
+}
+
+void BillingPanel::select(const EntryFilter& filter) {
+    filter_ = filter;
+    recompute();
+    ExportButton->setEnabled(true);
+    PrintButton->setEnabled(true);
+}
+
+void BillingPanel::setRounding(const Rounding& r) {
+    WriteSetting(kRoundingSetting, r.toSetting());
+    totals_ = Summary(r);
+    if (filter_) recompute();
+}
+
+void BillingPanel::recompute() {
+    Summary s(totals_.rounding());
+    forEach([&](const Entry& e) { s.add(e); });
+    totals_ = std::move(s);
+    StatusLine->setText(statusText());
+    summary_->setSummary(totals_);
+    charts_->setSummary(totals_);
+}
+
+QString BillingPanel::statusText() const {
+    if (!filter_) return {};
+    QString period = filter_->period();
+    if (filter_->all && totals_.entries() > 0)
+        period = QStringLiteral("du %1 au %2")
+                     .arg(regional::dateToText(totals_.firstStart().date()),
+                          regional::dateToText(totals_.lastEnd().date()));
+    QString text =
+        totalsText(totals_.entries(), totals_.seconds()) + QStringLiteral(" — ") + period;
+    if (totals_.rounding().active())
+        text += QStringLiteral(" — arrondi : %1 — %2 h")
+                    .arg(hmsText(totals_.rounded()), decimalHoursText(totals_.rounded()));
+    return text;
+}
+
+void BillingPanel::exportTo(Export kind) {
+    if (!filter_) return;
+    FileRequest request;
+    request.mustExist = false;
+    request.save = true;
+    switch (kind) {
+        case Export::EntriesCsv:
+            request.filter = QStringLiteral("Fichiers CSV (*.csv)");
+            request.defaultSuffix = QStringLiteral("csv");
+            request.initialName = QStringLiteral("surveillances.csv");
+            break;
+        case Export::SummaryCsv:
+            request.filter = QStringLiteral("Fichiers CSV (*.csv)");
+            request.defaultSuffix = QStringLiteral("csv");
+            request.initialName = QStringLiteral("synthese.csv");
+            break;
+        case Export::EntriesIcs:
+            request.filter = QStringLiteral("Calendriers iCalendar (*.ics)");
+            request.defaultSuffix = QStringLiteral("ics");
+            request.initialName = QStringLiteral("surveillances.ics");
+            break;
+        case Export::Pdf:
+            request.filter = QStringLiteral("Documents PDF (*.pdf)");
+            request.defaultSuffix = QStringLiteral("pdf");
+            request.initialName = QStringLiteral("surveillances.pdf");
+            break;
+    }
+    const QString path = filePicker().chooseFile(window(), request);
+    if (!path.isEmpty()) exportFile(kind, path);
+}
+
+bool BillingPanel::exportFile(Export kind, const QString& path) {
+    if (!filter_) return false;
+    if (QFileInfo::exists(path) &&
+        !messageBoxes().confirm(
+            QStringLiteral("Le fichier « %1 » existe déjà.\r\nVoulez-vous le remplacer ?")
+                .arg(path)))
+        return false;
+    switch (kind) {
+        case Export::EntriesCsv: {
+            EntriesCsv csv(totals_.rounding());
+            forEach([&](const Entry& e) { csv.add(e); });
+            writeExport(path, csv.take());
+            break;
+        }
+        case Export::SummaryCsv:
+            writeExport(path, summaryCsv(totals_, summary_->grouping()));
+            break;
+        case Export::EntriesIcs: {
+            IcsWriter ics(QString(), clock().now());
+            forEach([&](const Entry& e) { ics.add(e); });
+            writeExport(path, ics.take());
+            break;
+        }
+        case Export::Pdf: {
+            const auto doc = buildPrintDocument(totals_, summary_->grouping(),
+                                                [this](const auto& each) { forEach(each); });
+            writeExport(path, printToPdf(*doc, statusText(), filter_->describe()));
+            break;
+        }
+    }
+    return true;
+}
+
+void BillingPanel::print() {
+    if (!filter_) return;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setPageOrientation(QPageLayout::Landscape);
+    printer.setDocName(QStringLiteral("Surveillances"));
+    QPrintDialog dialog(&printer, window());
+    dialog.setWindowTitle(QStringLiteral("Imprimer"));
+    if (modalRunner().exec(dialog) != QDialog::Accepted) return;
+    const auto doc = buildPrintDocument(totals_, summary_->grouping(),
+                                        [this](const auto& each) { forEach(each); });
+    printDocument(printer, *doc, statusText(), filter_->describe());
+}
+
+}  // namespace tavix

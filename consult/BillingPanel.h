@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QWidget>
+#include <optional>
+
+#include "consult/Entries.h"
+#include "consult/Summary.h"
+
+class QAction;
+class QButtonGroup;
+class QLabel;
+class QMenu;
+class QPrinter;
+class QPushButton;
+
+namespace tavix {
+
+class ChartsView;
+class SummaryView;
+
+// What the consultation window adds for billing, under its report: the
+// status line of what "&Voir" selected, the choice of the report, the
+// summary or the charts (shown in the report's place), export and print.
+// The selection is read again from the base whenever it is needed, so
+// nothing of it is kept but its totals.
+class BillingPanel : public QWidget {
+    Q_OBJECT
+public:
+    // report: the report's panel; editing: the grid's panel, in whose mode
+    // the summary and the charts step aside.
+    BillingPanel(QWidget* report, QWidget* editing, QWidget* parent);
+
+    // Content pages, for the window's layout beside the report's.
+    QWidget* summaryPage() const;
+    QWidget* chartsPage() const;
+    SummaryView* summaryView() const { return summary_; }
+    ChartsView* chartsView() const { return charts_; }
+
+    void select(const EntryFilter& filter);  // after "&Voir"
+    const std::optional<EntryFilter>& selection() const { return filter_; }
+    const Summary& totals() const { return totals_; }
+
+    void showReport();
+    void showSummary();
+    void showCharts();
+
+    enum class Export { EntriesCsv, SummaryCsv, EntriesIcs, Pdf };
+    void exportTo(Export kind);  // asks for the file
+    void print();                // the printer dialog
+
+    QLabel* StatusLine;
+    QPushButton* ReportButton;
+    QPushButton* SummaryButton;
+    QPushButton* ChartsButton;
+    QPushButton* ExportButton;
+    QPushButton* PrintButton;
+    QMenu* ExportMenu;
+
+    // Writes one export to a chosen path, asking before replacing a file.
+    bool exportFile(Export kind, const QString& path);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void recompute();
+    void setRounding(const Rounding& r);
+    void show(QWidget* page);
+    void forEach(const std::function<void(const Entry&)>& each) const;
+    QString statusText() const;
+
+    QWidget* report_;
+    QWidget* editing_;
+    SummaryView* summary_;
+    ChartsView* charts_;
+    QButtonGroup* pages_;
+    std::optional<EntryFilter> filter_;
+    Summary totals_;
+};
+
+}  // namespace tavix

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QWidget>
+
+#include "consult/Summary.h"
+
+class QComboBox;
+class QPushButton;
+class QChartView;
+
+namespace tavix {
+
+// "Graphiques": hours by client or by activity as bars, and their shares
+// as a pie. The longest lists keep their largest items and put the rest
+// under "Autres", so that each colour stays distinct.
+class ChartsView : public QWidget {
+    Q_OBJECT
+public:
+    explicit ChartsView(QWidget* parent = nullptr);
+
+    void setSummary(const Summary& summary);
+    // Both charts side by side, as copied to the clipboard.
+    QImage picture();
+    void copyPicture();
+
+    QComboBox* GroupingBox;
+    QPushButton* CopyButton;
+    QChartView* Bars;
+    QChartView* Pie;
+
+private:
+    void refresh();
+    const Summary* summary_ = nullptr;
+    QWidget* charts_;
+};
+
+}  // namespace tavix

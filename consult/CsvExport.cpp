@@ -1,0 +1,105 @@
+#include "consult/CsvExport.h"
+
+#include <QDateTime>
+
+#include "platform/Regional.h"
+
+namespace tavix {
+
+CsvWriter::CsvWriter() : data_("\xEF\xBB\xBF") {}
+
+QString CsvWriter::field(const QString& value) {
+    static const QString special = QStringLiteral(";\"\r\n\t");
+    bool quote = false;
+    for (const QChar c : value) quote = quote || special.contains(c);
+    if (!quote) return value;
+    QString out = value;
+    out.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + out + u'"';
+}
+
+void CsvWriter::record(const QStringList& fields) {
+    QString line;
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        if (i) line += u';';
+        line += field(fields[i]);
+    }
+    line += QStringLiteral("\r\n");
+    data_ += line.toUtf8();
+}
+
+QString isoLocal(const DateTime& value) {
+    const QDateTime local(value.date(), value.time().addMSecs(-value.time().msec()));
+    const int offset = local.offsetFromUtc();
+    const int m = std::abs(offset) / 60;
+    return local.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss")) +
+           QStringLiteral("%1%2:%3")
+               .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+               .arg(m / 60, 2, 10, QLatin1Char('0'))
+               .arg(m % 60, 2, 10, QLatin1Char('0'));
+}
+
+EntriesCsv::EntriesCsv(const Rounding& rounding) : rounding_(rounding) {
+    QStringList titles{QStringLiteral("Utilisateur"),
+                       QStringLiteral("Surveillance"),
+                       QStringLiteral("Client"),
+                       QStringLiteral("Début (ISO 8601)"),
+                       QStringLiteral("Fin (ISO 8601)"),
+                       QStringLiteral("Début"),
+                       QStringLiteral("Fin"),
+                       QStringLiteral("Durée (s)"),
+                       QStringLiteral("Durée (h:mm:ss)"),
+                       QStringLiteral("Durée (heures)")};
+    if (rounding_.active())
+        titles << QStringLiteral("Durée arrondie (h:mm:ss)")
+               << QStringLiteral("Durée arrondie (heures)");
+    titles << QStringLiteral("Commentaire");
+    csv_.record(titles);
+}
+
+void EntriesCsv::add(const Entry& e) {
+    QStringList fields{e.user,
+                       e.activity,
+                       e.client,
+                       isoLocal(e.start),
+                       isoLocal(e.end),
+                       regional::dateTimeToText(e.start),
+                       regional::dateTimeToText(e.end),
+                       QString::number(e.duration),
+                       hmsText(e.duration),
+                       decimalHoursText(e.duration)};
+    if (rounding_.active()) {
+        const qint64 r = rounding_.apply(e.duration);
+        fields << hmsText(r) << decimalHoursText(r);
+    }
+    fields << e.comment;
+    csv_.record(fields);
+}
+
+QByteArray summaryCsv(const Summary& summary, Grouping grouping) {
+    CsvWriter csv;
+    const bool rounded = summary.rounding().active();
+    QStringList titles = keyTitles(grouping);
+    const qsizetype keys = titles.size();
+    titles << QStringLiteral("Entrées") << QStringLiteral("Durée (s)")
+           << QStringLiteral("Durée (h:mm:ss)") << QStringLiteral("Durée (heures)")
+           << QStringLiteral("Part (%)");
+    if (rounded)
+        titles << QStringLiteral("Durée arrondie (s)") << QStringLiteral("Durée arrondie (h:mm:ss)")
+               << QStringLiteral("Durée arrondie (heures)");
+    csv.record(titles);
+    auto figures = [&](QStringList fields, qint64 entries, qint64 seconds, qint64 r) {
+        fields << QString::number(entries) << QString::number(seconds) << hmsText(seconds)
+               << decimalHoursText(seconds) << shareText(seconds, summary.seconds());
+        if (rounded) fields << QString::number(r) << hmsText(r) << decimalHoursText(r);
+        csv.record(fields);
+    };
+    for (const SummaryLine& l : summary.lines(grouping))
+        figures(l.keys, l.entries, l.seconds, l.rounded);
+    QStringList total{QStringLiteral("Total")};
+    while (total.size() < keys) total << QString();
+    figures(total, summary.entries(), summary.seconds(), summary.rounded());
+    return csv.take();
+}
+
+}  // namespace tavix

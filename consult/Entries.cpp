@@ -1,0 +1,51 @@
+#include "consult/Entries.h"
+
+#include "data/engine/BoundSelect.h"
+#include "platform/Regional.h"
+
+namespace tavix {
+
+namespace {
+const QString kAll = QStringLiteral("Tous");
+}
+
+QString EntryFilter::describe() const {
+    const QString c = all || client == kAll ? QStringLiteral("tous") : client;
+    const QString a = all || activity == kAll ? QStringLiteral("toutes") : activity;
+    return QStringLiteral("Client : %1 — Surveillance : %2").arg(c, a);
+}
+
+QString EntryFilter::period() const {
+    if (all) return QStringLiteral("toutes les dates");
+    return QStringLiteral("du %1 au %2").arg(regional::dateToText(from), regional::dateToText(to));
+}
+
+void forEachEntry(db::Connection& connection, const EntryFilter& filter,
+                  const std::function<void(const Entry&)>& each) {
+    // rowid: every layout of the table has it, older ones without ID too.
+    static const QString sql = QStringLiteral(
+        "SELECT rowid, \"USER\", SURVEILLANCES, CLIENTS, DEBUT, FIN, DUREE, COMMENTAIRE "
+        "FROM activites WHERE (?1 IS NULL OR CLIENTS = ?1) AND (?2 IS NULL OR SURVEILLANCES = ?2) "
+        "AND (?3 IS NULL OR (DEBUT >= ?3 AND FIN <= ?4)) ORDER BY DEBUT, rowid");
+    QVariantList values{QVariant(), QVariant(), QVariant(), QVariant()};
+    if (!filter.all) {
+        if (filter.client != kAll) values[0] = filter.client;
+        if (filter.activity != kAll) values[1] = filter.activity;
+        values[2] = QVariant::fromValue(DateTime(filter.from, QTime(0, 0)));
+        values[3] = QVariant::fromValue(DateTime(filter.to.addDays(1), QTime(0, 0)));
+    }
+    Entry e;
+    db::selectBound(connection, sql, values, [&](const db::BoundRow& row) {
+        e.id = row.integer(0);
+        e.user = row.text(1);
+        e.activity = row.text(2);
+        e.client = row.text(3);
+        e.start = row.dateTime(4);
+        e.end = row.dateTime(5);
+        e.duration = row.integer(6);
+        e.comment = row.text(7);
+        each(e);
+    });
+}
+
+}  // namespace tavix

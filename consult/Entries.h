@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <functional>
+
+#include "platform/DateTime.h"
+
+namespace tavix {
+
+namespace db {
+class Connection;
+}
+
+// What "&Voir" selected, as the user chose it.
+struct EntryFilter {
+    QString activity = QStringLiteral("Tous");  // "Tous": every activity
+    QString client = QStringLiteral("Tous");    // "Tous": every client
+    QDate from, to;                             // ignored when all
+    bool all = false;                           // "Tout" ticked
+
+    // "Client : X — Surveillance : Y", for headers.
+    QString describe() const;
+    // "du 01/03/2026 au 31/03/2026", or "toutes les dates".
+    QString period() const;
+};
+
+struct Entry {
+    qint64 id = 0;
+    QString user, activity, client;
+    DateTime start, end;
+    qint64 duration = 0;  // seconds, as stored
+    QString comment;
+};
+
+// The entries the filter selects, in order of start, handed over one at a
+// time: the same entries as the report, read with bound values so that any
+// name selects exactly itself.
+void forEachEntry(db::Connection& connection, const EntryFilter& filter,
+                  const std::function<void(const Entry&)>& each);
+
+}  // namespace tavix

@@ -1,0 +1,193 @@
+#include "consult/Summary.h"
+
+#include <QLocale>
+#include <algorithm>
+
+#include "platform/Regional.h"
+
+namespace tavix {
+
+namespace {
+
+QLocale french() {
+    QLocale l(QLocale::French, QLocale::France);
+    l.setNumberOptions(QLocale::OmitGroupSeparator);
+    return l;
+}
+
+const int kSteps[] = {1, 5, 6, 10, 15, 30};
+
+}  // namespace
+
+qint64 Rounding::apply(qint64 seconds) const {
+    if (!active() || seconds <= 0) return seconds;
+    const qint64 step = qint64(minutes) * 60;
+    const qint64 base = seconds / step * step;
+    const qint64 rest = seconds - base;
+    if (rest == 0) return seconds;
+    if (nearest) return rest * 2 >= step ? base + step : base;
+    return base + step;
+}
+
+QString Rounding::toSetting() const {
+    if (!active()) return {};
+    return QString::number(minutes) +
+           (nearest ? QStringLiteral(" proche") : QStringLiteral(" haut"));
+}
+
+Rounding Rounding::fromSetting(const QString& text) {
+    const QStringList parts = text.split(u' ', Qt::SkipEmptyParts);
+    if (parts.size() != 2) return {};
+    bool ok = false;
+    const int m = parts[0].toInt(&ok);
+    if (!ok || std::find(std::begin(kSteps), std::end(kSteps), m) == std::end(kSteps)) return {};
+    if (parts[1] == QLatin1String("haut")) return {m, false};
+    if (parts[1] == QLatin1String("proche")) return {m, true};
+    return {};
+}
+
+QString Rounding::label() const {
+    if (!active()) return QStringLiteral("Sans arrondi");
+    const QString step =
+        minutes == 1 ? QStringLiteral("1 minute") : QStringLiteral("%1 minutes").arg(minutes);
+    return nearest ? QStringLiteral("À %1, au plus proche").arg(step)
+                   : QStringLiteral("À %1, par excès").arg(step);
+}
+
+std::vector<Rounding> Rounding::choices() {
+    std::vector<Rounding> out{Rounding{}};
+    for (const int m : kSteps) {
+        out.push_back({m, false});
+        out.push_back({m, true});
+    }
+    return out;
+}
+
+QString hmsText(qint64 seconds) {
+    const qint64 m = seconds < 0 ? -seconds : seconds;
+    return QStringLiteral("%1%2:%3:%4")
+        .arg(seconds < 0 ? QStringLiteral("-") : QString())
+        .arg(m / 3600, 2, 10, QLatin1Char('0'))
+        .arg(m / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(m % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString decimalHoursText(qint64 seconds) {
+    // Hundredths of an hour rounded half away from zero, in integers so
+    // that 7,125 h does not become 7,12 through binary fractions.
+    const qint64 m = seconds < 0 ? -seconds : seconds;
+    const qint64 hundredths = (m * 100 + 1800) / 3600;
+    return QStringLiteral("%1%2,%3")
+        .arg(seconds < 0 ? QStringLiteral("-") : QString())
+        .arg(hundredths / 100)
+        .arg(hundredths % 100, 2, 10, QLatin1Char('0'));
+}
+
+QString shareText(qint64 part, qint64 total) {
+    if (total <= 0) return french().toString(0.0, 'f', 1);
+    return french().toString(100.0 * double(part) / double(total), 'f', 1);
+}
+
+QString totalsText(qint64 entries, qint64 seconds) {
+    return QStringLiteral("%1 %2 — %3 — %4 h")
+        .arg(entries)
+        .arg(entries > 1 ? QStringLiteral("entrées") : QStringLiteral("entrée"))
+        .arg(hmsText(seconds), decimalHoursText(seconds));
+}
+
+QString groupingName(Grouping g) {
+    switch (g) {
+        case Grouping::Client:
+            return QStringLiteral("Par client");
+        case Grouping::Activity:
+            return QStringLiteral("Par surveillance");
+        case Grouping::ClientActivity:
+            return QStringLiteral("Par client et surveillance");
+        case Grouping::Day:
+            return QStringLiteral("Par jour");
+        case Grouping::Week:
+            return QStringLiteral("Par semaine");
+        case Grouping::Month:
+            return QStringLiteral("Par mois");
+    }
+    return {};
+}
+
+QStringList keyTitles(Grouping g) {
+    switch (g) {
+        case Grouping::Client:
+            return {QStringLiteral("Client")};
+        case Grouping::Activity:
+            return {QStringLiteral("Surveillance")};
+        case Grouping::ClientActivity:
+            return {QStringLiteral("Client"), QStringLiteral("Surveillance")};
+        case Grouping::Day:
+            return {QStringLiteral("Jour")};
+        case Grouping::Week:
+            return {QStringLiteral("Semaine")};
+        case Grouping::Month:
+            return {QStringLiteral("Mois")};
+    }
+    return {};
+}
+
+void Summary::add(const Entry& e) {
+    const qint64 rounded = rounding_.apply(e.duration);
+    const QDate day = e.start.date();
+    int weekYear = 0;
+    const int week = day.weekNumber(&weekYear);
+    const QString isoDay = day.toString(Qt::ISODate);
+    for (const Grouping g : kGroupings) {
+        QStringList keys;
+        QString sortKey;
+        switch (g) {
+            case Grouping::Client:
+                keys = {e.client};
+                sortKey = e.client;
+                break;
+            case Grouping::Activity:
+                keys = {e.activity};
+                sortKey = e.activity;
+                break;
+            case Grouping::ClientActivity:
+                keys = {e.client, e.activity};
+                sortKey = e.client + u'\x1f' + e.activity;
+                break;
+            case Grouping::Day:
+                keys = {regional::dateToText(day)};
+                sortKey = isoDay;
+                break;
+            case Grouping::Week:
+                sortKey = QStringLiteral("%1-S%2").arg(weekYear).arg(week, 2, 10, QLatin1Char('0'));
+                keys = {sortKey};
+                break;
+            case Grouping::Month:
+                keys = {french().toString(day, QStringLiteral("MMMM yyyy"))};
+                sortKey = isoDay.left(7);
+                break;
+        }
+        auto [it, added] = groups_[size_t(g)].try_emplace(sortKey);
+        SummaryLine& line = it->second;
+        if (added) {
+            line.keys = keys;
+            line.sortKey = sortKey;
+        }
+        ++line.entries;
+        line.seconds += e.duration;
+        line.rounded += rounded;
+    }
+    ++entries_;
+    seconds_ += e.duration;
+    rounded_ += rounded;
+    if (first_ == DateTime() || e.start < first_) first_ = e.start;
+    if (last_ == DateTime() || e.end > last_) last_ = e.end;
+}
+
+std::vector<SummaryLine> Summary::lines(Grouping g) const {
+    std::vector<SummaryLine> out;
+    out.reserve(groups_[size_t(g)].size());
+    for (const auto& [key, line] : groups_[size_t(g)]) out.push_back(line);
+    return out;
+}
+
+}  // namespace tavix

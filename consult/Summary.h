@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <map>
+#include <vector>
+
+#include "consult/Entries.h"
+
+namespace tavix {
+
+// Billing rounding, applied to each entry's duration: to a step of whole
+// minutes, either up or to the nearest step (half a step goes up).
+struct Rounding {
+    int minutes = 0;  // 0: exact figures
+    bool nearest = false;
+
+    bool active() const { return minutes > 0; }
+    qint64 apply(qint64 seconds) const;
+
+    // The settings store's form: "" (none), "15 haut", "15 proche".
+    QString toSetting() const;
+    static Rounding fromSetting(const QString& text);
+    QString label() const;  // "Au quart d'heure supérieur"...
+    // Every choice offered, "none" first.
+    static std::vector<Rounding> choices();
+    bool operator==(const Rounding&) const = default;
+};
+
+// Name of the setting holding the rounding.
+inline const QString kRoundingSetting = QStringLiteral("arrondi");
+
+// Duration texts: 07:45:00 (hours in full), 7,75 (French decimal comma,
+// two decimals, no thousands mark), 25,0 (share in percent, one decimal).
+QString hmsText(qint64 seconds);
+QString decimalHoursText(qint64 seconds);
+QString shareText(qint64 part, qint64 total);
+
+// "12 entrées — 07:45:00 — 7,75 h"
+QString totalsText(qint64 entries, qint64 seconds);
+
+enum class Grouping { Client, Activity, ClientActivity, Day, Week, Month };
+inline constexpr std::array kGroupings{Grouping::Client,         Grouping::Activity,
+                                       Grouping::ClientActivity, Grouping::Day,
+                                       Grouping::Week,           Grouping::Month};
+QString groupingName(Grouping g);   // "Par client"...
+QStringList keyTitles(Grouping g);  // "Client", "Surveillance"...
+
+struct SummaryLine {
+    QStringList keys;  // shown, one per key title
+    QString sortKey;   // orders the lines (ISO dates for periods)
+    qint64 entries = 0;
+    qint64 seconds = 0;
+    qint64 rounded = 0;
+};
+
+// Totals of a selection of entries, by every grouping at once, built one
+// entry at a time. Days, weeks and months are those of each entry's start.
+class Summary {
+public:
+    explicit Summary(Rounding rounding = {}) : rounding_(rounding) {}
+
+    void add(const Entry& e);
+
+    const Rounding& rounding() const { return rounding_; }
+    qint64 entries() const { return entries_; }
+    qint64 seconds() const { return seconds_; }
+    qint64 rounded() const { return rounded_; }
+    DateTime firstStart() const { return first_; }  // zero when empty
+    DateTime lastEnd() const { return last_; }
+
+    // In the order of their sort keys.
+    std::vector<SummaryLine> lines(Grouping g) const;
+
+private:
+    Rounding rounding_;
+    std::array<std::map<QString, SummaryLine>, kGroupings.size()> groups_;
+    qint64 entries_ = 0, seconds_ = 0, rounded_ = 0;
+    DateTime first_, last_;
+};
+
+}  // namespace tavix

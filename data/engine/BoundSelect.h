@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <QVariantList>
+#include <functional>
+
+#include "platform/DateTime.h"
+
+namespace tavix::db {
+
+class Connection;
+
+// One row of a bound select, valid only inside the callback.
+class BoundRow {
+public:
+    virtual QString text(int column) const = 0;
+    virtual qint64 integer(int column) const = 0;  // NULL reads as 0
+    // The stored date-time; the zero date-time for NULL or a text that is
+    // no date.
+    virtual DateTime dateTime(int column) const = 0;
+
+protected:
+    ~BoundRow() = default;
+};
+
+// Runs one SQLite SELECT whose values are bound to its "?" marks (a null
+// QVariant, an integer, a tavix::DateTime in the stored form, or text), so
+// that no value is ever spliced into the statement. Rows are handed over
+// one at a time; nothing is kept after the call. Throws EngineError.
+void selectBound(Connection& connection, const QString& sql, const QVariantList& values,
+                 const std::function<void(const BoundRow&)>& eachRow);
+
+}  // namespace tavix::db

@@ -1,0 +1,549 @@
+// What the consultation window adds for billing, used as a user would:
+// the status line, the summary table, rounding, and the exports (CSV read
+// back field by field, iCalendar parsed back with libical, PDF pages).
+
+#include <gtest/gtest.h>
+#include <libical/ical.h>
+
+#include <QChartView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPieSeries>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QSortFilterProxyModel>
+#include <QStandardPaths>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTextDocument>
+#include <QTimeZone>
+#include <ctime>
+#include <memory>
+
+#include "common/Fakes.h"
+#include "common/TempDatabase.h"
+#include "common/Unprivileged.h"
+#include "consult/BillingPanel.h"
+#include "consult/ChartsView.h"
+#include "consult/CsvExport.h"
+#include "consult/IcsExport.h"
+#include "consult/PrintDocument.h"
+#include "consult/ReportView.h"
+#include "consult/SummaryView.h"
+#include "consult/Unit5.h"
+#include "controls/ColorButton.h"
+#include "data/Unit2.h"
+#include "platform/Error.h"
+#include "platform/Regional.h"
+#include "settings/outils.h"
+
+using namespace tavix;
+using test::TempDatabase;
+
+namespace {
+
+using Export = BillingPanel::Export;
+
+// RFC 4180 with ";" between fields, as a spreadsheet reads it. Anything
+// the RFC does not allow fails the test.
+std::vector<QStringList> readCsv(const QByteArray& bytes) {
+    EXPECT_TRUE(bytes.startsWith("\xEF\xBB\xBF")) << "no byte-order mark";
+    const QString s = QString::fromUtf8(bytes.mid(3));
+    std::vector<QStringList> records;
+    QStringList record;
+    QString field;
+    qsizetype i = 0;
+    const qsizetype n = s.size();
+    while (i < n) {
+        if (s[i] == u'"') {
+            ++i;
+            for (;;) {
+                if (i >= n) {
+                    ADD_FAILURE() << "unterminated quoted field";
+                    return records;
+                }
+                if (s[i] == u'"') {
+                    if (i + 1 < n && s[i + 1] == u'"') {
+                        field += u'"';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                field += s[i++];
+            }
+        } else {
+            while (i < n && s[i] != u';' && s[i] != u'\r' && s[i] != u'\n') {
+                EXPECT_NE(s[i], u'"') << "quote inside an unquoted field";
+                EXPECT_NE(s[i], u'\t') << "tab inside an unquoted field";
+                field += s[i++];
+            }
+        }
+        if (i < n && s[i] == u';') {
+            record << field;
+            field.clear();
+            ++i;
+        } else if (i + 1 < n && s[i] == u'\r' && s[i + 1] == u'\n') {
+            record << field;
+            field.clear();
+            records.push_back(record);
+            record.clear();
+            i += 2;
+        } else {
+            ADD_FAILURE() << "record not ended by CR LF at " << i;
+            return records;
+        }
+    }
+    EXPECT_TRUE(field.isEmpty() && record.isEmpty()) << "last record not ended by CR LF";
+    return records;
+}
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Awkward values, each in turn as user, activity, client and comment.
+const QStringList kTricky{
+    "Dupont \"&\" fils",
+    "A;B",
+    "ligne 1\r\nligne 2",
+    "tab\there",
+    "emoji 😀 ok",
+    "",
+    "\"",
+    ";",
+    " espaces ",
+    "seul\nLF",
+    "=1+1",
+    "virgule, point-virgule; antislash \\",
+};
+
+class BillingTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, "MOLVERAN", "TAVIX").clear();
+        QString sql =
+            "INSERT INTO activites (\"USER\", SURVEILLANCES, CLIENTS, DEBUT, FIN, DUREE, "
+            "COMMENTAIRE) VALUES ";
+        auto q = [](const QString& s) { return "'" + QString(s).replace("'", "''") + "'"; };
+        for (qsizetype i = 0; i < kTricky.size(); ++i) {
+            const DateTime start(QDate(2026, 3, 2 + int(i)), QTime(8, 0, 0));
+            const qint64 duration = 900 * (i + 1) + i;  // some off the quarter
+            entries.push_back({i + 1, kTricky[(i + 1) % kTricky.size()],
+                               kTricky[(i + 2) % kTricky.size()], kTricky[i], start,
+                               start.addSecs(duration), duration,
+                               kTricky[(i + 3) % kTricky.size()]});
+            const Entry& e = entries.back();
+            sql += QString("%1(%2, %3, %4, %5, %6, %7, %8)")
+                       .arg(i ? "," : "", q(e.user), q(e.activity), q(e.client), q(e.start.toIso()),
+                            q(e.end.toIso()))
+                       .arg(e.duration)
+                       .arg(q(e.comment));
+        }
+        db.exec(sql);
+        module = std::make_unique<TDataModule2>();
+        module->DatabasePath = db.path();
+        ASSERT_TRUE(module->OpenDatabase());
+        form = std::make_unique<TForm5>();
+        form->show();
+        billing = form->Billing;
+    }
+    void TearDown() override {
+        form.reset();
+        module.reset();
+    }
+
+    // "&Voir" over March, every client and activity.
+    void view(bool all = false) {
+        form->dateDebut->setDateTime(QDateTime(QDate(2026, 3, 1), QTime(10, 0)));
+        form->DateFin->setDateTime(QDateTime(QDate(2026, 3, 31), QTime(10, 0)));
+        form->chkTout->setChecked(all);
+        form->Commenter->click();
+    }
+
+    QString exported(Export kind, const QString& name) {
+        const QString path = out.filePath(name);
+        files.answers.push_back(path);
+        billing->exportTo(kind);
+        return path;
+    }
+
+    TempDatabase db;
+    QTemporaryDir out;
+    test::FakeClock clock{DateTime(QDate(2026, 4, 1), QTime(9, 30))};
+    test::ScriptedBoxes boxes;
+    test::ScriptedFiles files;
+    std::vector<Entry> entries;
+    std::unique_ptr<TDataModule2> module;
+    std::unique_ptr<TForm5> form;
+    BillingPanel* billing = nullptr;
+};
+
+TEST_F(BillingTest, StatusLineTellsTheSelectionAndTheReportIsUnchanged) {
+    EXPECT_TRUE(billing->StatusLine->text().isEmpty());
+    EXPECT_FALSE(billing->ExportButton->isEnabled());
+    view();
+    const QString report = form->RichEdit1->text();
+    qint64 total = 0;
+    for (const Entry& e : entries) total += e.duration;
+    EXPECT_EQ(billing->StatusLine->text(),
+              totalsText(qsizetype(entries.size()), total) + " — du 01/03/2026 au 31/03/2026");
+    EXPECT_TRUE(billing->StatusLine->text().startsWith("12 entrées — 19:31:06 — 19,52 h"));
+    EXPECT_TRUE(report.endsWith("\t\t19:31:06"));
+    EXPECT_TRUE(billing->ExportButton->isEnabled());
+
+    // "Tout": the period is that of the entries themselves.
+    view(true);
+    EXPECT_TRUE(billing->StatusLine->text().endsWith("— du 02/03/2026 au 13/03/2026"));
+    // One client whose name holds quotes and a semicolon.
+    form->cbClients->setCurrentText("Dupont \"&\" fils");
+    view();
+    EXPECT_TRUE(billing->StatusLine->text().startsWith("1 entrée — 00:15:00 — 0,25 h"));
+}
+
+TEST_F(BillingTest, SummaryTableSortsByKeyboardAndRoundingIsRemembered) {
+    view();
+    billing->SummaryButton->click();
+    SummaryView* s = billing->summaryView();
+    EXPECT_TRUE(s->isVisible());
+    EXPECT_FALSE(form->Panel3->isVisible());
+    QTableView* t = s->Table;
+    EXPECT_EQ(t->accessibleName(), "Synthèse");
+    EXPECT_EQ(t->model()->rowCount(), 12);  // twelve clients
+    EXPECT_EQ(t->model()->headerData(2, Qt::Horizontal).toString(), "Durée");
+
+    // "Durée, décroissant" from the sort list: largest first.
+    s->SortBox->setCurrentIndex(5);
+    emit s->SortBox->activated(5);
+    EXPECT_EQ(t->model()->index(0, 2).data().toString(), "03:00:11");
+    EXPECT_EQ(t->model()->index(11, 2).data().toString(), "00:15:00");
+
+    s->RoundingBox->setCurrentIndex(s->RoundingBox->findData("15 haut"));
+    EXPECT_EQ(ReadSetting(kRoundingSetting), "15 haut");
+    EXPECT_EQ(t->model()->columnCount(), 7);
+    EXPECT_EQ(t->model()->index(0, 5).data().toString(), "03:15:00");
+    EXPECT_TRUE(billing->StatusLine->text().endsWith("— arrondi : 22:15:00 — 22,25 h"));
+
+    // A new window starts with the stored rounding.
+    form = std::make_unique<TForm5>();
+    form->show();
+    EXPECT_EQ(form->Billing->summaryView()->RoundingBox->currentData().toString(), "15 haut");
+    EXPECT_EQ(form->Billing->totals().rounding(), (Rounding{15, false}));
+
+    // The editing grid takes the place of the summary.
+    billing = form->Billing;
+    view();
+    billing->SummaryButton->click();
+    form->Button2->click();
+    EXPECT_TRUE(form->Panel4->isVisible());
+    EXPECT_FALSE(billing->summaryPage()->isVisible());
+    EXPECT_FALSE(billing->SummaryButton->isEnabled());
+    form->Button2->click();
+    EXPECT_TRUE(form->Panel3->isVisible());
+    EXPECT_TRUE(billing->SummaryButton->isEnabled());
+}
+
+TEST_F(BillingTest, EntriesCsvReadsBackFieldByField) {
+    view();
+    const QString path = exported(Export::EntriesCsv, "entrees.csv");
+    // A new file gets the ordinary permissions, not the temporary file's.
+    EXPECT_EQ(QFileInfo(path).permissions() & QFile::ReadOther, QFile::ReadOther);
+    const auto records = readCsv(readAll(path));
+    ASSERT_EQ(records.size(), entries.size() + 1);
+    EXPECT_EQ(records[0].size(), 11);
+    EXPECT_EQ(records[0][3], "Début (ISO 8601)");
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const Entry& e = entries[i];
+        const QStringList& r = records[i + 1];
+        ASSERT_EQ(r.size(), 11) << i;
+        EXPECT_EQ(r[0], e.user);
+        EXPECT_EQ(r[1], e.activity);
+        EXPECT_EQ(r[2], e.client);
+        // ISO 8601 with the zone's offset: the same instant as the local time.
+        EXPECT_EQ(QDateTime::fromString(r[3], Qt::ISODate),
+                  QDateTime(e.start.date(), e.start.time()));
+        EXPECT_EQ(QDateTime::fromString(r[4], Qt::ISODate), QDateTime(e.end.date(), e.end.time()));
+        EXPECT_TRUE(r[3].contains(
+            QRegularExpression("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[+-]\\d\\d:\\d\\d$")));
+        EXPECT_EQ(r[5], regional::dateTimeToText(e.start));
+        EXPECT_EQ(r[6], regional::dateTimeToText(e.end));
+        EXPECT_EQ(r[7].toLongLong(), e.duration);
+        EXPECT_EQ(r[8], hmsText(e.duration));
+        EXPECT_EQ(QString(r[9]).replace(',', '.').toDouble(),
+                  std::round(e.duration / 36.0) / 100.0);
+        EXPECT_EQ(r[10], e.comment) << i;
+    }
+}
+
+TEST_F(BillingTest, SummaryCsvHoldsEachLineAndTheTotal) {
+    view();
+    billing->summaryView()->GroupingBox->setCurrentIndex(int(Grouping::Day));
+    billing->summaryView()->RoundingBox->setCurrentIndex(
+        billing->summaryView()->RoundingBox->findData("30 proche"));
+    const auto records = readCsv(readAll(exported(Export::SummaryCsv, "synthese.csv")));
+    ASSERT_EQ(records.size(), entries.size() + 2);
+    EXPECT_EQ(records[0], (QStringList{"Jour", "Entrées", "Durée (s)", "Durée (h:mm:ss)",
+                                       "Durée (heures)", "Part (%)", "Durée arrondie (s)",
+                                       "Durée arrondie (h:mm:ss)", "Durée arrondie (heures)"}));
+    qint64 seconds = 0, rounded = 0;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const QStringList& r = records[i + 1];
+        EXPECT_EQ(r[0], regional::dateToText(entries[i].start.date()));
+        EXPECT_EQ(r[2].toLongLong(), entries[i].duration);
+        seconds += r[2].toLongLong();
+        rounded += r[6].toLongLong();
+        EXPECT_EQ(r[6].toLongLong() % 1800, 0);
+    }
+    EXPECT_EQ(records.back()[0], "Total");
+    EXPECT_EQ(records.back()[1], "12");
+    EXPECT_EQ(records.back()[2].toLongLong(), seconds);
+    EXPECT_EQ(records.back()[6].toLongLong(), rounded);
+    EXPECT_EQ(records.back()[5], "100,0");
+}
+
+TEST_F(BillingTest, AnExistingFileIsReplacedOnlyWhenTheUserAgrees) {
+    view();
+    const QString path = out.filePath("garde.csv");
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("ancien");
+    f.close();
+    boxes.answers.push_back(false);
+    files.answers.push_back(path);
+    billing->exportTo(Export::EntriesCsv);
+    ASSERT_EQ(boxes.confirms.size(), 1);
+    EXPECT_EQ(boxes.confirms[0],
+              "Le fichier « " + path + " » existe déjà.\r\nVoulez-vous le remplacer ?");
+    EXPECT_EQ(readAll(path), "ancien");
+    boxes.answers.push_back(true);
+    files.answers.push_back(path);
+    billing->exportTo(Export::EntriesCsv);
+    EXPECT_TRUE(readAll(path).startsWith("\xEF\xBB\xBFUtilisateur;"));
+    // A replaced file keeps its permissions.
+    EXPECT_EQ(QFileInfo(path).permissions() & QFile::ReadOther, QFile::ReadOther);
+    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+    boxes.answers.push_back(true);
+    files.answers.push_back(path);
+    billing->exportTo(Export::SummaryCsv);
+    EXPECT_TRUE(
+        readAll(path).startsWith("\xEF\xBB\xBF"
+                                 "Client;"));
+    EXPECT_EQ(QFileInfo(path).permissions() & (QFile::ReadOther | QFile::ReadGroup), 0);
+    // The dialog was asked for a file to save, not one to open.
+    ASSERT_FALSE(files.requests.empty());
+    EXPECT_TRUE(files.requests.back().save);
+    EXPECT_FALSE(files.requests.back().mustExist);
+}
+
+TEST_F(BillingTest, AFailingWriteNamesTheFileAndLeavesTheOldOne) {
+    view();
+    const auto all = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther |
+                     QFile::WriteOther | QFile::ExeOther;
+    const auto readOnly = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
+    ASSERT_TRUE(QFile::setPermissions(db.folder(), all));
+    ASSERT_TRUE(QFile::setPermissions(db.path(), all));
+    const QString folder = out.filePath("lecture-seule");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    for (const Export kind :
+         {Export::EntriesCsv, Export::SummaryCsv, Export::EntriesIcs, Export::Pdf}) {
+        const QString path = folder + "/ancien.txt";
+        ASSERT_TRUE(QFile::setPermissions(folder, all));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("ancien");
+        f.close();
+        ASSERT_TRUE(QFile::setPermissions(out.path(), all));
+        ASSERT_TRUE(QFile::setPermissions(folder, readOnly));
+        boxes.answers.push_back(true);
+        {
+            test::Unprivileged user;
+            try {
+                billing->exportFile(kind, path);
+                ADD_FAILURE() << int(kind) << ": written into a read-only folder";
+            } catch (const Error& e) {
+                EXPECT_TRUE(e.message().contains(path)) << e.message().toStdString();
+            }
+        }
+        ASSERT_TRUE(QFile::setPermissions(folder, all));
+        EXPECT_EQ(readAll(path), "ancien") << int(kind);
+        EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"ancien.txt"});
+        QFile::remove(path);
+    }
+}
+
+// One event of a parsed calendar.
+struct Event {
+    QString uid, summary, description, tzid;
+    icaltimetype start, end;
+    qint64 startUtc = 0;  // seconds since 1970, through the event's own zone
+};
+
+// A text as it comes back: one LF per line break; libical's reader drops
+// blanks at both ends of a value (its writer keeps them).
+QString lf(QString s) { return s.replace("\r\n", "\n").trimmed(); }
+
+std::vector<Event> parseIcs(const QByteArray& text) {
+    std::vector<Event> out;
+    icalcomponent* cal = icalparser_parse_string(text.constData());
+    EXPECT_NE(cal, nullptr);
+    if (!cal) return out;
+    EXPECT_EQ(icalcomponent_isa(cal), ICAL_VCALENDAR_COMPONENT);
+    EXPECT_EQ(icalcomponent_count_errors(cal), 0);
+    for (icalcomponent* ev = icalcomponent_get_first_component(cal, ICAL_VEVENT_COMPONENT); ev;
+         ev = icalcomponent_get_next_component(cal, ICAL_VEVENT_COMPONENT)) {
+        Event e;
+        e.uid = QString::fromUtf8(icalcomponent_get_uid(ev));
+        e.summary = QString::fromUtf8(icalcomponent_get_summary(ev));
+        const char* d = icalcomponent_get_description(ev);
+        e.description = d ? QString::fromUtf8(d) : QString();
+        icalproperty* p = icalcomponent_get_first_property(ev, ICAL_DTSTART_PROPERTY);
+        icalparameter* z = icalproperty_get_first_parameter(p, ICAL_TZID_PARAMETER);
+        e.tzid = z ? QString::fromUtf8(icalparameter_get_tzid(z)) : QString();
+        e.start = icalcomponent_get_dtstart(ev);
+        e.end = icalcomponent_get_dtend(ev);
+        const icaltimezone* zone = icaltime_get_timezone(e.start);
+        EXPECT_TRUE(zone || e.tzid.isEmpty()) << "TZID without its VTIMEZONE";
+        e.startUtc = icaltime_as_timet_with_zone(e.start, zone);
+        out.push_back(e);
+    }
+    if (icalcomponent* tz = icalcomponent_get_first_component(cal, ICAL_VTIMEZONE_COMPONENT)) {
+        EXPECT_NE(icalcomponent_get_first_property(tz, ICAL_TZID_PROPERTY), nullptr);
+    }
+    icalcomponent_free(cal);
+    return out;
+}
+
+TEST(IcsTest, EventsParseBackWithTheirZoneTextsAndStableUids) {
+    const DateTime stamp(QDate(2026, 4, 1), QTime(9, 30));
+    std::vector<Entry> entries;
+    for (qsizetype i = 0; i < kTricky.size(); ++i) {
+        const DateTime start(QDate(2026, 3, 28 + int(i) % 3),
+                             QTime(23, 30));  // across the DST change
+        entries.push_back({i, "u", kTricky[i], kTricky[(i + 1) % kTricky.size()], start,
+                           start.addSecs(3600), 3600,
+                           kTricky[(i + 2) % kTricky.size()] + QString(100, u'é')});
+    }
+    entries.push_back(entries[0]);  // an identical entry: its own UID
+    for (const char* zone : {"Europe/Paris", "UTC"}) {
+        IcsWriter w(zone, stamp);
+        for (const Entry& e : entries) w.add(e);
+        const QByteArray text = w.take();
+        for (const QByteArray& line : text.split('\n'))
+            EXPECT_LE(line.size(), 76) << "unfolded line";  // 75 octets and the CR
+        const std::vector<Event> events = parseIcs(text);
+        ASSERT_EQ(events.size(), entries.size()) << zone;
+        QSet<QString> uids;
+        for (size_t i = 0; i < events.size(); ++i) {
+            const Entry& e = entries[i];
+            const Event& ev = events[i];
+            uids.insert(ev.uid);
+            EXPECT_EQ(ev.summary, lf(e.activity + " – " + e.client)) << i;
+            EXPECT_EQ(ev.description, lf(e.comment)) << i;
+            if (QByteArray(zone) == "UTC") {
+                EXPECT_TRUE(ev.tzid.isEmpty());
+                EXPECT_TRUE(icaltime_is_utc(ev.start));
+            } else {
+                EXPECT_EQ(ev.tzid, "Europe/Paris");
+                EXPECT_EQ(ev.start.hour, 23);
+                EXPECT_EQ(ev.start.day, e.start.date().day());
+                EXPECT_EQ(ev.end.hour, 0);
+                // The same instant as the wall clock in Paris.
+                const QDateTime paris(e.start.date(), e.start.time(), QTimeZone("Europe/Paris"));
+                EXPECT_EQ(ev.startUtc, paris.toSecsSinceEpoch()) << i;
+            }
+        }
+        EXPECT_EQ(uids.size(), qsizetype(entries.size())) << "UIDs must differ";
+        // Exported again, later, with another comment: the same UIDs.
+        IcsWriter again(zone, stamp.addDays(3));
+        for (Entry e : entries) {
+            e.comment = "changé";
+            again.add(e);
+        }
+        const std::vector<Event> later = parseIcs(again.take());
+        for (size_t i = 0; i < later.size(); ++i) EXPECT_EQ(later[i].uid, events[i].uid);
+    }
+}
+
+// The system's zone is the one written, and the stamp is that moment in UTC.
+TEST(IcsTest, LocalZoneOfTheSystemAndStampInUtc) {
+    const QByteArray saved = qgetenv("TZ");
+    const bool had = qEnvironmentVariableIsSet("TZ");
+    qputenv("TZ", "Europe/Paris");
+    tzset();
+    IcsWriter w(QString(), DateTime(QDate(2026, 4, 1), QTime(9, 30)));
+    w.add({1, "u", "Saisie", "Zoé", DateTime(QDate(2026, 4, 1), QTime(8, 0)),
+           DateTime(QDate(2026, 4, 1), QTime(9, 0)), 3600, ""});
+    const QByteArray text = w.take();
+    if (had)
+        qputenv("TZ", saved);
+    else
+        qunsetenv("TZ");
+    tzset();
+    EXPECT_TRUE(text.contains("\r\nDTSTAMP:20260401T073000Z\r\n")) << text.constData();
+    EXPECT_TRUE(text.contains("\r\nTZID:Europe/Paris\r\n"));
+    EXPECT_TRUE(text.contains("DTSTART;TZID=Europe/Paris:20260401T080000"));
+}
+
+TEST_F(BillingTest, CalendarExportHoldsEveryEntry) {
+    view();
+    const auto events = parseIcs(readAll(exported(Export::EntriesIcs, "cal.ics")));
+    ASSERT_EQ(events.size(), entries.size());
+    for (size_t i = 0; i < events.size(); ++i)
+        EXPECT_EQ(events[i].summary, lf(entries[i].activity + " – " + entries[i].client));
+}
+
+TEST_F(BillingTest, PdfHasItsPagesAndEveryEntry) {
+    // Enough entries for several pages.
+    for (int i = 0; i < 150; ++i)
+        db.exec(
+            QString("INSERT INTO activites (\"USER\", SURVEILLANCES, CLIENTS, DEBUT, FIN, DUREE, "
+                    "COMMENTAIRE) VALUES ('u', 'Saisie', 'Zoé', '2026-03-20 %1:00:00', "
+                    "'2026-03-20 %1:30:00', 1800, 'note%2')")
+                .arg(i % 14 + 10)
+                .arg(i, 3, 10, QChar('0')));
+    view();
+    const QString path = exported(Export::Pdf, "releve.pdf");
+    const QByteArray pdf = readAll(path);
+    ASSERT_TRUE(pdf.startsWith("%PDF-"));
+    const qsizetype pages = QString::fromLatin1(pdf).count(QRegularExpression("/Type\\s*/Page\\b"));
+    EXPECT_GE(pages, 3);
+    const QString pdftotext = QStandardPaths::findExecutable("pdftotext");
+    if (pdftotext.isEmpty()) GTEST_SKIP() << "pdftotext is not installed: text not checked";
+    QProcess p;
+    p.start(pdftotext, {"-layout", path, "-"});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    const QString text = QString::fromUtf8(p.readAllStandardOutput());
+    for (int i = 0; i < 150; ++i)
+        EXPECT_TRUE(text.contains(QString("note%1").arg(i, 3, 10, QChar('0')))) << i;
+    EXPECT_TRUE(text.contains(QString("Page 1 / %1").arg(pages)));
+    EXPECT_TRUE(text.contains("Client : tous — Surveillance : toutes"));
+    EXPECT_TRUE(text.contains("du 01/03/2026 au 31/03/2026"));
+}
+
+TEST_F(BillingTest, ChartsShowTheSelectionAndCopyAsAPicture) {
+    view();
+    billing->ChartsButton->click();
+    ChartsView* c = billing->chartsView();
+    EXPECT_TRUE(c->isVisible());
+    EXPECT_EQ(c->Bars->accessibleName(), "Heures par client");
+    // Twelve clients: the seven largest and "Autres" in the pie.
+    EXPECT_TRUE(c->Pie->accessibleDescription().contains("Autres : "));
+    ASSERT_EQ(c->Pie->chart()->series().size(), 1);
+    const auto* pie = qobject_cast<QPieSeries*>(c->Pie->chart()->series()[0]);
+    ASSERT_NE(pie, nullptr);
+    EXPECT_EQ(pie->count(), 8);
+    const QImage picture = c->picture();
+    EXPECT_FALSE(picture.isNull());
+    EXPECT_GT(picture.width(), 300);
+}
+
+}  // namespace
