@@ -52,7 +52,8 @@ void selectBound(Connection& connection, const QString& sql, const QVariantList&
     if (pg::Session* server = connection.impl().pg.get()) {
         pg::Params params;
         for (const QVariant& v : values) params.push_back(pg::paramOf(v));
-        const pg::Result r = server->exec(pg::translateRaw(*server, sql), params, sql);
+        const pg::RawTranslated t = pg::translateRaw(*server, sql);
+        const pg::Result r = server->exec(t.sql, params, sql, t.types);
         for (int i = 0; i < r.rows(); ++i) eachRow(ServerRow(r, i));
         return;
     }

@@ -351,7 +351,10 @@ Translated translate(Session& session, const QString& statement) {
     return Rewriter(session, tokens, statement).run();
 }
 
-QByteArray translateRaw(Session& session, const QString& sql) {
+RawTranslated translateRaw(Session& session, const QString& sql) {
+    RawTranslated result;
+    const Column* lastColumn = nullptr;  // the column just before a comparison
+    bool compared = false;
     QString out;
     out.reserve(sql.size() + 32);
     const qsizetype n = sql.size();
@@ -368,9 +371,28 @@ QByteArray translateRaw(Session& session, const QString& sql) {
         }
         if (word.compare(QLatin1String("rowid"), Qt::CaseInsensitive) == 0)
             return QStringLiteral("\u0001");  // the key, once the table is known
-        if (const auto c = session.columnName(word)) return quoteName(*c);
+        if (const Column* c = session.findColumn(word)) {
+            lastColumn = c;
+            return quoteName(c->name);
+        }
         if (const Table* t = session.table(word)) return quoteName(t->name);
         return word;
+    };
+    const auto typeOf = [](const Column& c) -> unsigned {
+        switch (c.field.type) {
+            case FieldType::Text:
+                return 25;
+            case FieldType::Integer:
+            case FieldType::AutoIncrement:
+                return 20;
+            case FieldType::DateTime:
+                return 1114;
+            case FieldType::Float:
+                return 701;
+            case FieldType::Other:
+                break;
+        }
+        return 0;
     };
     for (qsizetype i = 0; i < n;) {
         const QChar c = sql[i];
@@ -395,8 +417,17 @@ QByteArray translateRaw(Session& session, const QString& sql) {
         } else if (c == u'?') {
             qsizetype j = i + 1;
             while (j < n && sql[j].isDigit()) ++j;
-            out += u'$' + (j > i + 1 ? sql.mid(i + 1, j - i - 1) : QString::number(next++));
+            const int number = j > i + 1 ? sql.mid(i + 1, j - i - 1).toInt() : next++;
+            out += u'$' + QString::number(number);
             i = j;
+            if (number > 0 && number < 1000) {
+                if (result.types.size() < static_cast<size_t>(number))
+                    result.types.resize(number, 0);
+                if (compared && lastColumn && result.types[number - 1] == 0)
+                    result.types[number - 1] = typeOf(*lastColumn);
+            }
+            compared = false;
+            lastColumn = nullptr;
         } else if (isWordStart(c)) {
             const qsizetype start = i;
             while (i < n && isWordChar(sql[i])) ++i;
@@ -407,6 +438,12 @@ QByteArray translateRaw(Session& session, const QString& sql) {
             out += keyword ? word : name(word);
             if (from) afterFrom = true;
         } else {
+            if (c == u'=' || c == u'<' || c == u'>' || c == u'!')
+                compared = true;
+            else if (!c.isSpace()) {
+                compared = false;
+                lastColumn = nullptr;
+            }
             out += c;
             ++i;
         }
@@ -414,7 +451,8 @@ QByteArray translateRaw(Session& session, const QString& sql) {
     const Table* t = session.table(table);
     const QString key = t && !t->key.isEmpty() ? quoteName(t->key) : QStringLiteral("ctid");
     out.replace(QStringLiteral("\u0001"), key);
-    return out.toUtf8();
+    result.sql = out.toUtf8();
+    return result;
 }
 
 namespace {

@@ -33,7 +33,13 @@ bool returnsRows(const QString& statement);
 // Translates one SELECT written for SQLite itself (bound "?" or "?N" marks,
 // "rowid", names without regard to case) into PostgreSQL's: marks become $N,
 // names the exact ones of the catalog, rowid the table's primary key.
-QByteArray translateRaw(Session& session, const QString& sql);
+// Each mark takes the type of the column it is compared with, so that a
+// NULL value still has one.
+struct RawTranslated {
+    QByteArray sql;
+    std::vector<unsigned> types;  // by mark number - 1; 0 when unknown
+};
+RawTranslated translateRaw(Session& session, const QString& sql);
 
 // Turns the '?' marks of an SQLite condition (filters) into $first, $first+1...
 // and LIKE into a case-blind ILIKE on the column's text, as SQLite's LIKE is.

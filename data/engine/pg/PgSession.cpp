@@ -278,7 +278,8 @@ void Session::fail(const QString& original, pg_result* r) {
     throw EngineError(message, original);
 }
 
-Result Session::exec(const QByteArray& sql, const Params& params, const QString& original) {
+Result Session::exec(const QByteArray& sql, const Params& params, const QString& original,
+                     const std::vector<unsigned>& types) {
     const bool ending = sql.startsWith("COMMIT") || sql.startsWith("ROLLBACK");
     if (ending) transactionOpen_ = false;
     if (PQstatus(conn_) != CONNECTION_OK) {
@@ -300,7 +301,9 @@ Result Session::exec(const QByteArray& sql, const Params& params, const QString&
     std::vector<const char*> values;
     values.reserve(params.size());
     for (const auto& p : params) values.push_back(p ? p->constData() : nullptr);
-    PGresult* r = PQexecParams(conn_, sql.constData(), static_cast<int>(values.size()), nullptr,
+    std::vector<Oid> oids(values.size(), 0);
+    for (size_t i = 0; i < oids.size() && i < types.size(); ++i) oids[i] = types[i];
+    PGresult* r = PQexecParams(conn_, sql.constData(), static_cast<int>(values.size()), oids.data(),
                                values.data(), nullptr, nullptr, 0);
     const auto status = r ? PQresultStatus(r) : PGRES_FATAL_ERROR;
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) fail(original, r);

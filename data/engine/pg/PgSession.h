@@ -101,7 +101,9 @@ public:
 
     // Runs one statement with its parameters. A lost connection is made
     // again once before a statement that is not inside a transaction.
-    Result exec(const QByteArray& sql, const Params& params, const QString& original);
+    // types: PostgreSQL type of each parameter (0: let the server decide).
+    Result exec(const QByteArray& sql, const Params& params, const QString& original,
+                const std::vector<unsigned>& types = {});
     void command(const char* sql);  // a fixed statement of the engine's own
     bool inTransaction() const;
     bool transactionFailed() const;  // a statement failed: only ROLLBACK is left
