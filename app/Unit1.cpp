@@ -165,6 +165,11 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     connect(Commenter, &QPushButton::clicked, this, guarded([this] { CommenterClick(); }));
     connect(RadioGroup1, &TRadioGroup::clicked, this, guarded([this] { RadioGroup1Click(); }));
     qApp->installEventFilter(this);
+    // Any other end of the loop (the session manager's quit) keeps a running
+    // timing too; a window closed the ordinary way has settled it already.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
+        if (!Closing) keepPendingTiming();
+    });
 
     // An error here is told once the window is on screen, in front of it.
     try {
