@@ -346,6 +346,18 @@ TEST_F(PendingTimingWindowTest, ARefusedInsertKeepsTheTimingForTheNextStart) {
     EXPECT_TRUE(stateFiles().isEmpty());
 }
 
+// The session ends while the question is open: the box closes unanswered,
+// which reads as "&Non", and the timing stays for the next start.
+TEST_F(PendingTimingWindowTest, TheSessionsEndDuringTheRecoveryQuestionDropsNothing) {
+    crashDuringATiming("Martin");
+    boxes.whenShown = [&](const QString&) { form->endProgram(); };
+    boxes.answers = {false};
+    start();
+    EXPECT_EQ(boxes.confirms.size(), 1);
+    EXPECT_EQ(stateFiles().size(), 1);
+    EXPECT_TRUE(entries().empty());
+}
+
 TEST_F(PendingTimingWindowTest, ChooserClosedWithoutAClientKeepsTheTiming) {
     crashDuringATiming("");
     boxes.answers = {true};
