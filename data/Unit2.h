@@ -62,6 +62,10 @@ public:
     void AddLogEntry(const QString& user, const QString& client, const QString& activity,
                      const DateTime& start, const DateTime& end, qint32 duration,
                      const QString& comment);
+    // How many rows of activites hold exactly these values.
+    qint64 CountLogEntries(const QString& user, const QString& client, const QString& activity,
+                           const DateTime& start, const DateTime& end, qint32 duration,
+                           const QString& comment);
 
     // Layout of activites: 1 USER, 2 SURVEILLANCES, 4 CLIENTS; 7 is current.
     quint8 SchemaVersion();

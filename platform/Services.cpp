@@ -50,6 +50,18 @@ public:
         box.exec();
         return box.clickedButton() == ok;
     }
+    Answer ask(const QString& text) override {
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Confirmation"), text);
+        QPushButton* yes = box.addButton(QStringLiteral("&Oui"), QMessageBox::YesRole);
+        QPushButton* no = box.addButton(QStringLiteral("&Non"), QMessageBox::NoRole);
+        QPushButton* cancel = box.addButton(QStringLiteral("Annuler"), QMessageBox::RejectRole);
+        box.setDefaultButton(yes);
+        box.setEscapeButton(cancel);
+        box.exec();
+        if (box.clickedButton() == yes) return Answer::Yes;
+        if (box.clickedButton() == no) return Answer::No;
+        return Answer::Cancel;
+    }
     void inform(const QString& text) override { show(QMessageBox::NoIcon, text); }
     void error(const QString& text) override { show(QMessageBox::Critical, text); }
 
