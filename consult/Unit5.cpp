@@ -1,7 +1,6 @@
 #include "consult/Unit5.h"
 
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QDir>
@@ -20,6 +19,7 @@
 #include "controls/DataSource.h"
 #include "data/Unit2.h"
 #include "data/engine/Backup.h"
+#include "data/engine/Collation.h"
 #include "platform/Regional.h"
 #include "platform/Services.h"
 #include "settings/outils.h"
@@ -221,9 +221,24 @@ void TForm5::showEvent(QShowEvent* event) {
     runGuarded([this] { FormActivate(); });
 }
 
-void TForm5::closeEvent(QCloseEvent* event) {
+void TForm5::done(int result) {
+    if (!postPendingEdit()) return;
     runGuarded([this] { FormClose(); });
-    QDialog::closeEvent(event);
+    QDialog::done(result);
+}
+
+// A refused post is shown, and the window stays open on the row for the user
+// to correct or cancel (navigator, or Escape in the grid).
+bool TForm5::postPendingEdit() {
+    try {
+        DataSource1->postPending();
+        return true;
+    } catch (...) {
+        reportException(std::current_exception());
+    }
+    if (Panel4->isHidden()) Button2Click();
+    DBGrid1->setFocus();
+    return false;
 }
 
 void TForm5::FormActivate() {
@@ -245,7 +260,8 @@ void TForm5::FormActivate() {
 
     db::Query& query = DataModule2->ADOQuery1;
     query.clear();
-    query.add(QStringLiteral("SELECT NOM FROM Clients ORDER BY NOM"));
+    query.add(QStringLiteral("SELECT NOM FROM Clients ORDER BY ") +
+              db::collated(QStringLiteral("NOM")));
     query.open();
     cbClients->addItem(QStringLiteral("Tous"));
     cbClients->setCurrentText(QStringLiteral("Tous"));
@@ -253,7 +269,8 @@ void TForm5::FormActivate() {
     query.close();
 
     query.clear();
-    query.add(QStringLiteral("SELECT TRAVAUX FROM Travaux ORDER BY Ordre"));
+    query.add(QStringLiteral("SELECT TRAVAUX FROM Travaux ORDER BY Ordre, ") +
+              db::collated(QStringLiteral("TRAVAUX")));
     query.open();
     cbTravaux->addItem(QStringLiteral("Tous"));
     cbTravaux->setCurrentText(QStringLiteral("Tous"));

@@ -15,8 +15,10 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
     // Lets the desktop match the windows to the installed tavix.desktop.
     setDesktopFileName(QStringLiteral("tavix"));
     // The interface is French whatever the user's locale, the toolkit's own
-    // dialogs (file, colour) included. Without the translation they stay in
-    // English.
+    // dialogs (file, colour) and the date pickers' calendar included: their
+    // month and day names come from the default locale, their texts from the
+    // translation.
+    QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
     auto* toolkit = new QTranslator(this);
     if (toolkit->load(QLocale(QLocale::French, QLocale::France), QStringLiteral("qtbase"),
                       QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))

@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <QCalendarWidget>
 #include <QCoreApplication>
+#include <QDateTimeEdit>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QLocale>
+#include <QTableView>
 #include <QTemporaryDir>
+#include <QToolButton>
 
 #include "common/Fakes.h"
 #include "platform/Error.h"
@@ -143,4 +148,27 @@ TEST(ServicesTest, GuardedHandlerReportsAndGoesOn) {
 
 TEST(ApplicationTest, TheToolkitsOwnDialogsSpeakFrench) {
     EXPECT_EQ(QCoreApplication::translate("QFileDialog", "File &name:"), "&Nom de fichier :");
+}
+
+// The tests run under the C locale; the calendar of a date picker is French
+// all the same: month and day names, weeks from Monday.
+TEST(ApplicationTest, TheDatePickersCalendarIsFrenchWhateverTheSystemLanguage) {
+    ASSERT_NE(QLocale::system().language(), QLocale::French);
+    QDateTimeEdit picker;
+    picker.setDisplayFormat("dd/MM/yyyy");
+    picker.setCalendarPopup(true);
+    picker.setDate(QDate(2026, 12, 10));
+    QCalendarWidget* calendar = picker.calendarWidget();
+    calendar->setSelectedDate(picker.date());
+    auto* month = calendar->findChild<QToolButton*>("qt_calendar_monthbutton");
+    ASSERT_NE(month, nullptr);
+    EXPECT_EQ(month->text(), "décembre");
+    EXPECT_EQ(calendar->firstDayOfWeek(), Qt::Monday);
+    auto* days = calendar->findChild<QTableView*>("qt_calendar_calendarview");
+    ASSERT_NE(days, nullptr);
+    QStringList names;
+    for (int column = 0; column < days->model()->columnCount(); ++column)
+        if (const QString name = days->model()->index(0, column).data().toString(); !name.isEmpty())
+            names << name;  // the week numbers' column has no title
+    EXPECT_EQ(names, QStringList({"lun.", "mar.", "mer.", "jeu.", "ven.", "sam.", "dim."}));
 }
