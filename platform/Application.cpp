@@ -9,6 +9,34 @@
 
 namespace tavix {
 
+namespace {
+
+// Texts of the file dialog's type column that the toolkit's French
+// translation lacks (its catalogue still files them under an older name).
+class FileTypeTexts : public QTranslator {
+public:
+    using QTranslator::QTranslator;
+    bool isEmpty() const override { return false; }
+    QString translate(const char* context, const char* sourceText, const char* disambiguation,
+                      int n) const override {
+        Q_UNUSED(disambiguation);
+        Q_UNUSED(n);
+        if (qstrcmp(context, "QAbstractFileIconProvider") != 0 || !sourceText) return {};
+        static const struct {
+            const char* english;
+            const char* french;
+        } texts[] = {{"Folder", "Dossier"},     {"File Folder", "Dossier de fichiers"},
+                     {"Drive", "Lecteur"},      {"File", "Fichier"},
+                     {"%1 File", "Fichier %1"}, {"Unknown", "Inconnu"},
+                     {"Alias", "Alias"},        {"Shortcut", "Raccourci"}};
+        for (const auto& t : texts)
+            if (qstrcmp(sourceText, t.english) == 0) return QString::fromUtf8(t.french);
+        return {};
+    }
+};
+
+}  // namespace
+
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
     setOrganizationName(QStringLiteral("MOLVERAN"));
     setApplicationName(QStringLiteral("TAVIX"));
@@ -25,6 +53,7 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
         installTranslator(toolkit);
     else
         delete toolkit;
+    installTranslator(new FileTypeTexts(this));
 }
 
 bool Application::notify(QObject* receiver, QEvent* event) {
