@@ -293,6 +293,9 @@ void TForm5::FormClose() {
 void TForm5::ColorButton2Click() { close(); }
 
 void TForm5::Button1Click() {
+    // An edit typed in the grid is stored before the table is read again; a
+    // refused one stops here, the row still pending.
+    DataSource1->postPending();
     stopReport();
     slice_.start();  // the click's own reading counts in its first slice
     db::TableDataset& table = DataModule2->ADOTable1;

@@ -388,6 +388,23 @@ TEST_F(ConsultWindowTest, ClosingPostsAnEditStillPendingInTheGrid) {
     EXPECT_TRUE(boxes.errors.isEmpty()) << boxes.errors.join(' ').toStdString();
 }
 
+TEST_F(ConsultWindowTest, VoirStoresAnEditStillPendingInTheGrid) {
+    open();
+    report("Tous", kDupont, QDate(2009, 12, 25), QDate(2009, 12, 26));
+    form->Button2->click();
+    TDBGrid* grid = form->DBGrid1;
+    goToId(1);
+    const QModelIndex comment = grid->model()->index(module->ADOTable1.recNo(), 6);
+    grid->setCurrentIndex(comment);
+    grid->edit(comment);
+    auto* editor = qobject_cast<QLineEdit*>(grid->cellEditor());
+    ASSERT_NE(editor, nullptr);
+    editor->setText("revu");
+    const QString text = report("Tous", kDupont, QDate(2009, 12, 25), QDate(2009, 12, 26), true);
+    EXPECT_EQ(db.scalar("SELECT COMMENTAIRE FROM activites WHERE ID = 1"), "revu");
+    EXPECT_TRUE(text.contains("\r\n\trevu\r\n")) << text.toStdString();
+}
+
 TEST_F(ConsultWindowTest, ARefusedPostAtClosingKeepsTheWindowOpenOnTheRow) {
     open();
     report("Tous", kDupont, QDate(2009, 12, 25), QDate(2009, 12, 26));
