@@ -6,6 +6,7 @@
 
 #include "controls/ColorButton.h"
 #include "controls/RadioGroup.h"
+#include "data/engine/Collation.h"
 #include "data/engine/EngineError.h"
 #include "data/engine/Quoting.h"
 #include "data/engine/Schema.h"
@@ -130,7 +131,8 @@ void TDataModule2::CreateDatabase(const QString& path) {
 
 void TDataModule2::FillClients(TRadioGroup& group) {
     ADOQuery1.clear();
-    ADOQuery1.add(QStringLiteral("select * from clients"));
+    ADOQuery1.add(QStringLiteral("select * from clients ORDER BY ") +
+                  db::collated(QStringLiteral("NOM")));
     ADOQuery1.open();
     while (!ADOQuery1.eof()) {
         group.addItem(ADOQuery1.asString(QStringLiteral("NOM")));
