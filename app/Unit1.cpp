@@ -1,6 +1,7 @@
 #include "app/Unit1.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -32,6 +33,7 @@
 #include "platform/Paths.h"
 #include "platform/Regional.h"
 #include "platform/Services.h"
+#include "platform/SingleInstance.h"
 #include "reference/Unit11.h"
 #include "reference/Unit3.h"
 #include "reference/Unit4.h"
@@ -176,6 +178,11 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     connect(ClientHint->button(), &QPushButton::clicked, this,
             userAction([this] { unclient1Click(); }));
     qApp->installEventFilter(this);
+    // Any other end of the loop (the session manager's quit) keeps a running
+    // timing too; a window closed the ordinary way has settled it already.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
+        if (!Closing) keepPendingTiming();
+    });
 
     // An error here is told once the window is on screen, in front of it.
     try {
@@ -605,8 +612,8 @@ void TForm1::ButtonClick(TColorButton* button) {
         // entry is stored: a refused insert leaves the timing as it was.
         const QString client = RadioGroup1->selectedText();
         const QString comment = RichEdit->toPlainText();
-        DataModule2->AddLogEntry(logUser(), client, activity, StartTime, clock().now(),
-                                 ElapsedSeconds, comment);
+        storeEntry(
+            {logUser(), client, activity, StartTime, clock().now(), ElapsedSeconds, comment});
         Label5->clear();
         Label6->clear();
         RadioGroup1->setItemIndex(-1);
@@ -617,7 +624,6 @@ void TForm1::ButtonClick(TColorButton* button) {
         application::setIcon(QStringLiteral("MAINICON"));
         ElapsedSeconds = 0;
         Commenter->hide();
-        pending_.remove();
         // A client the chooser added for a refused entry still needs the restart.
         chosenClient_.clear();
         if (std::exchange(clientAdded_, false)) relance();
@@ -638,14 +644,15 @@ void TForm1::ButtonClick(TColorButton* button) {
         RichEdit->hide();
         if (!client.isEmpty()) {
             const QString comment = RichEdit->toPlainText();
-            DataModule2->AddLogEntry(logUser(), client, activity, StartTime, clock().now(),
-                                     ElapsedSeconds, comment);
+            storeEntry(
+                {logUser(), client, activity, StartTime, clock().now(), ElapsedSeconds, comment});
             RichEdit->clear();
             DataModule2->UnlockButtons();
             button->setTag(0);
             Running = false;
+            // Nothing is timed: the blinking icon must not stay on "running".
+            application::setIcon(QStringLiteral("MAINICON"));
             ElapsedSeconds = 0;
-            pending_.remove();
             chosenClient_.clear();
             if (std::exchange(clientAdded_, false)) relance();
         }
@@ -666,19 +673,73 @@ TColorButton* TForm1::timedButton() const {
 // Whatever the running timing holds now goes to its state file; a failure
 // is told but never stops the timing.
 void TForm1::keepPendingTiming() {
+    const std::optional<TimingState> state = runningState();
+    if (!state) return;
+    keptAtSeconds_ = ElapsedSeconds;
+    runGuarded([&] { pending_.save(*state); });
+}
+
+// The running timing as it stands now; the stopwatch read afresh, so that
+// the moment kept is the moment it was kept.
+std::optional<TimingState> TForm1::runningState() const {
     TColorButton* button = Running ? timedButton() : nullptr;
-    if (!button) return;
+    if (!button) return std::nullopt;
     TimingState state;
     state.database = DataModule2->DatabasePath;
     state.activityId = button->objectName().mid(3).toInt();
     state.activity = captionText(button->text());
     state.start = StartTime;
-    state.elapsedSeconds = ElapsedSeconds;
+    state.elapsedSeconds = static_cast<qint32>((clock().monotonicMs() - startedMs_) / 1000);
     state.client = RadioGroup1->itemIndex() >= 0 ? RadioGroup1->selectedText() : chosenClient_;
     state.comment = RichEdit->toPlainText();
     state.lastSeen = clock().now();
-    keptAtSeconds_ = ElapsedSeconds;
-    runGuarded([&] { pending_.save(state); });
+    return state;
+}
+
+// The entry goes into the log and the state file away with no moment at
+// which a crash or a power cut would leave both, or neither.
+void TForm1::storeEntry(const LogEntry& entry) {
+    const std::optional<TimingState> state = runningState();
+    if (state) {
+        PendingTiming::store(pending_.path(), *state, entry, entryLog());
+    } else {
+        entryLog().insert(entry);
+        pending_.remove();
+    }
+}
+
+PendingTiming::Log TForm1::entryLog() const {
+    return {[](const LogEntry& e) {
+                return DataModule2->CountLogEntries(e.user, e.client, e.activity, e.start, e.end,
+                                                    e.duration, e.comment);
+            },
+            [](const LogEntry& e) {
+                DataModule2->AddLogEntry(e.user, e.client, e.activity, e.start, e.end, e.duration,
+                                         e.comment);
+            }};
+}
+
+void TForm1::bringForward(const QString& activationToken) {
+    // Wayland passes the focus on only with the token the other start got.
+    if (!activationToken.isEmpty()) qputenv("XDG_ACTIVATION_TOKEN", activationToken.toUtf8());
+    if (isMinimized())
+        showNormal();
+    else
+        show();
+    raise();
+    activateWindow();
+    // A question or a window in front of it comes forward with it.
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        modal->raise();
+        modal->activateWindow();
+    }
+}
+
+void TForm1::endProgram() {
+    keepPendingTiming();
+    // A window of its own still open may be using the database.
+    if (!QApplication::activeModalWidget()) runGuarded([this] { FormClose(); });
+    application::terminate();
 }
 
 // Closing during a timing: "Oui" stops it as its button would, and the
@@ -694,9 +755,14 @@ bool TForm1::mayCloseDuringTiming() {
                                  "Une surveillance est en cours (%1, depuis %2).\n"
                                  "Voulez-vous l'enregistrer avant de quitter ?")
                                  .arg(captionText(button->text()), since);
-    if (!messageBoxes().confirm(question)) {
-        pending_.remove();
-        return true;
+    switch (messageBoxes().ask(question)) {
+        case MessageBoxes::Answer::Cancel:
+            return false;
+        case MessageBoxes::Answer::No:
+            pending_.remove();
+            return true;
+        case MessageBoxes::Answer::Yes:
+            break;
     }
     runGuarded([&] { ButtonClick(button); });
     return !Running;
@@ -708,33 +774,54 @@ void TForm1::RecoverPendingTimings() {
     };
     const PendingTiming::Leftovers found = pending_.collect(DataModule2->DatabasePath);
     for (const QString& report : found.reports) messageBoxes().inform(report);
+    const PendingTiming::Log log = entryLog();
     for (const PendingTiming::Leftover& leftover : found.timings) {
         if (application::terminated()) return;
         const TimingState& timing = leftover.state;
+        // Cut off while being stored, and stored: nothing left to do. A log
+        // that cannot be read has the timing offered; the insert tells why.
+        bool stored = false;
+        try {
+            stored = PendingTiming::stored(timing, log);
+        } catch (const Error&) {
+        }
+        if (stored) {
+            PendingTiming::forget(leftover);
+            continue;
+        }
+        const DateTime end = timing.stopping ? timing.stopping->entry.end : timing.lastSeen;
         const QString question =
             QStringLiteral(
                 "Une surveillance n'a pas été enregistrée : %1, du %2 au %3.\n"
                 "Voulez-vous l'enregistrer ?")
-                .arg(timing.activity, moment(timing.start), moment(timing.lastSeen));
-        if (!messageBoxes().confirm(question)) {
+                .arg(timing.activity.isEmpty() ? QStringLiteral("(sans nom)") : timing.activity,
+                     moment(timing.start), moment(end));
+        const bool yes = messageBoxes().confirm(question);
+        // A question left unanswered as the program ends drops nothing.
+        if (application::terminated()) return;
+        if (!yes) {
             PendingTiming::forget(leftover);
             continue;
         }
         // A refused insert or a chooser closed without a client keeps the
         // file for the next start.
         runGuarded([&] {
-            QString client = timing.client;
             bool added = false;
-            if (client.isEmpty()) {
-                TForm11 chooser(this);
-                modalRunner().exec(chooser);
-                client = chooser.ChosenClient;
-                added = chooser.ClientAdded;
+            LogEntry entry;
+            if (timing.stopping) {
+                entry = timing.stopping->entry;
+            } else {
+                entry = {logUser(),       timing.client,         timing.activity, timing.start,
+                         timing.lastSeen, timing.elapsedSeconds, timing.comment};
+                if (entry.client.isEmpty()) {
+                    TForm11 chooser(this);
+                    modalRunner().exec(chooser);
+                    entry.client = chooser.ChosenClient;
+                    added = chooser.ClientAdded;
+                }
+                if (entry.client.isEmpty()) return;
             }
-            if (client.isEmpty()) return;
-            DataModule2->AddLogEntry(logUser(), client, timing.activity, timing.start,
-                                     timing.lastSeen, timing.elapsedSeconds, timing.comment);
-            PendingTiming::forget(leftover);
+            PendingTiming::store(leftover.file, timing, entry, log);
             if (added) relance();
         });
     }
@@ -829,6 +916,10 @@ void TForm1::relance() {
     if (!messageBoxes().confirm(QStringLiteral(
             "Voulez-vous relancer l'application pour appliquer les modifications ?")))
         return;
+    // The next copy offers a running timing, ended now; it waits for this
+    // copy to end rather than bring it forward.
+    keepPendingTiming();
+    SingleInstance::handOver();
     shell().startProgram(executable);
     application::terminate();
 }

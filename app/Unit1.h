@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QString>
 #include <exception>
+#include <optional>
 
 #include "data/PendingTiming.h"
 #include "platform/DateTime.h"
@@ -102,6 +103,12 @@ public:
     // Offers to store the timings an earlier run could not store.
     void RecoverPendingTimings();
 
+    // Another start of the program asked for this window.
+    void bringForward(const QString& activationToken = {});
+    // The session ends or the program was asked to stop: a running timing is
+    // kept for the next start, ended now; the program ends without asking.
+    void endProgram();
+
     // True once the first showing's steps have run, whatever they met.
     bool firstShowingRan() const { return firstShowingRan_; }
 
@@ -138,6 +145,9 @@ private:
     // A handler for connect(): guarded, and refused while a login is up.
     template <class F>
     auto userAction(F f);
+    std::optional<TimingState> runningState() const;
+    void storeEntry(const LogEntry& entry);
+    PendingTiming::Log entryLog() const;
 
     bool activated_ = false;
     bool firstShowingStarted_ = false;

@@ -1,6 +1,9 @@
 #include "app/Unit1.h"
 #include "data/Unit2.h"
 #include "platform/Application.h"
+#include "platform/Services.h"
+#include "platform/SingleInstance.h"
+#include "platform/TerminationSignals.h"
 #include "resources/Resources.h"
 
 int main(int argc, char** argv) {
@@ -11,8 +14,28 @@ int main(int argc, char** argv) {
     // Every help request goes through the tracking window's hook.
     tavix::application::setHelpHook({});
 
+    // One copy per user: two copies would offer and store the same timing.
+    tavix::SingleInstance instance;
+    switch (instance.acquire()) {
+        case tavix::SingleInstance::Outcome::First:
+            break;
+        case tavix::SingleInstance::Outcome::Forwarded:
+            return 0;
+        case tavix::SingleInstance::Outcome::Unanswered:
+            tavix::messageBoxes().inform(QStringLiteral(
+                "Tavix est déjà ouvert pour cet utilisateur, mais ne répond pas.\n"
+                "Attendez qu'il réponde ou fermez-le, puis lancez Tavix de nouveau."));
+            return 1;
+    }
+    // Logout and shutdown end the program the ordinary way.
+    tavix::TerminationSignals ending;
+
     tavix::TDataModule2 dataModule;
     tavix::TForm1 form;
+    QObject::connect(&instance, &tavix::SingleInstance::activationRequested, &form,
+                     [&form](const QString& token) { form.bringForward(token); });
+    QObject::connect(&ending, &tavix::TerminationSignals::received, &form,
+                     [&form] { form.endProgram(); });
     form.show();
     // The first showing runs inside the loop once the window is on screen; a
     // restart accepted there ends the loop, and the program with it.

@@ -1,7 +1,6 @@
 #include "consult/Unit5.h"
 
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QDir>
@@ -21,6 +20,7 @@
 #include "controls/DataSource.h"
 #include "data/Unit2.h"
 #include "data/engine/Backup.h"
+#include "data/engine/Collation.h"
 #include "platform/Regional.h"
 #include "platform/Services.h"
 #include "settings/outils.h"
@@ -227,9 +227,24 @@ void TForm5::showEvent(QShowEvent* event) {
     runGuarded([this] { FormActivate(); });
 }
 
-void TForm5::closeEvent(QCloseEvent* event) {
+void TForm5::done(int result) {
+    if (!postPendingEdit()) return;
     runGuarded([this] { FormClose(); });
-    QDialog::closeEvent(event);
+    QDialog::done(result);
+}
+
+// A refused post is shown, and the window stays open on the row for the user
+// to correct or cancel (navigator, or Escape in the grid).
+bool TForm5::postPendingEdit() {
+    try {
+        DataSource1->postPending();
+        return true;
+    } catch (...) {
+        reportException(std::current_exception());
+    }
+    if (Panel4->isHidden()) Button2Click();
+    DBGrid1->setFocus();
+    return false;
 }
 
 void TForm5::FormActivate() {
@@ -251,7 +266,8 @@ void TForm5::FormActivate() {
 
     db::Query& query = DataModule2->ADOQuery1;
     query.clear();
-    query.add(QStringLiteral("SELECT NOM FROM Clients ORDER BY NOM"));
+    query.add(QStringLiteral("SELECT NOM FROM Clients ORDER BY ") +
+              db::collated(QStringLiteral("NOM")));
     query.open();
     cbClients->addItem(QStringLiteral("Tous"));
     cbClients->setCurrentText(QStringLiteral("Tous"));
@@ -259,7 +275,8 @@ void TForm5::FormActivate() {
     query.close();
 
     query.clear();
-    query.add(QStringLiteral("SELECT TRAVAUX FROM Travaux ORDER BY Ordre"));
+    query.add(QStringLiteral("SELECT TRAVAUX FROM Travaux ORDER BY Ordre, ") +
+              db::collated(QStringLiteral("TRAVAUX")));
     query.open();
     cbTravaux->addItem(QStringLiteral("Tous"));
     cbTravaux->setCurrentText(QStringLiteral("Tous"));
@@ -282,6 +299,9 @@ void TForm5::FormClose() {
 void TForm5::ColorButton2Click() { close(); }
 
 void TForm5::Button1Click() {
+    // An edit typed in the grid is stored before the table is read again; a
+    // refused one stops here, the row still pending.
+    DataSource1->postPending();
     stopReport();
     slice_.start();  // the click's own reading counts in its first slice
     db::TableDataset& table = DataModule2->ADOTable1;

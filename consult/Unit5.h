@@ -74,17 +74,21 @@ public:
     // True while a long report is still being read.
     bool reportRunning() const { return writer_ != nullptr; }
 
+    // Every way out (Escape, "&Fermer", the close box) ends here: an edit
+    // still pending in the grid is posted first, or the window stays open.
+    void done(int result) override;
+
 signals:
     void reportReady();
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
 
 private:
     void readReportRows();
     void finishReport();
     void stopReport();
+    bool postPendingEdit();
 
     bool activated_ = false;
     std::unique_ptr<ReportWriter> writer_;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEnterEvent>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QRegion>
 #include <QStyle>
@@ -59,6 +60,10 @@ QString greyedCaption(const QString& caption) {
 TColorButton::TColorButton(QWidget* parent) : QPushButton(parent) {
     resize(75, 25);
     setFocusPolicy(Qt::StrongFocus);
+    // Qt would make the first button of a dialog answer Enter typed in any
+    // box ("&Parcourir" in the settings): only a button made the default
+    // does, as on Windows.
+    setAutoDefault(false);
     setBackColor(clBtnFace);
     setForeColor(clBtnText);
     setHoverColor(clBtnFace);
@@ -98,6 +103,16 @@ void TColorButton::setActive(bool active) {
     if (active_ == active) return;
     active_ = active;
     update();
+}
+
+void TColorButton::keyPressEvent(QKeyEvent* event) {
+    // Enter presses the button that has the focus, default or not.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        click();
+        event->accept();
+        return;
+    }
+    QPushButton::keyPressEvent(event);
 }
 
 void TColorButton::enterEvent(QEnterEvent* event) {

@@ -8,8 +8,10 @@
 namespace tavix {
 
 // The push button of every window: a standard QPushButton (caption with "&"
-// accelerator, clicked(), default/auto-default, focus, accessibility) whose
-// face it paints itself in four colours, cut to a rounded shape.
+// accelerator, clicked(), default, focus, accessibility) whose face it paints
+// itself in four colours, cut to a rounded shape. Enter presses it when it
+// has the focus, or when it is its window's default button; it is never made
+// the default on its own (no auto-default).
 //
 // Hover is shown by changing BackColor itself: entering saves BackColor and
 // puts HoverColor in its place, leaving puts the saved colour back. So while
@@ -48,6 +50,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     bool event(QEvent* event) override;

@@ -16,7 +16,8 @@ namespace tavix {
 
 using DsState = db::TableDataset::State;
 
-// Line editors limited to the field's width; tells the grid which editor is
+// Line editors limited to the field's width (no limit for a value already
+// longer); tells the grid which editor is
 // open so that it can take its text into the row itself.
 class TDBGridDelegate : public QStyledItemDelegate {
 public:
@@ -28,7 +29,10 @@ public:
         line->setFrame(false);
         const db::FieldDef field = grid_->model_->fieldDef(index.column());
         const bool text = field.type == db::FieldType::Text || field.type == db::FieldType::Other;
-        if (text && field.size > 0) line->setMaxLength(field.size);
+        // A value already longer than the field's width (the file holds it)
+        // takes no limit: an edit must not cut text the user did not delete.
+        const qsizetype own = index.data(Qt::EditRole).toString().size();
+        if (text && field.size > 0 && own <= field.size) line->setMaxLength(field.size);
         line->setAccessibleName(
             grid_->model_->headerData(index.column(), Qt::Horizontal, Qt::DisplayRole).toString());
         Q_UNUSED(option);
@@ -334,6 +338,32 @@ void TDBGrid::insertRow() {
     ds->insert();
 }
 
+bool TDBGrid::atLastRow() const {
+    db::TableDataset* ds = dataSet();
+    if (!ds || !ds->active()) return false;
+    const int rows = model_->rowCount();
+    return rows == 0 || currentIndex().row() == rows - 1;
+}
+
+void TDBGrid::appendRow() {
+    db::TableDataset* ds = dataSet();
+    if (!ds || !ds->active()) return;
+    bool editable = false;
+    for (int c = 0; c < model_->columnCount(); ++c)
+        editable = editable || (model_->fieldIndex(c) >= 0 && !model_->fieldDef(c).readOnly);
+    if (!editable) return;
+    commitEditor();
+    // An empty new row is already there to be typed in.
+    if (ds->state() == DsState::Insert && !ds->modified()) return;
+    ds->append();  // posts the row being edited first
+}
+
+bool TDBGrid::takeFocus() {
+    if (!isVisible() || !isEnabled()) return false;
+    setFocus(Qt::OtherFocusReason);
+    return true;
+}
+
 void TDBGrid::deleteRow() {
     db::TableDataset* ds = dataSet();
     if (!ds || !ds->active() || ds->recordCount() == 0) return;
@@ -359,6 +389,13 @@ void TDBGrid::keyPressEvent(QKeyEvent* event) {
         case Qt::Key_Insert:
             if (mods == Qt::NoModifier) {
                 runGuarded([this] { insertRow(); });
+                event->accept();
+                return;
+            }
+            break;
+        case Qt::Key_Down:
+            if (mods == Qt::NoModifier && atLastRow()) {
+                runGuarded([this] { appendRow(); });
                 event->accept();
                 return;
             }

@@ -17,7 +17,8 @@ namespace tavix {
 // indicator showing the current record and its state.
 //
 // Keys: arrows and Tab move (Tab leaves the grid past its last cell, Ctrl+Tab
-// at once); F2, Enter or typing edits a cell; Enter takes the cell, and on a
+// at once); Down on the last row adds an empty row, dropped again when left
+// unchanged; F2, Enter or typing edits a cell; Enter takes the cell, and on a
 // row being edited posts it; Escape undoes the row's edit; Insert adds a row;
 // Ctrl+Delete deletes the current row after confirmation.
 class TDBGrid : public QTableView, public TDataEditor {
@@ -53,9 +54,14 @@ public:
     void insertRow();
     void deleteRow();  // asks first; nothing when there is no row
 
+    // Down on the last row: a new empty row below it (none when the row
+    // is already an empty new one). Errors are thrown.
+    void appendRow();
+
     // TDataEditor
     void updateRecord() override { commitEditor(); }
     void discardEdit() override;
+    bool takeFocus() override;
 
     TDBGridModel* gridModel() const { return model_; }
 
@@ -89,6 +95,7 @@ private:
     void focusMoved(QWidget* old, QWidget* now);
     void dropUnchangedNewRow();
     void postOrCancelKey(bool post);
+    bool atLastRow() const;
 
     TDBGridModel* model_;
     QPointer<TDataSource> source_;

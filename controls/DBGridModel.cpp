@@ -1,5 +1,7 @@
 #include "controls/DBGridModel.h"
 
+#include <QColor>
+
 namespace tavix {
 
 namespace {
@@ -113,7 +115,12 @@ void TDBGridModel::rebuildColumns() {
 }
 
 void TDBGridModel::refreshIndicator(int row) {
-    if (row >= 0 && row < rows_) emit headerDataChanged(Qt::Vertical, row, row);
+    if (row < 0 || row >= rows_) return;
+    emit headerDataChanged(Qt::Vertical, row, row);
+    // The row's tint and its cells' description follow its state.
+    if (!shown_.isEmpty())
+        emit dataChanged(index(row, 0), index(row, static_cast<int>(shown_.size()) - 1),
+                         {Qt::BackgroundRole, Qt::AccessibleDescriptionRole});
 }
 
 int TDBGridModel::fieldIndex(int column) const {
@@ -132,6 +139,9 @@ int TDBGridModel::columnCount(const QModelIndex& parent) const {
 
 QVariant TDBGridModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || !dataSet_) return {};
+    // Each cell of the current row tells a screen reader the row's state.
+    if (role == Qt::AccessibleDescriptionRole) return rowState(index.row());
+    if (role == Qt::BackgroundRole && editing(index.row())) return QColor(255, 244, 170);
     if (role != Qt::DisplayRole && role != Qt::EditRole && role != Qt::AccessibleTextRole)
         return {};
     const int field = fieldIndex(index.column());
@@ -163,14 +173,24 @@ QVariant TDBGridModel::headerData(int section, Qt::Orientation orientation, int 
     if (role == Qt::DisplayRole) return indicator(section);
     if (role == Qt::TextAlignmentRole) return int(Qt::AlignCenter);
     if (role == Qt::AccessibleTextRole) {
-        const QString mark = indicator(section);
-        if (mark.isEmpty()) return QStringLiteral("Ligne %1").arg(section + 1);
-        const State state = dataSet_->state();
-        return state == State::Insert ? QStringLiteral("Nouvelle ligne en cours")
-               : state == State::Edit ? QStringLiteral("Ligne courante en modification")
-                                      : QStringLiteral("Ligne courante");
+        const QString state = rowState(section);
+        return state.isEmpty() ? QStringLiteral("Ligne %1").arg(section + 1) : state;
     }
+    if (role == Qt::BackgroundRole && editing(section)) return QColor(255, 244, 170);
     return {};
+}
+
+bool TDBGridModel::editing(int row) const {
+    if (!dataSet_ || row < 0 || row != current_) return false;
+    return dataSet_->state() == State::Edit || dataSet_->state() == State::Insert;
+}
+
+QString TDBGridModel::rowState(int row) const {
+    if (indicator(row).isEmpty()) return {};
+    const State state = dataSet_->state();
+    return state == State::Insert ? QStringLiteral("Nouvelle ligne en cours")
+           : state == State::Edit ? QStringLiteral("Ligne courante en modification")
+                                  : QStringLiteral("Ligne courante");
 }
 
 Qt::ItemFlags TDBGridModel::flags(const QModelIndex& index) const {

@@ -50,6 +50,10 @@ public:
 
     // The row indicator's mark for a row: "" or the current row's state.
     QString indicator(int row) const;
+    // The same in words, for screen readers: "" for a row that is not current.
+    QString rowState(int row) const;
+    // The row is being edited or is a new row: it is tinted.
+    bool editing(int row) const;
 
 signals:
     // The columns changed (new fields, new dataset): widths need applying.

@@ -239,9 +239,12 @@ void TDBNavigator::btnClick(Button which) {
             break;
         case Button::Insert:
             ds->insert();
+            // What the user types next goes into the new row.
+            source_->focusEditor();
             break;
         case Button::Edit:
             ds->edit();
+            source_->focusEditor();
             break;
         case Button::Post:
             db::postOrOfferReload(*ds);

@@ -28,4 +28,22 @@ void TDataSource::discardEdits() {
         if (editors_.contains(editor)) editor->discardEdit();
 }
 
+void TDataSource::postPending() {
+    db::TableDataset* ds = dataSet_.data();
+    if (!ds || !ds->active()) return;
+    updateRecord();
+    const auto state = ds->state();
+    if (state != db::TableDataset::State::Edit && state != db::TableDataset::State::Insert) return;
+    if (ds->modified())
+        ds->post();
+    else
+        ds->cancel();
+}
+
+void TDataSource::focusEditor() {
+    const auto editors = editors_;
+    for (TDataEditor* editor : editors)
+        if (editors_.contains(editor) && editor->takeFocus()) return;
+}
+
 }  // namespace tavix

@@ -18,6 +18,9 @@ public:
     virtual void updateRecord() = 0;
     // The row's edit was dropped: forget the typed text.
     virtual void discardEdit() = 0;
+    // The user asked elsewhere (the navigator) to type in the current row:
+    // take the keyboard when shown. True when it did.
+    virtual bool takeFocus() = 0;
 };
 
 // Links data-aware controls to one table dataset, which it does not own.
@@ -34,6 +37,11 @@ public:
     // Takes the text being typed in any bound control into the row.
     void updateRecord();
     void discardEdits();
+    // Takes the typed text, then posts a row holding a change and cancels
+    // one holding none. Throws what the post throws; the row stays pending.
+    void postPending();
+    // The first bound control shown takes the keyboard.
+    void focusEditor();
 
 signals:
     void dataSetChanged();

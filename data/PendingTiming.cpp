@@ -70,6 +70,19 @@ QByteArray PendingTiming::encode(const TimingState& state) {
     o.insert(QStringLiteral("client"), state.client);
     o.insert(QStringLiteral("comment"), state.comment);
     o.insert(QStringLiteral("lastSeen"), state.lastSeen.toIso());
+    if (state.stopping) {
+        const LogEntry& e = state.stopping->entry;
+        QJsonObject entry;
+        entry.insert(QStringLiteral("user"), e.user);
+        entry.insert(QStringLiteral("client"), e.client);
+        entry.insert(QStringLiteral("activity"), e.activity);
+        entry.insert(QStringLiteral("start"), e.start.toIso());
+        entry.insert(QStringLiteral("end"), e.end.toIso());
+        entry.insert(QStringLiteral("duration"), e.duration);
+        entry.insert(QStringLiteral("comment"), e.comment);
+        entry.insert(QStringLiteral("rowsBefore"), state.stopping->rowsBefore);
+        o.insert(QStringLiteral("stopping"), entry);
+    }
     return QJsonDocument(o).toJson(QJsonDocument::Indented);
 }
 
@@ -89,8 +102,28 @@ bool PendingTiming::decode(const QByteArray& text, TimingState& state) {
         readText(o, "activity", s.activity) && readMoment(o, "start", s.start) &&
         readInteger(o, "elapsedSeconds", 0, maxInt, elapsed) && readText(o, "client", s.client) &&
         readText(o, "comment", s.comment) && readMoment(o, "lastSeen", s.lastSeen);
-    if (!complete || s.database.isEmpty() || s.activity.isEmpty() || s.lastSeen < s.start)
-        return false;
+    if (!complete || s.database.isEmpty()) return false;
+    if (o.contains(QLatin1String("stopping"))) {
+        const QJsonValue v = o.value(QLatin1String("stopping"));
+        if (!v.isObject()) return false;
+        const QJsonObject e = v.toObject();
+        Stopping stopping;
+        qint64 duration = 0;
+        // A row count beyond 2^53 is no count a double holds exactly.
+        const qint64 maxRows = qint64(1) << 53;
+        const bool entryComplete =
+            readText(e, "user", stopping.entry.user) &&
+            readText(e, "client", stopping.entry.client) &&
+            readText(e, "activity", stopping.entry.activity) &&
+            readMoment(e, "start", stopping.entry.start) &&
+            readMoment(e, "end", stopping.entry.end) &&
+            readInteger(e, "duration", std::numeric_limits<qint32>::min(), maxInt, duration) &&
+            readText(e, "comment", stopping.entry.comment) &&
+            readInteger(e, "rowsBefore", 0, maxRows, stopping.rowsBefore);
+        if (!entryComplete) return false;
+        stopping.entry.duration = static_cast<qint32>(duration);
+        s.stopping = stopping;
+    }
     s.activityId = static_cast<int>(id);
     s.elapsedSeconds = static_cast<qint32>(elapsed);
     state = s;
@@ -108,7 +141,37 @@ void PendingTiming::save(const TimingState& state) {
     }
 }
 
-void PendingTiming::remove() { QFile::remove(path_); }
+void PendingTiming::remove() { files::removeDurably(path_); }
+
+void PendingTiming::store(const QString& file, TimingState state, const LogEntry& entry,
+                          const Log& log) {
+    const TimingState before = state;
+    state.stopping = Stopping{entry, log.count(entry)};
+    try {
+        files::writeAtomically(file, encode(state));
+    } catch (const Error&) {
+        // Without the entry in it, the file must go before the insert: a
+        // crash in between may then lose the timing, never store it twice.
+        if (!files::removeDurably(file)) throw;
+    }
+    files::announce(files::Step::Commit, state.database);
+    try {
+        log.insert(entry);
+    } catch (const Error&) {
+        // The timing goes on: its file must not claim to be stored.
+        try {
+            files::writeAtomically(file, encode(before));
+        } catch (const Error&) {
+        }
+        throw;
+    }
+    // Left behind, the file is recognised as stored at the next start.
+    files::removeDurably(file);
+}
+
+bool PendingTiming::stored(const TimingState& state, const Log& log) {
+    return state.stopping && log.count(state.stopping->entry) > state.stopping->rowsBefore;
+}
 
 PendingTiming::Leftovers PendingTiming::collect(const QString& database) {
     const QFileInfo main(path_);
@@ -118,8 +181,9 @@ PendingTiming::Leftovers PendingTiming::collect(const QString& database) {
 
     // Temporary files of a write cut short: the file itself still holds the
     // state before that write.
-    for (const QString& temp : dir.entryList({main.fileName() + QStringLiteral(".*")}, QDir::Files))
-        dir.remove(temp);
+    for (const QString& temp :
+         dir.entryList({base + u'*' + suffix + QStringLiteral(".*")}, QDir::Files))
+        files::removeDurably(dir.filePath(temp));
 
     if (main.exists()) files::setAside(path_, base + u'-' + stamp() + suffix);
 
@@ -155,6 +219,6 @@ PendingTiming::Leftovers PendingTiming::collect(const QString& database) {
     return found;
 }
 
-void PendingTiming::forget(const Leftover& leftover) { QFile::remove(leftover.file); }
+void PendingTiming::forget(const Leftover& leftover) { files::removeDurably(leftover.file); }
 
 }  // namespace tavix

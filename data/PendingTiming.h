@@ -2,12 +2,36 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
+#include <optional>
 #include <vector>
 
 #include "platform/DateTime.h"
 #include "platform/Paths.h"
 
 namespace tavix {
+
+// One log entry exactly as it goes into table activites.
+struct LogEntry {
+    QString user;
+    QString client;
+    QString activity;
+    DateTime start;
+    DateTime end;
+    qint32 duration = 0;
+    QString comment;
+
+    bool operator==(const LogEntry&) const = default;
+};
+
+// A timing being stored: its entry, and how many rows equal to it the log
+// held before the insert. More rows than that afterwards: it is stored.
+struct Stopping {
+    LogEntry entry;
+    qint64 rowsBefore = 0;
+
+    bool operator==(const Stopping&) const = default;
+};
 
 // What is known of a running timing: enough to store it later.
 struct TimingState {
@@ -19,6 +43,9 @@ struct TimingState {
     QString client;             // empty when none is selected
     QString comment;
     DateTime lastSeen;  // the last moment the program was known to run
+    // Set from just before the entry goes into the log until the file goes
+    // away: the entry may be stored already.
+    std::optional<Stopping> stopping;
 
     bool operator==(const TimingState&) const = default;
 };
@@ -34,8 +61,24 @@ public:
     // failure raises (naming the file): a full disk is told once, not every
     // 30 seconds.
     void save(const TimingState& state);
-    // The timing was stored or dropped: nothing is pending any more.
+    // The timing was dropped: nothing is pending any more.
     void remove();
+
+    // How the log is reached: count() tells how many rows equal the entry,
+    // insert() stores it and commits.
+    struct Log {
+        std::function<qint64(const LogEntry&)> count;
+        std::function<void(const LogEntry&)> insert;
+    };
+    // Stores the entry of the timing kept in `file` (its state `state`) so
+    // that no crash or power cut at any moment gives it twice or loses it:
+    // the file is first rewritten to hold the entry as it goes into the log,
+    // then the entry is inserted, then the file goes away. A refused insert
+    // raises and puts the file back as it was.
+    static void store(const QString& file, TimingState state, const LogEntry& entry,
+                      const Log& log);
+    // Whether a timing cut off while being stored reached the log.
+    static bool stored(const TimingState& state, const Log& log);
 
     struct Leftover {
         QString file;
@@ -55,6 +98,7 @@ public:
 
     static QByteArray encode(const TimingState& state);
     // False when the text is not a complete state as encode() writes it.
+    // Its times and labels are whatever the clock and the user gave.
     static bool decode(const QByteArray& text, TimingState& state);
 
 private:

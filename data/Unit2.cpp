@@ -9,6 +9,7 @@
 
 #include "controls/ColorButton.h"
 #include "controls/RadioGroup.h"
+#include "data/engine/Collation.h"
 #include "data/engine/EngineError.h"
 #include "data/engine/Quoting.h"
 #include "data/engine/Schema.h"
@@ -167,7 +168,8 @@ void TDataModule2::CreateDatabase(const QString& path) {
 
 void TDataModule2::FillClients(TRadioGroup& group) {
     ADOQuery1.clear();
-    ADOQuery1.add(QStringLiteral("select * from clients"));
+    ADOQuery1.add(QStringLiteral("select * from clients ORDER BY ") +
+                  db::collated(QStringLiteral("NOM")));
     ADOQuery1.open();
     while (!ADOQuery1.eof()) {
         group.addItem(ADOQuery1.asString(QStringLiteral("NOM")));
@@ -317,6 +319,36 @@ int TDataModule2::RetryWaitingEntries() {
                       .arg(stored));
     }
     return stored;
+}
+
+qint64 TDataModule2::CountLogEntries(const QString& user, const QString& client,
+                                     const QString& activity, const DateTime& start,
+                                     const DateTime& end, qint32 duration, const QString& comment) {
+    // The dialect's date literal, to the second as AddLogEntry stores it.
+    const auto moment = [](const DateTime& value) {
+        const QDate d = value.date();
+        const QTime t = value.time();
+        return QStringLiteral("#%1/%2/%3 %4:%5:%6#")
+            .arg(d.month())
+            .arg(d.day())
+            .arg(d.year())
+            .arg(t.hour())
+            .arg(t.minute(), 2, 10, QLatin1Char('0'))
+            .arg(t.second(), 2, 10, QLatin1Char('0'));
+    };
+    const QString statement =
+        QStringLiteral("SELECT COUNT(*) AS N FROM activites WHERE [USER] = ") + db::quoted(user) +
+        QStringLiteral(" AND SURVEILLANCES = ") + db::quoted(activity) +
+        QStringLiteral(" AND CLIENTS = ") + db::quoted(client) + QStringLiteral(" AND DEBUT = ") +
+        moment(start) + QStringLiteral(" AND FIN = ") + moment(end) +
+        QStringLiteral(" AND DUREE = ") + QString::number(duration) +
+        QStringLiteral(" AND COMMENTAIRE = ") + db::quoted(comment);
+    ADOQuery1.clear();
+    ADOQuery1.add(statement);
+    ADOQuery1.open();
+    const qint64 count = ADOQuery1.asString(QStringLiteral("N")).toLongLong();
+    ADOQuery1.close();
+    return count;
 }
 
 quint8 TDataModule2::SchemaVersion() {

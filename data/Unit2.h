@@ -73,6 +73,10 @@ public:
     void AddLogEntry(const QString& user, const QString& client, const QString& activity,
                      const DateTime& start, const DateTime& end, qint32 duration,
                      const QString& comment);
+    // How many rows of activites hold exactly these values.
+    qint64 CountLogEntries(const QString& user, const QString& client, const QString& activity,
+                           const DateTime& start, const DateTime& end, qint32 duration,
+                           const QString& comment);
 
     // On a server: the entries a lost connection kept waiting on this
     // workstation are stored now; returns how many were. Runs by itself

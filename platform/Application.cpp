@@ -9,20 +9,51 @@
 
 namespace tavix {
 
+namespace {
+
+// Texts of the file dialog's type column that the toolkit's French
+// translation lacks (its catalogue still files them under an older name).
+class FileTypeTexts : public QTranslator {
+public:
+    using QTranslator::QTranslator;
+    bool isEmpty() const override { return false; }
+    QString translate(const char* context, const char* sourceText, const char* disambiguation,
+                      int n) const override {
+        Q_UNUSED(disambiguation);
+        Q_UNUSED(n);
+        if (qstrcmp(context, "QAbstractFileIconProvider") != 0 || !sourceText) return {};
+        static const struct {
+            const char* english;
+            const char* french;
+        } texts[] = {{"Folder", "Dossier"},     {"File Folder", "Dossier de fichiers"},
+                     {"Drive", "Lecteur"},      {"File", "Fichier"},
+                     {"%1 File", "Fichier %1"}, {"Unknown", "Inconnu"},
+                     {"Alias", "Alias"},        {"Shortcut", "Raccourci"}};
+        for (const auto& t : texts)
+            if (qstrcmp(sourceText, t.english) == 0) return QString::fromUtf8(t.french);
+        return {};
+    }
+};
+
+}  // namespace
+
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
     setOrganizationName(QStringLiteral("MOLVERAN"));
     setApplicationName(QStringLiteral("TAVIX"));
     // Lets the desktop match the windows to the installed tavix.desktop.
     setDesktopFileName(QStringLiteral("tavix"));
     // The interface is French whatever the user's locale, the toolkit's own
-    // dialogs (file, colour) included. Without the translation they stay in
-    // English.
+    // dialogs (file, colour) and the date pickers' calendar included: their
+    // month and day names come from the default locale, their texts from the
+    // translation.
+    QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
     auto* toolkit = new QTranslator(this);
     if (toolkit->load(QLocale(QLocale::French, QLocale::France), QStringLiteral("qtbase"),
                       QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         installTranslator(toolkit);
     else
         delete toolkit;
+    installTranslator(new FileTypeTexts(this));
 }
 
 bool Application::notify(QObject* receiver, QEvent* event) {

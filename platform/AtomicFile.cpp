@@ -22,6 +22,8 @@ namespace tavix::files {
 
 namespace {
 
+StepWatcher* gWatcher = nullptr;
+
 Error writeError(const QString& path, const QString& reason) {
     return Error(QStringLiteral("Impossible d'écrire le fichier \"%1\" : %2")
                      .arg(QDir::toNativeSeparators(path), reason));
@@ -65,25 +67,35 @@ bool syncToDisk(QFile& file) {
 #endif
 }
 
-bool replaceFile(const QString& from, const QString& to) {
+bool rename(const QString& from, const QString& to) {
 #ifdef Q_OS_WIN
     return ::MoveFileExW(reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(from).utf16()),
                          reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(to).utf16()),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 #else
-    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
-        return false;
-    // The rename itself reaches the disk only with its folder.
-    const int dir = ::open(QFile::encodeName(QFileInfo(to).absolutePath()).constData(), O_RDONLY);
+    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+#endif
+}
+
+// A rename or a removal reaches the disk only with its folder.
+void syncFolder(const QString& folder) {
+    announce(Step::SyncFolder, folder);
+#ifndef Q_OS_WIN
+    const int dir = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);
     }
-    return true;
 #endif
 }
 
 }  // namespace
+
+void setStepWatcher(StepWatcher* watcher) { gWatcher = watcher; }
+
+void announce(Step step, const QString& path, const QString& newPath) {
+    if (gWatcher) gWatcher->before(step, path, newPath);
+}
 
 void writeAtomically(const QString& path, const QByteArray& data) {
     const QFileInfo target(path);
@@ -94,14 +106,22 @@ void writeAtomically(const QString& path, const QByteArray& data) {
         const int error = errno;
         throw writeError(path, reasonOf(error, temp.errorString()));
     }
-    if (temp.write(data) != data.size() || !syncToDisk(temp)) {
+    announce(Step::Write, temp.fileName());
+    if (temp.write(data) != data.size()) {
+        const int error = errno;
+        throw writeError(path, reasonOf(error, temp.errorString()));
+    }
+    announce(Step::Sync, temp.fileName());
+    if (!syncToDisk(temp)) {
         const int error = errno;
         throw writeError(path, reasonOf(error, temp.errorString()));
     }
     temp.close();
-    if (!replaceFile(temp.fileName(), target.absoluteFilePath()))
+    announce(Step::Rename, temp.fileName(), target.absoluteFilePath());
+    if (!rename(temp.fileName(), target.absoluteFilePath()))
         throw writeError(path, QStringLiteral("renommage refusé"));
     temp.setAutoRemove(false);
+    syncFolder(target.absolutePath());
 }
 
 QString setAside(const QString& path, const QString& newFileName) {
@@ -112,10 +132,21 @@ QString setAside(const QString& path, const QString& newFileName) {
     QString candidate = dir.filePath(newFileName);
     for (int n = 2; QFileInfo::exists(candidate); ++n)
         candidate = dir.filePath(wanted.completeBaseName() + u'-' + QString::number(n) + suffix);
+    announce(Step::Rename, info.absoluteFilePath(), candidate);
     if (!QFile::rename(path, candidate))
         throw Error(QStringLiteral("Impossible de renommer le fichier \"%1\" en \"%2\"")
                         .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(candidate)));
+    syncFolder(dir.absolutePath());
     return candidate;
+}
+
+bool removeDurably(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink()) return true;
+    announce(Step::Remove, info.absoluteFilePath());
+    if (!QFile::remove(path)) return false;
+    syncFolder(info.absolutePath());
+    return true;
 }
 
 }  // namespace tavix::files

@@ -5,6 +5,9 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QIdentityProxyModel>
+#include <QLocale>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -50,6 +53,18 @@ public:
         box.exec();
         return box.clickedButton() == ok;
     }
+    Answer ask(const QString& text) override {
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Confirmation"), text);
+        QPushButton* yes = box.addButton(QStringLiteral("&Oui"), QMessageBox::YesRole);
+        QPushButton* no = box.addButton(QStringLiteral("&Non"), QMessageBox::NoRole);
+        QPushButton* cancel = box.addButton(QStringLiteral("Annuler"), QMessageBox::RejectRole);
+        box.setDefaultButton(yes);
+        box.setEscapeButton(cancel);
+        box.exec();
+        if (box.clickedButton() == yes) return Answer::Yes;
+        if (box.clickedButton() == no) return Answer::No;
+        return Answer::Cancel;
+    }
     void inform(const QString& text) override { show(QMessageBox::NoIcon, text); }
     void error(const QString& text) override { show(QMessageBox::Critical, text); }
 
@@ -74,10 +89,27 @@ public:
     int exec(QDialog& dialog) override { return dialog.exec(); }
 };
 
+// The file dialog's dates in the program's (French) form: the toolkit
+// writes them in the system's.
+class FrenchDates : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+    QVariant data(const QModelIndex& index, int role) const override {
+        auto* files = qobject_cast<QFileSystemModel*>(sourceModel());
+        if (role == Qt::DisplayRole && files && index.column() == 3)
+            return QLocale().toString(files->lastModified(mapToSource(index)),
+                                      QLocale::ShortFormat);
+        return QIdentityProxyModel::data(index, role);
+    }
+};
+
 class DialogFilePicker : public FilePicker {
 public:
     QString chooseFile(QWidget* parent, const FileRequest& request) override {
         QFileDialog dialog(parent);
+        // The toolkit's own dialog speaks French; the desktop's may not.
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setProxyModel(new FrenchDates(&dialog));
         dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
         dialog.setFileMode(request.mustExist && !request.save ? QFileDialog::ExistingFile
                                                               : QFileDialog::AnyFile);
@@ -97,6 +129,8 @@ class DialogColorPicker : public ColorPicker {
 public:
     std::optional<QColor> chooseColor(QWidget* parent, const QColor& initial) override {
         QColorDialog dialog(initial, parent);
+        // The toolkit's own dialog speaks French; the desktop's may not.
+        dialog.setOption(QColorDialog::DontUseNativeDialog);
         if (dialog.exec() != QDialog::Accepted) return std::nullopt;
         return dialog.selectedColor();
     }

@@ -37,6 +37,11 @@ public:
     // "Confirmation" box, question icon, "OK" (default) and "Annuler";
     // Escape answers "Annuler". True only for "OK".
     virtual bool confirmOkCancel(const QString& text) = 0;
+    // "Confirmation" box, question icon, "&Oui" (default), "&Non" and
+    // "Annuler"; Escape, the close box and a box closed unanswered (the
+    // program ending) answer "Annuler".
+    enum class Answer { Yes, No, Cancel };
+    virtual Answer ask(const QString& text) = 0;
     // Plain message captioned with the application title, one "OK".
     virtual void inform(const QString& text) = 0;
     // The default error handler's box: application title, error icon, "OK".

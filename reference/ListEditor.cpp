@@ -7,12 +7,14 @@
 #include "controls/ColorButton.h"
 #include "controls/DBNavigator.h"
 #include "controls/DataSource.h"
+#include "data/engine/TableDataset.h"
 #include "platform/Services.h"
 
 namespace tavix {
 
 TListEditor::TListEditor(const QString& objectName, const QString& title, db::TableDataset* dataSet,
-                         const QList<TDBGrid::Column>& columns, QWidget* parent)
+                         const QList<TDBGrid::Column>& columns, const QString& sortField,
+                         QWidget* parent)
     : QDialog(parent) {
     setObjectName(objectName);
     setWindowTitle(QStringLiteral("Tavix"));
@@ -74,8 +76,15 @@ TListEditor::TListEditor(const QString& objectName, const QString& title, db::Ta
     ColorButton2->setText(QStringLiteral("&Valider et fermer"));
     applyColorSet(*ColorButton2, plainSet());
     ColorButton2->setGeometry(480, 374, 153, 33);
-    ColorButton2->setAutoDefault(false);
 
+    // Names in dictionary order. A row left pending by an earlier editor
+    // keeps the order it was read in rather than being posted here.
+    if (dataSet && dataSet->active() && dataSet->state() == db::TableDataset::State::Browse &&
+        dataSet->sort() != sortField)
+        runGuarded([&] {
+            dataSet->setSort(sortField);
+            dataSet->first();
+        });
     DataSource1->setDataSet(dataSet);
     setTabOrder(DBGrid1, DBNavigator1);
     setTabOrder(DBNavigator1, ColorButton2);

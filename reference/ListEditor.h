@@ -40,8 +40,9 @@ public:
     void FormClose();
 
 protected:
+    // sortField: the names' column, listed in dictionary order.
     TListEditor(const QString& objectName, const QString& title, db::TableDataset* dataSet,
-                const QList<TDBGrid::Column>& columns, QWidget* parent);
+                const QList<TDBGrid::Column>& columns, const QString& sortField, QWidget* parent);
     void closeEvent(QCloseEvent* event) override;
 };
 

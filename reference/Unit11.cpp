@@ -41,6 +41,8 @@ TForm11::TForm11(QWidget* parent) : QDialog(parent) {
     ColorButton1->setObjectName(QStringLiteral("ColorButton1"));
     ColorButton1->setText(QStringLiteral("&Valider"));
     ColorButton1->setBorderColor(clBlack);
+    // A name typed, or a client picked, is taken with Enter.
+    ColorButton1->setDefault(true);
     ColorButton2 = new TColorButton(Panel1);
     ColorButton2->setObjectName(QStringLiteral("ColorButton2"));
     ColorButton2->setText(QStringLiteral("&Fermer"));

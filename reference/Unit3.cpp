@@ -6,6 +6,7 @@ namespace tavix {
 
 TForm3::TForm3(QWidget* parent)
     : TListEditor(QStringLiteral("Form3"), QStringLiteral("Edition des clients"),
-                  &DataModule2->tblClients, {{QStringLiteral("NOM"), 580, {}}}, parent) {}
+                  &DataModule2->tblClients, {{QStringLiteral("NOM"), 580, {}}},
+                  QStringLiteral("NOM"), parent) {}
 
 }  // namespace tavix

@@ -8,6 +8,6 @@ TForm4::TForm4(QWidget* parent)
     : TListEditor(QStringLiteral("Form4"), QStringLiteral("Edition des surveillances"),
                   &DataModule2->tblTravaux,
                   {{QStringLiteral("TRAVAUX"), 500, {}}, {QStringLiteral("ORDRE"), 64, {}}},
-                  parent) {}
+                  QStringLiteral("TRAVAUX"), parent) {}
 
 }  // namespace tavix

@@ -3,6 +3,7 @@
 #include <QRegularExpression>
 #include <vector>
 
+#include "data/engine/Collation.h"
 #include "data/engine/EngineError.h"
 #include "data/engine/Values.h"
 
@@ -339,6 +340,7 @@ void prepareHandle(sqlite3* db) {
     sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     sqlite3_create_function_v2(db, "tavix_datetime", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                                dateTimeFunction, nullptr, nullptr, nullptr);
+    registerNameCollation(db);
 }
 
 }  // namespace tavix::db::detail

@@ -16,8 +16,8 @@ namespace tavix::db::detail {
 // literal or a malformed date literal. db is used to look up column types.
 QByteArray translate(sqlite3* db, const QString& statement);
 
-// Registers the engine's SQL functions (tavix_datetime) and sets the
-// connection's options every handle needs.
+// Registers the engine's SQL functions (tavix_datetime) and the names'
+// collation, and sets the connection's options every handle needs.
 void prepareHandle(sqlite3* db);
 
 }  // namespace tavix::db::detail

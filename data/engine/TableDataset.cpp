@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "data/engine/Collation.h"
 #include "data/engine/Connection.h"
 #include "data/engine/ConnectionImpl.h"
 #include "data/engine/EngineError.h"
@@ -171,7 +172,11 @@ public:
             const auto column = tableColumn(name);
             if (name.isEmpty() || !column)
                 throw EngineError(QStringLiteral("%1 : tri incorrect « %2 »").arg(table, text));
-            parts.append(detail::quoteName(column->name) + u' ' + direction);
+            // Text columns hold names: they sort as a dictionary does.
+            const bool names = column->type == FieldType::Text || column->type == FieldType::Other;
+            parts.append((names ? collated(detail::quoteName(column->name))
+                                : detail::quoteName(column->name)) +
+                         u' ' + direction);
         }
         return parts.join(QStringLiteral(", "));
     }

@@ -9,12 +9,18 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTextEdit>
+#include <QTimer>
 #include <QtTest/QTest>
+#include <functional>
+#include <map>
 #include <memory>
+#include <string>
+#include <utility>
 
 #include "WindowFixture.h"
 #include "app/Unit1.h"
 #include "common/Fakes.h"
+#include "common/StepCutter.h"
 #include "common/TempDatabase.h"
 #include "controls/ColorButton.h"
 #include "controls/RadioGroup.h"
@@ -81,6 +87,72 @@ protected:
         return db.rows(
             "SELECT SURVEILLANCES, CLIENTS, DEBUT, FIN, DUREE, COMMENTAIRE FROM activites "
             "ORDER BY ID");
+    }
+    static TimingState kept() {
+        TimingState state;
+        QFile in(paths::pendingTimingPath());
+        EXPECT_TRUE(in.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(PendingTiming::decode(in.readAll(), state));
+        return state;
+    }
+
+    // A timing of Saisie for Martin, kept at its 30th second and stopped at
+    // its 42nd, the program cut off at step `at` of the stop (0: none) by a
+    // crash or a power cut. Returns the steps the stop took.
+    int stopCutAt(int at, bool powerCut) {
+        start();
+        saisie()->click();
+        selectClient("Martin");
+        tick(42);
+        test::StepCutter cutter(at);
+        saisie()->click();
+        crash();
+        if (powerCut) cutter.loseUnsynced();
+        return cutter.steps();
+    }
+    // The next start, accepting what it offers, cut off at step `at`.
+    int restartCutAt(int at, bool powerCut) {
+        boxes.answers = {true};
+        test::StepCutter cutter(at);
+        start();
+        crash();
+        if (powerCut) cutter.loseUnsynced();
+        return cutter.steps();
+    }
+    // What a cut left behind: the state files as read back, and the rows.
+    QString leftBehind() const {
+        QStringList files;
+        for (const QString& name : stateFiles()) {
+            QFile in(dataFolder().filePath(name));
+            TimingState state;
+            const bool readable =
+                in.open(QIODevice::ReadOnly) && PendingTiming::decode(in.readAll(), state);
+            files << (!readable ? "illisible" : state.stopping ? "stopping" : "running");
+        }
+        files.sort();
+        return files.join(u',') + QStringLiteral(" + %1 row(s)").arg(entries().size());
+    }
+    // Then a start that accepts whatever it offers ends with the timing
+    // stored once: as stopped, or as last kept before the cut.
+    void expectStoredOnce(const QString& what) {
+        boxes.answers = {true, true, true};
+        start();
+        const auto rows = entries();
+        EXPECT_EQ(rows.size(), 1u) << what.toStdString();
+        if (rows.size() == 1) {
+            const int seconds = rows[0][4].toInt();
+            EXPECT_TRUE(seconds == 42 || seconds == 30) << what.toStdString() << ": " << seconds;
+        }
+        EXPECT_TRUE(stateFiles().isEmpty()) << what.toStdString();
+        EXPECT_TRUE(boxes.informs.isEmpty())
+            << what.toStdString() << ": " << boxes.informs.join('\n').toStdString();
+        crash();
+        db.exec("DELETE FROM activites");
+        clock.set(kMonday9h);
+        boxes.answers.clear();
+        boxes.confirms.clear();
+        boxes.informs.clear();
+        boxes.errors.clear();
     }
 };
 
@@ -153,6 +225,25 @@ TEST_F(PendingTimingWindowTest, ClosingKeepsTheWindowWhenTheTimingCannotBeStored
     EXPECT_TRUE(form->Running);
     EXPECT_TRUE(entries().empty());
     EXPECT_EQ(stateFiles(), QStringList{"surveillance-en-cours.json"});
+}
+
+TEST_F(PendingTimingWindowTest, CancelOnTheCloseQuestionKeepsTheWindowAndTheTiming) {
+    start();
+    saisie()->click();
+    selectClient("Martin");
+    tick(3);
+    boxes.choices = {MessageBoxes::Answer::Cancel};
+    EXPECT_FALSE(form->close());
+    EXPECT_EQ(boxes.confirms, QStringList{kCloseQuestion});
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(form->Running);
+    EXPECT_FALSE(form->Closing);
+    EXPECT_EQ(stateFiles(), QStringList{"surveillance-en-cours.json"});
+    tick(2);
+    saisie()->click();
+    const auto rows = entries();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][4].toInt(), 5) << "the timing went on";
 }
 
 TEST_F(PendingTimingWindowTest, ClosingWhenIdleAsksNothing) {
@@ -255,6 +346,18 @@ TEST_F(PendingTimingWindowTest, ARefusedInsertKeepsTheTimingForTheNextStart) {
     EXPECT_TRUE(stateFiles().isEmpty());
 }
 
+// The session ends while the question is open: the box closes unanswered,
+// which reads as "&Non", and the timing stays for the next start.
+TEST_F(PendingTimingWindowTest, TheSessionsEndDuringTheRecoveryQuestionDropsNothing) {
+    crashDuringATiming("Martin");
+    boxes.whenShown = [&](const QString&) { form->endProgram(); };
+    boxes.answers = {false};
+    start();
+    EXPECT_EQ(boxes.confirms.size(), 1);
+    EXPECT_EQ(stateFiles().size(), 1);
+    EXPECT_TRUE(entries().empty());
+}
+
 TEST_F(PendingTimingWindowTest, ChooserClosedWithoutAClientKeepsTheTiming) {
     crashDuringATiming("");
     boxes.answers = {true};
@@ -306,13 +409,6 @@ TEST_F(PendingTimingWindowTest, BadStateFilesAreToldOnceAndNeverBlockTheStart) {
 TEST_F(PendingTimingWindowTest, TheStateFileFollowsTheTiming) {
     start();
     saisie()->click();
-    const auto kept = [] {
-        TimingState state;
-        QFile in(paths::pendingTimingPath());
-        EXPECT_TRUE(in.open(QIODevice::ReadOnly));
-        EXPECT_TRUE(PendingTiming::decode(in.readAll(), state));
-        return state;
-    };
     EXPECT_EQ(kept().activity, "Saisie");
     EXPECT_EQ(kept().activityId, 1);
     EXPECT_TRUE(kept().client.isEmpty());
@@ -330,6 +426,134 @@ TEST_F(PendingTimingWindowTest, TheStateFileFollowsTheTiming) {
     form->RichEdit->setPlainText("fini");
     form->Commenter->click();
     EXPECT_EQ(kept().comment, "fini");
+}
+
+// A restart accepted, the session's end (SIGTERM at logout) or any other end
+// of the loop keeps the timing up to that very moment, not to its last
+// 30-second mark.
+TEST_F(PendingTimingWindowTest, ARestartOrTheSessionsEndKeepsTheTimingUpToThatMoment) {
+    const struct {
+        const char* how;
+        std::function<void(TForm1&)> end;
+    } cases[] = {
+        {"restart",
+         [this](TForm1& f) {
+             boxes.answers = {true};
+             f.relance();
+         }},
+        {"end of the session",
+         [](TForm1& f) {
+             f.endProgram();
+             EXPECT_TRUE(application::terminated());
+             EXPECT_FALSE(ReadSetting("width").isEmpty()) << "the window closed the ordinary way";
+         }},
+        {"the loop ended otherwise",
+         [](TForm1&) {
+             QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+             QCoreApplication::exec();
+         }},
+    };
+    for (const auto& c : cases) {
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, "MOLVERAN", "TAVIX").clear();
+        WriteSetting("sgbd", db.path());
+        start();
+        saisie()->click();
+        selectClient("Martin");
+        tick(40);
+        clock.advance(9);  // the program ends between two ticks
+        c.end(*form);
+        const TimingState state = kept();
+        EXPECT_EQ(state.lastSeen, kMonday9h.addSecs(49)) << c.how;
+        EXPECT_EQ(state.elapsedSeconds, 49) << c.how;
+        EXPECT_EQ(state.client, "Martin") << c.how;
+        crash();
+        clock.set(kMonday9h);
+    }
+}
+
+// Set back during a timing (end of summer time), the clock gives a state
+// that ends before it starts; it is offered all the same, with the elapsed
+// time as its duration. So is an activity without a label.
+TEST_F(PendingTimingWindowTest, AStateReadBackIsOfferedWhateverItsTimesOrLabel) {
+    start();
+    saisie()->click();
+    selectClient("Martin");
+    tick(20);
+    clock.set(DateTime(QDate(2026, 3, 2), QTime(8, 0, 20)));
+    tick(40);  // kept at 30 and 60 seconds
+    crash();
+    boxes.answers = {true};
+    start();
+    EXPECT_TRUE(boxes.informs.isEmpty()) << boxes.informs.join('\n').toStdString();
+    EXPECT_EQ(boxes.confirms,
+              QStringList{"Une surveillance n'a pas été enregistrée : Saisie, du 02/03/2026 "
+                          "09:00:00 au 02/03/2026 08:01:00.\nVoulez-vous l'enregistrer ?"});
+    auto rows = entries();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][3].toString(), "2026-03-02 08:01:00");
+    EXPECT_EQ(rows[0][4].toInt(), 60);
+    crash();
+
+    db.exec("UPDATE travaux SET TRAVAUX = '' WHERE ID = 1");
+    boxes.confirms.clear();
+    start();
+    saisie()->click();
+    selectClient("Martin");
+    tick(30);
+    crash();
+    boxes.answers = {true};
+    start();
+    ASSERT_EQ(boxes.confirms.size(), 1);
+    EXPECT_TRUE(boxes.confirms[0].startsWith(
+        "Une surveillance n'a pas été enregistrée : (sans nom), du 02/03/2026 08:01:00"))
+        << boxes.confirms[0].toStdString();
+    rows = entries();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1][0].toString(), "");
+    EXPECT_EQ(rows[1][4].toInt(), 30);
+}
+
+// ---- cut off at any step ---------------------------------------------------------
+
+// A crash or a power cut at any write, sync, rename, removal or commit of a
+// stop, or of the recovery at the next start, never gives the timing twice
+// and never drops it unasked: after it, the timing is stored once, or is
+// still offered and stored once when accepted.
+TEST_F(PendingTimingWindowTest, NoCutDuringAStopOrItsRecoveryStoresTwiceOrLoses) {
+    const int stopSteps = stopCutAt(0, false);
+    expectStoredOnce("no cut");
+    ASSERT_GE(stopSteps, 7) << "the entry written beside (4), the commit, the removal (2)";
+
+    // Each different state a cut of the stop leaves, and one cut that leaves it.
+    std::map<QString, std::pair<int, bool>> leftovers;
+    for (const bool power : {false, true}) {
+        for (int k = 1; k <= stopSteps; ++k) {
+            const QString what = QStringLiteral("%1 at step %2 of the stop")
+                                     .arg(power ? "power cut" : "crash")
+                                     .arg(k);
+            stopCutAt(k, power);
+            leftovers.emplace(leftBehind(), std::make_pair(k, power));
+            expectStoredOnce(what);
+        }
+    }
+    EXPECT_GE(leftovers.size(), 3u) << "cut before, while and after the entry is stored";
+
+    for (const auto& [left, cut] : leftovers) {
+        stopCutAt(cut.first, cut.second);
+        const int recoverySteps = restartCutAt(0, false);
+        expectStoredOnce(left);
+        for (const bool power : {false, true}) {
+            for (int j = 1; j <= recoverySteps; ++j) {
+                const QString what = QStringLiteral("%1 at step %2 of the recovery of %3")
+                                         .arg(power ? "power cut" : "crash")
+                                         .arg(j)
+                                         .arg(left);
+                stopCutAt(cut.first, cut.second);
+                restartCutAt(j, power);
+                expectStoredOnce(what);
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -635,7 +635,8 @@ TEST_F(TrackingWindowTest, ChooserPicksAnExistingClient) {
     useSampleDatabase();
     start();
     button("BP_2")->click();
-    tick(1);
+    tick(2);
+    ASSERT_EQ(application::iconName(), "ZORVA_ON");
     modals.scripts.push_back([](QDialog& d) {
         auto& chooser = dynamic_cast<TForm11&>(d);
         chooser.RadioGroup1->setItemIndex(
@@ -648,6 +649,7 @@ TEST_F(TrackingWindowTest, ChooserPicksAnExistingClient) {
     const auto rows = entries();
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0][2].toString(), "L'Oréal");
+    EXPECT_EQ(application::iconName(), "MAINICON") << "nothing timed: the normal icon";
     EXPECT_TRUE(boxes.confirms.isEmpty()) << "no client added, no restart question";
     EXPECT_EQ(db.scalar("SELECT count(*) FROM clients"), "3");
     EXPECT_FALSE(form->Running);

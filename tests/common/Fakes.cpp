@@ -19,6 +19,15 @@ bool ScriptedBoxes::confirm(const QString& text) {
     return answer;
 }
 
+MessageBoxes::Answer ScriptedBoxes::ask(const QString& text) {
+    if (choices.empty()) return confirm(text) ? Answer::Yes : Answer::No;
+    confirms.append(text);
+    if (whenShown) whenShown(text);
+    const Answer answer = choices.front();
+    choices.pop_front();
+    return answer;
+}
+
 FakeShell::FakeShell() { setShell(this); }
 FakeShell::~FakeShell() { setShell(nullptr); }
 

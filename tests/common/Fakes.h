@@ -46,6 +46,9 @@ public:
     bool confirm(const QString& text) override;
     // Answered from the same script; the text is recorded in `confirms`.
     bool confirmOkCancel(const QString& text) override { return confirm(text); }
+    // Answered from `choices` first, then from `answers` (true: "&Oui",
+    // false: "&Non"); the text is recorded in `confirms`.
+    Answer ask(const QString& text) override;
     void inform(const QString& text) override {
         informs.append(text);
         if (whenShown) whenShown(text);
@@ -59,6 +62,7 @@ public:
     std::function<void(const QString&)> whenShown;
 
     std::deque<bool> answers;  // consumed front first
+    std::deque<Answer> choices;
     QStringList confirms;
     QStringList informs;
     QStringList errors;

@@ -1,5 +1,6 @@
 // Shared main of every test program: each process gets its own settings,
-// data and autostart folders, so tests run in parallel without meeting.
+// data and autostart folders, so tests run in parallel without meeting, and
+// the C locale.
 #include <gtest/gtest.h>
 
 #include <QSettings>
@@ -9,6 +10,11 @@
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The interface is French whatever the system's language: the tests run
+    // under the C locale, not the developer's.
+    qputenv("LC_ALL", "C");
+    qputenv("LANG", "C");
+    qunsetenv("LANGUAGE");
     QTemporaryDir home;
     if (!home.isValid()) return 2;
     qputenv("HOME", home.path().toUtf8());

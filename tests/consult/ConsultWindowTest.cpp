@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QSettings>
 #include <QTest>
+#include <functional>
 #include <memory>
 
 #include "app/Unit1.h"
@@ -128,6 +129,21 @@ TEST_F(ConsultWindowTest, OpeningFillsTheListsAndShowsTheReportMode) {
     EXPECT_FALSE(form->Button3->isEnabled());
     EXPECT_FALSE(form->SortAscending);
     EXPECT_TRUE(form->ClickedColumn.isEmpty());
+}
+
+TEST_F(ConsultWindowTest, ListsShowNamesAsADictionaryDoes) {
+    db.exec(
+        "INSERT INTO clients (NOM) VALUES ('Zoé'), ('alpha'), ('Éric'), ('beta'), ('L''Atelier')");
+    db.exec(
+        "INSERT INTO travaux (TRAVAUX, ORDRE) VALUES ('zèbre', 1), ('Écrire', 1), ('appel', 1)");
+    open();
+    QStringList clients, activities;
+    for (int i = 0; i < form->cbClients->count(); ++i) clients << form->cbClients->itemText(i);
+    for (int i = 0; i < form->cbTravaux->count(); ++i) activities << form->cbTravaux->itemText(i);
+    EXPECT_EQ(clients, (QStringList{"Tous", "alpha", "beta", kDupont, "Éric", "L'Atelier",
+                                    "L'Oréal", "Martin", "Zoé"}));
+    // By position first, then by name.
+    EXPECT_EQ(activities, (QStringList{"Tous", "appel", "Appel", "Écrire", "zèbre", "Saisie"}));
 }
 
 TEST_F(ConsultWindowTest, ReportOfOneClientToTheByte) {
@@ -335,6 +351,80 @@ TEST_F(ConsultWindowTest, EditingGridShowsTheReportsEntries) {
     // Read again in its sort: the row stays current.
     EXPECT_EQ(module->ADOTable1.asInteger("ID"), 2);
     EXPECT_EQ(grid->model()->index(module->ADOTable1.recNo(), 5).data().toString(), "5400");
+}
+
+TEST_F(ConsultWindowTest, ClosingPostsAnEditStillPendingInTheGrid) {
+    const struct {
+        const char* how;
+        std::function<void(TForm5&)> close;
+    } ways[] = {
+        {"&Fermer", [](TForm5& f) { f.ColorButton2->click(); }},
+        {"close box", [](TForm5& f) { f.close(); }},
+        {"Escape",
+         [](TForm5& f) {
+             f.Button3->setFocus();
+             QTest::keyClick(f.Button3, Qt::Key_Escape);
+         }},
+    };
+    for (const auto& w : ways) {
+        SCOPED_TRACE(w.how);
+        open();
+        report("Tous", kDupont, QDate(2009, 12, 25), QDate(2009, 12, 26));
+        form->Button2->click();
+        TDBGrid* grid = form->DBGrid1;
+        goToId(1);
+        const QModelIndex comment = grid->model()->index(module->ADOTable1.recNo(), 6);
+        grid->setCurrentIndex(comment);
+        grid->edit(comment);
+        auto* editor = qobject_cast<QLineEdit*>(grid->cellEditor());
+        ASSERT_NE(editor, nullptr);
+        const QString typed = QStringLiteral("fermé par ") + w.how;
+        editor->setText(typed);  // still in the cell editor
+        w.close(*form);
+        EXPECT_FALSE(form->isVisible());
+        EXPECT_EQ(db.scalar("SELECT COMMENTAIRE FROM activites WHERE ID = 1"), typed);
+        EXPECT_EQ(module->ADOTable1.state(), db::TableDataset::State::Browse);
+    }
+    EXPECT_TRUE(boxes.errors.isEmpty()) << boxes.errors.join(' ').toStdString();
+}
+
+TEST_F(ConsultWindowTest, VoirStoresAnEditStillPendingInTheGrid) {
+    open();
+    report("Tous", kDupont, QDate(2009, 12, 25), QDate(2009, 12, 26));
+    form->Button2->click();
+    TDBGrid* grid = form->DBGrid1;
+    goToId(1);
+    const QModelIndex comment = grid->model()->index(module->ADOTable1.recNo(), 6);
+    grid->setCurrentIndex(comment);
+    grid->edit(comment);
+    auto* editor = qobject_cast<QLineEdit*>(grid->cellEditor());
+    ASSERT_NE(editor, nullptr);
+    editor->setText("revu");
+    const QString text = report("Tous", kDupont, QDate(2009, 12, 25), QDate(2009, 12, 26), true);
+    EXPECT_EQ(db.scalar("SELECT COMMENTAIRE FROM activites WHERE ID = 1"), "revu");
+    EXPECT_TRUE(text.contains("\r\n\trevu\r\n")) << text.toStdString();
+}
+
+TEST_F(ConsultWindowTest, ARefusedPostAtClosingKeepsTheWindowOpenOnTheRow) {
+    open();
+    report("Tous", kDupont, QDate(2009, 12, 25), QDate(2009, 12, 26));
+    goToId(1);
+    module->ADOTable1.setFieldText("COMMENTAIRE", "gardé");  // typed in the grid earlier
+    db.exec(
+        "CREATE TRIGGER lecture_seule BEFORE UPDATE ON activites "
+        "BEGIN SELECT RAISE(ABORT, 'base en lecture seule'); END");
+    form->close();
+    ASSERT_EQ(boxes.errors.size(), 1);
+    EXPECT_TRUE(boxes.errors[0].contains("lecture seule")) << boxes.errors[0].toStdString();
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(form->Panel4->isVisible()) << "the row is shown to be corrected or cancelled";
+    EXPECT_EQ(module->ADOTable1.state(), db::TableDataset::State::Edit);
+    EXPECT_EQ(module->ADOTable1.asString("COMMENTAIRE"), "gardé");
+
+    db.exec("DROP TRIGGER lecture_seule");
+    form->ColorButton2->click();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(db.scalar("SELECT COMMENTAIRE FROM activites WHERE ID = 1"), "gardé");
 }
 
 TEST_F(ConsultWindowTest, PurgeAsksTwiceAndKeepsABackup) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
 #include <QEnterEvent>
 #include <QHBoxLayout>
 #include <QImage>
@@ -383,4 +385,44 @@ TEST(ColorButtonTest, ActiveFollowsWhatEnterWouldPress) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
     elsewhere->setFocus();
     EXPECT_TRUE(first->isActive());
+}
+
+// Enter typed in a box or on a check box presses no button of the window
+// unless one was made its default; on a focused button it presses that one.
+TEST(ColorButtonTest, EnterPressesOnlyTheFocusedOrTheDefaultButton) {
+    QDialog window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* browse = new TColorButton;
+    auto* ok = new TColorButton;
+    auto* edit = new QLineEdit;
+    auto* box = new QCheckBox(QStringLiteral("Case"));
+    for (QWidget* w : std::initializer_list<QWidget*>{edit, browse, box, ok}) layout->addWidget(w);
+    int browsed = 0, validated = 0;
+    QObject::connect(browse, &QPushButton::clicked, [&] { ++browsed; });
+    QObject::connect(ok, &QPushButton::clicked, [&] { ++validated; });
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    EXPECT_FALSE(browse->autoDefault());
+    EXPECT_FALSE(browse->isDefault()) << "not made the default by showing the window";
+
+    for (QWidget* target : std::initializer_list<QWidget*>{edit, box}) {
+        target->setFocus();
+        QTest::keyClick(target, Qt::Key_Return);
+        QTest::keyClick(target, Qt::Key_Enter, Qt::KeypadModifier);
+    }
+    EXPECT_EQ(browsed, 0);
+    EXPECT_EQ(validated, 0);
+    EXPECT_FALSE(browse->isActive());
+    EXPECT_TRUE(window.isVisible());
+
+    browse->setFocus();
+    QTest::keyClick(browse, Qt::Key_Return);
+    EXPECT_EQ(browsed, 1);
+
+    ok->setDefault(true);
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(validated, 1);
+    EXPECT_EQ(browsed, 1);
 }

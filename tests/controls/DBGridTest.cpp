@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
+#include <functional>
 
 #include "common/Fakes.h"
 #include "common/TempDatabase.h"
@@ -72,6 +73,13 @@ public:
     // Runs what the event loop runs between two user actions.
     static void settle() {
         for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+    }
+    // Keys typed as a user does: each to the control that has the focus.
+    static void typeKeys(const QString& text) {
+        for (const QChar c : text) {
+            QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+            settle();
+        }
     }
     // The editor takes Enter after its own handling: let that run too.
     void key(QWidget* target, Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
@@ -169,6 +177,59 @@ TEST_F(DBGridTest, TextEditorsTakeAtMostTheFieldsWidth) {
     key(editor(), Qt::Key_Escape);
     type(0, 1, "123");
     EXPECT_EQ(editor()->maxLength(), 32767) << "no limit on an integer";
+}
+
+TEST_F(DBGridTest, EditingNeverShortensTextTheUserDidNotDelete) {
+    const QString comment = QString(391, u'c') + u'é';  // COMMENTAIRE is 255 wide
+    const QString activity = QString(55, u'a') + u'z';  // SURVEILLANCES is 32 wide
+    db.exec(QString("INSERT INTO activites (ID, SURVEILLANCES, COMMENTAIRE) VALUES (1, '%1', '%2')")
+                .arg(activity, comment));
+    db::TableDataset log(connection, "activites", {"SURVEILLANCES", "COMMENTAIRE"});
+    TDataSource logSource;
+    logSource.setDataSet(&log);
+    grid->setDataSource(&logSource);
+    log.open();
+    const struct {
+        const char* keys;
+        int column;
+        std::function<void(DBGridTest&)> type;
+        QString stored;
+    } cases[] = {
+        {"F2, End, '.' on a 392-character comment", 1,
+         [](DBGridTest& t) {
+             t.key(t.grid, Qt::Key_F2);
+             t.key(t.editor(), Qt::Key_End);
+             QTest::keyClicks(t.editor(), ".");
+             t.key(t.editor(), Qt::Key_Return);
+         },
+         comment + "."},
+        {"F2, Enter on a 56-character activity", 0,
+         [](DBGridTest& t) {
+             t.key(t.grid, Qt::Key_F2);
+             t.key(t.editor(), Qt::Key_Return);
+         },
+         activity},
+        {"F2, End, two Backspaces on the comment ending in '.'", 1,
+         [](DBGridTest& t) {
+             t.key(t.grid, Qt::Key_F2);
+             t.key(t.editor(), Qt::Key_End);
+             t.key(t.editor(), Qt::Key_Backspace);
+             t.key(t.editor(), Qt::Key_Backspace);
+             t.key(t.editor(), Qt::Key_Return);
+         },
+         comment.left(391)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.keys);
+        grid->setFocus();
+        grid->setCurrentIndex(cell(0, c.column));
+        c.type(*this);
+        EXPECT_EQ(editor(), nullptr);
+        if (log.state() != State::Browse) log.post();
+        const char* column = c.column == 0 ? "SURVEILLANCES" : "COMMENTAIRE";
+        EXPECT_EQ(db.scalar(QString("SELECT %1 FROM activites WHERE ID = 1").arg(column)),
+                  c.stored);
+    }
 }
 
 // ---- editing -----------------------------------------------------------------
@@ -273,6 +334,105 @@ TEST_F(DBGridTest, InsertKeyAddsARowThatIsPostedOnLeavingIt) {
     key(grid, Qt::Key_Down);
     EXPECT_EQ(travaux.state(), State::Browse);
     EXPECT_EQ(storedText(), "Saisie=2, Appels=1, Devis=3, Relance=4");
+}
+
+TEST_F(DBGridTest, DownOnTheLastRowAddsAnEmptyRowDroppedWhenLeftUnchanged) {
+    openTravaux();
+    grid->setCurrentIndex(cell(2, 1));
+    key(grid, Qt::Key_Down);
+    EXPECT_EQ(travaux.state(), State::Insert);
+    ASSERT_EQ(grid->model()->rowCount(), 4);
+    EXPECT_EQ(grid->currentIndex(), cell(3, 0));
+    key(grid, Qt::Key_Down);
+    EXPECT_EQ(grid->model()->rowCount(), 4) << "one empty new row at a time";
+    key(grid, Qt::Key_Up);
+    EXPECT_EQ(grid->model()->rowCount(), 3) << "left unchanged: dropped";
+    EXPECT_EQ(travaux.recNo(), 2);
+
+    // What is typed next goes into the new row, never over the last one.
+    key(grid, Qt::Key_Down);
+    typeKeys("Relance");
+    ASSERT_NE(editor(), nullptr);
+    key(editor(), Qt::Key_Down);  // takes the cell, posts the row, adds the next
+    EXPECT_EQ(storedText(), "Saisie=2, Appels=1, Devis=3, Relance=null");
+    EXPECT_EQ(grid->model()->rowCount(), 5);
+    EXPECT_EQ(grid->currentIndex(), cell(4, 0));
+    other->setFocus();
+    settle();
+    EXPECT_EQ(grid->model()->rowCount(), 4);
+
+    // An empty table: Down gives the first row.
+    db.exec("DELETE FROM travaux");
+    travaux.refresh();
+    grid->setFocus();
+    key(grid, Qt::Key_Down);
+    EXPECT_EQ(travaux.state(), State::Insert);
+    EXPECT_EQ(grid->model()->rowCount(), 1);
+}
+
+TEST_F(DBGridTest, TheNavigatorsInsertAndEditGiveTheKeyboardToTheRow) {
+    openTravaux();
+    const struct {
+        Button button;
+        int row;
+        const char* typed;
+        const char* stored;
+    } cases[] = {
+        {Button::Insert, 0, "Relance", "Saisie=2, Appels=1, Devis=3, Relance=null"},
+        {Button::Edit, 2, "Rappel", "Saisie=2, Rappel=1, Devis=3, Relance=null"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        travaux.setRecNo(c.row);
+        other->setFocus();
+        navigator->button(c.button)->click();
+        settle();
+        EXPECT_TRUE(grid->hasFocus());
+        typeKeys(c.typed);
+        EXPECT_TRUE(other->text().isEmpty()) << "nothing typed into another control";
+        ASSERT_NE(editor(), nullptr);
+        EXPECT_EQ(editor()->text(), c.typed);
+        navigator->button(Button::Post)->click();
+        EXPECT_EQ(storedText(), c.stored);
+    }
+}
+
+TEST_F(DBGridTest, TheRowBeingEditedIsMarkedForEyesAndScreenReaders) {
+    openTravaux();
+    const auto mark = [this](int row, int role) {
+        return grid->model()->headerData(row, Qt::Vertical, role).toString();
+    };
+    const struct {
+        const char* how;
+        std::function<void(DBGridTest&)> act;
+        int row;
+        QString indicator;
+        QString spoken;
+        bool tinted;
+    } cases[] = {
+        {"browsing", [](DBGridTest&) {}, 0, "\u25B6", "Ligne courante", false},
+        {"editing", [](DBGridTest& t) { t.travaux.edit(); }, 0, "I",
+         "Ligne courante en modification", true},
+        {"new row",
+         [](DBGridTest& t) {
+             t.travaux.cancel();
+             t.travaux.last();
+             t.key(t.grid, Qt::Key_Down);
+         },
+         3, "*", "Nouvelle ligne en cours", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        c.act(*this);
+        EXPECT_EQ(mark(c.row, Qt::DisplayRole), c.indicator);
+        EXPECT_EQ(mark(c.row, Qt::AccessibleTextRole), c.spoken);
+        EXPECT_EQ(mark(1, Qt::AccessibleTextRole), "Ligne 2");
+        // Each cell of the row tells it too.
+        EXPECT_EQ(cell(c.row, 0).data(Qt::AccessibleDescriptionRole).toString(), c.spoken);
+        EXPECT_TRUE(cell(1, 0).data(Qt::AccessibleDescriptionRole).toString().isEmpty());
+        EXPECT_EQ(cell(c.row, 1).data(Qt::BackgroundRole).isValid(), c.tinted);
+        EXPECT_FALSE(cell(1, 1).data(Qt::BackgroundRole).isValid());
+    }
 }
 
 TEST_F(DBGridTest, AnUnchangedNewRowIsDropped) {

@@ -298,6 +298,16 @@ TEST_F(DataModuleTest, FillClientsAppendsEveryName) {
     EXPECT_EQ(group.itemIndex(), -1);
 }
 
+// The tracking window's client list and the chooser's, both filled here.
+TEST_F(DataModuleTest, FillClientsListsTheNamesAsADictionaryDoes) {
+    db.exec(
+        "INSERT INTO clients (NOM) VALUES ('L''Atelier'), ('Zoé'), ('alpha'), ('beta'), ('Éric')");
+    ASSERT_TRUE(open(db.path()));
+    TRadioGroup group("Clients / dossiers");
+    module.FillClients(group);
+    EXPECT_EQ(group.items(), QStringList({"alpha", "beta", "Éric", "L'Atelier", "Zoé"}));
+}
+
 TEST_F(DataModuleTest, LogEntryStoresValuesAsTypedAndDatesAsIso) {
     ASSERT_TRUE(open(db.path()));
     const struct {

@@ -3,9 +3,13 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <optional>
+#include <vector>
 
 #include "common/Fakes.h"
 #include "data/PendingTiming.h"
+#include "platform/AtomicFile.h"
 #include "platform/Error.h"
 
 using namespace tavix;
@@ -99,8 +103,11 @@ TEST_F(PendingTimingTest, UnreadableFilesAreSetAsideAndReportedOnce) {
     QByteArray edited = good;
     edited.replace("\"elapsedSeconds\": 95", "\"elapsedSeconds\": \"95\"");
     ASSERT_NE(edited, good);
-    QByteArray backwards = good;
-    backwards.replace("2026-03-02 09:01:36", "2026-03-01 09:01:36");
+    TimingState stopping = state;
+    stopping.stopping = Stopping{{"", "Martin", "Saisie", state.start, state.lastSeen, 95, ""}, 2};
+    QByteArray noEnd = PendingTiming::encode(stopping);
+    ASSERT_TRUE(noEnd.contains("\"end\": \"2026-03-02 09:01:36\""));
+    noEnd.replace("\"end\": \"2026-03-02 09:01:36\"", "\"fin\": \"2026-03-02 09:01:36\"");
     QByteArray badDate = good;
     badDate.replace("2026-03-02 09:00:00", "2026-02-30 09:00:00");
     const struct {
@@ -110,7 +117,7 @@ TEST_F(PendingTimingTest, UnreadableFilesAreSetAsideAndReportedOnce) {
         {"truncated", good.left(good.size() / 2)},
         {"empty", ""},
         {"a number as text", edited},
-        {"ends before it starts", backwards},
+        {"an entry being stored without its end", noEnd},
         {"no such day", badDate},
         {"not an object", "[1, 2]"},
         {"another format", QByteArray(good).replace("\"format\": 1", "\"format\": 2")},
@@ -133,6 +140,24 @@ TEST_F(PendingTimingTest, UnreadableFilesAreSetAsideAndReportedOnce) {
     }
 }
 
+TEST_F(PendingTimingTest, AReadableFileIsOfferedWhateverItsTimesAndLabel) {
+    TimingState setBack = state;  // the clock put back an hour during the timing
+    setBack.lastSeen = state.start.addSecs(-3600 + 95);
+    TimingState unnamed = state;
+    unnamed.activity.clear();
+    TimingState beingStored = setBack;
+    beingStored.stopping =
+        Stopping{{"Poste 1", "", "", setBack.start, setBack.lastSeen, -5, "\"\n"}, 3};
+    for (const TimingState& kept : {setBack, unnamed, beingStored}) {
+        pending.save(kept);
+        const auto found = pending.collect(state.database);
+        EXPECT_TRUE(found.reports.isEmpty()) << found.reports.join('\n').toStdString();
+        ASSERT_EQ(found.timings.size(), 1u);
+        EXPECT_EQ(found.timings[0].state, kept);
+        PendingTiming::forget(found.timings[0]);
+    }
+}
+
 TEST_F(PendingTimingTest, AFileOfAnotherDatabaseIsSetAsideAndReportedOnce) {
     pending.save(state);
     const QString other = dir.filePath("autre.mdb");
@@ -147,6 +172,78 @@ TEST_F(PendingTimingTest, AFileOfAnotherDatabaseIsSetAsideAndReportedOnce) {
     EXPECT_EQ(files("surveillance-autre-base-*.json").size(), 1);
     EXPECT_TRUE(pending.collect(other).reports.isEmpty());
     EXPECT_TRUE(pending.collect(state.database).timings.empty());
+}
+
+// A log kept in memory that notes what the state file held at each insert.
+struct MemoryLog {
+    std::vector<LogEntry> rows;
+    std::vector<std::optional<TimingState>> fileAtInsert;
+    bool refuse = false;
+
+    PendingTiming::Log log(const QString& file) {
+        return {[this](const LogEntry& e) {
+                    return static_cast<qint64>(std::count(rows.begin(), rows.end(), e));
+                },
+                [this, file](const LogEntry& e) {
+                    QFile in(file);
+                    TimingState kept;
+                    const bool there =
+                        in.open(QIODevice::ReadOnly) && PendingTiming::decode(in.readAll(), kept);
+                    fileAtInsert.push_back(there ? std::optional(kept) : std::nullopt);
+                    if (refuse) throw Error("refus");
+                    rows.push_back(e);
+                }};
+    }
+};
+
+TEST_F(PendingTimingTest, StoringKeepsTheEntryInTheFileUntilItIsInTheLog) {
+    const LogEntry entry{"", "Martin", "Saisie", state.start, state.lastSeen, 95, "note"};
+    MemoryLog memory;
+    memory.rows = {entry};  // an equal row stored before: two after
+    const PendingTiming::Log log = memory.log(pending.path());
+    pending.save(state);
+    PendingTiming::store(pending.path(), state, entry, log);
+    ASSERT_EQ(memory.fileAtInsert.size(), 1u);
+    ASSERT_TRUE(memory.fileAtInsert[0].has_value()) << "the file is there during the insert";
+    const TimingState& during = *memory.fileAtInsert[0];
+    ASSERT_TRUE(during.stopping.has_value());
+    EXPECT_EQ(during.stopping->entry, entry);
+    EXPECT_EQ(during.stopping->rowsBefore, 1);
+    EXPECT_EQ(memory.rows.size(), 2u);
+    EXPECT_TRUE(files().isEmpty()) << "and gone after it";
+    EXPECT_TRUE(PendingTiming::stored(during, log)) << "two rows now, one before";
+    EXPECT_FALSE(PendingTiming::stored(state, log)) << "a running timing is never stored";
+
+    // A refused insert: the timing goes on, its file as it was.
+    pending.save(state);
+    memory.refuse = true;
+    EXPECT_THROW(PendingTiming::store(pending.path(), state, entry, log), Error);
+    QFile in(pending.path());
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    EXPECT_EQ(in.readAll(), PendingTiming::encode(state));
+}
+
+// The entry cannot be written beside the timing (a full disk): the file
+// goes before the insert, so that a crash can never store it twice.
+TEST_F(PendingTimingTest, AnEntryThatCannotBeWrittenBesideGoesInWithoutItsFile) {
+    struct RefuseWrites : files::StepWatcher {
+        RefuseWrites() { files::setStepWatcher(this); }
+        ~RefuseWrites() override { files::setStepWatcher(nullptr); }
+        void before(files::Step step, const QString&, const QString&) override {
+            if (step == files::Step::Write) throw Error("disque plein");
+        }
+    };
+    const LogEntry entry{"", "Martin", "Saisie", state.start, state.lastSeen, 95, ""};
+    MemoryLog memory;
+    pending.save(state);
+    {
+        RefuseWrites refuse;
+        PendingTiming::store(pending.path(), state, entry, memory.log(pending.path()));
+    }
+    ASSERT_EQ(memory.fileAtInsert.size(), 1u);
+    EXPECT_FALSE(memory.fileAtInsert[0].has_value());
+    EXPECT_EQ(memory.rows, std::vector<LogEntry>{entry});
+    EXPECT_TRUE(files().isEmpty());
 }
 
 TEST_F(PendingTimingTest, AFailingWriteIsToldOnceUntilAWriteSucceeds) {

@@ -1,10 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QCalendarWidget>
 #include <QCoreApplication>
+#include <QDateTimeEdit>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QGuiApplication>
+#include <QLocale>
+#include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
 
 #include "common/Fakes.h"
 #include "common/Unprivileged.h"
@@ -169,4 +179,64 @@ TEST(ServicesTest, GuardedHandlerReportsAndGoesOn) {
 
 TEST(ApplicationTest, TheToolkitsOwnDialogsSpeakFrench) {
     EXPECT_EQ(QCoreApplication::translate("QFileDialog", "File &name:"), "&Nom de fichier :");
+}
+
+// The tests run under the C locale; the calendar of a date picker is French
+// all the same: month and day names, weeks from Monday.
+TEST(ApplicationTest, TheDatePickersCalendarIsFrenchWhateverTheSystemLanguage) {
+    ASSERT_NE(QLocale::system().language(), QLocale::French);
+    QDateTimeEdit picker;
+    picker.setDisplayFormat("dd/MM/yyyy");
+    picker.setCalendarPopup(true);
+    picker.setDate(QDate(2026, 12, 10));
+    QCalendarWidget* calendar = picker.calendarWidget();
+    calendar->setSelectedDate(picker.date());
+    auto* month = calendar->findChild<QToolButton*>("qt_calendar_monthbutton");
+    ASSERT_NE(month, nullptr);
+    EXPECT_EQ(month->text(), "décembre");
+    EXPECT_EQ(calendar->firstDayOfWeek(), Qt::Monday);
+    auto* days = calendar->findChild<QTableView*>("qt_calendar_calendarview");
+    ASSERT_NE(days, nullptr);
+    QStringList names;
+    for (int column = 0; column < days->model()->columnCount(); ++column)
+        if (const QString name = days->model()->index(0, column).data().toString(); !name.isEmpty())
+            names << name;  // the week numbers' column has no title
+    EXPECT_EQ(names, QStringList({"lun.", "mar.", "mer.", "jeu.", "ven.", "sam.", "dim."}));
+}
+
+// The file dialog's type and date columns too, whatever the system's language.
+TEST(ApplicationTest, TheFileDialogsTypesAndDatesAreFrench) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir("archives"));
+    QFile base(dir.filePath("base.mdb"));
+    ASSERT_TRUE(base.open(QIODevice::WriteOnly));
+    base.close();
+    ASSERT_TRUE(base.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(base.setFileTime(QDateTime(QDate(2026, 12, 10), QTime(14, 36)),
+                                 QFileDevice::FileModificationTime));
+    base.close();
+
+    QStringList rows;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        auto* view = dialog->findChild<QTreeView*>("treeView");
+        ASSERT_NE(view, nullptr);
+        QAbstractItemModel* model = view->model();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return model->rowCount(view->rootIndex()) == 2; }));
+        for (int row = 0; row < model->rowCount(view->rootIndex()); ++row) {
+            QStringList cells;
+            for (int column : {0, 2, 3})
+                cells << model->index(row, column, view->rootIndex()).data().toString();
+            rows << cells.join(" | ");
+        }
+        dialog->reject();
+    });
+    filePicker().chooseFile(nullptr, {"*.mdb", "mdb", dir.filePath("base.mdb"), false});
+    rows.sort();
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_TRUE(rows[0].startsWith("archives | Dossier | ")) << rows[0].toStdString();
+    // The file's type is the desktop's own description of the file kind.
+    EXPECT_TRUE(rows[1].startsWith("base.mdb | ")) << rows[1].toStdString();
+    EXPECT_TRUE(rows[1].endsWith(" | 10/12/2026 14:36")) << rows[1].toStdString();
 }

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
+#include <functional>
 #include <memory>
 
 #include "common/Fakes.h"
@@ -117,6 +118,30 @@ TEST_F(ListEditorTest, BothEditorsShareTheirLayout) {
     }
 }
 
+TEST_F(ListEditorTest, BothEditorsListTheNamesAsADictionaryDoes) {
+    db.exec("INSERT INTO clients (NOM) VALUES ('Zoé'), ('alpha'), ('Éric'), ('L''Atelier')");
+    db.exec(
+        "INSERT INTO travaux (TRAVAUX, ORDRE) VALUES ('écrire', 3), ('Zèle', 0), ('accueil', 9)");
+    module.tblClients.refresh();
+    module.tblTravaux.refresh();
+    const struct {
+        std::function<TListEditor&(ListEditorTest&)> make;
+        QStringList names;
+    } cases[] = {
+        {[](ListEditorTest& t) -> TListEditor& { return t.show<TForm3>(); },
+         {"alpha", "Durand", "Éric", "L'Atelier", "Martin", "Zoé"}},
+        {[](ListEditorTest& t) -> TListEditor& { return t.show<TForm4>(); },
+         {"accueil", "Appels", "écrire", "Saisie", "Zèle"}},
+    };
+    for (const auto& c : cases) {
+        TListEditor& form = c.make(*this);
+        QStringList shown;
+        for (int row = 0; row < form.DBGrid1->model()->rowCount(); ++row)
+            shown << form.DBGrid1->model()->index(row, 0).data().toString();
+        EXPECT_EQ(shown, c.names);
+    }
+}
+
 TEST_F(ListEditorTest, AClientAddedWithTheNavigatorIsStoredExactlyAsTyped) {
     TForm3& form = show<TForm3>();
     form.DBNavigator1->button(Button::Insert)->click();
@@ -143,11 +168,11 @@ TEST_F(ListEditorTest, ValidateWithoutChangeRereadsAndCloses) {
 
 TEST_F(ListEditorTest, ActivitiesEditedAndPostedOnRowChange) {
     TForm4& form = show<TForm4>();
-    type(1, 1, "5");
-    QTest::keyClick(form.DBGrid1->cellEditor(), Qt::Key_Up);  // leaves the row
+    type(0, 1, "5");                                            // Appels, first by name
+    QTest::keyClick(form.DBGrid1->cellEditor(), Qt::Key_Down);  // leaves the row
     QCoreApplication::processEvents();
     EXPECT_EQ(activities(), "Saisie=2, Appels=5");
-    type(0, 1, "");
+    type(1, 1, "");
     validate();
     EXPECT_EQ(activities(), "Saisie=null, Appels=5") << "an empty ORDRE stores no value";
 }
@@ -196,7 +221,7 @@ TEST_F(ListEditorTest, DeleteAsksAndAnnulerKeepsTheRow) {
     form.DBNavigator1->button(Button::Delete)->click();
     EXPECT_EQ(clients(), QStringList({"Martin", "Durand"}));
     form.DBNavigator1->button(Button::Delete)->click();
-    EXPECT_EQ(clients(), QStringList{"Durand"});
+    EXPECT_EQ(clients(), QStringList{"Martin"}) << "Durand, first by name, went";
     EXPECT_EQ(boxes.confirms.size(), 2);
     EXPECT_EQ(boxes.confirms[0], "Supprimer l'enregistrement ?");
     validate();

@@ -345,4 +345,31 @@ TEST_F(SettingsWindowTest, ABadConfigIsReportedAndTheWindowStaysOpen) {
     EXPECT_TRUE(w.isVisible());
 }
 
+// Enter in a box or on a check box opens no dialog and writes nothing;
+// on a focused button it presses that button.
+TEST_F(SettingsWindowTest, EnterPressesOnlyTheFocusedButton) {
+    TForm7& w = open();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    for (QWidget* target : std::initializer_list<QWidget*>{w.Edit1, w.Edit2, w.Edit3, w.Edit4,
+                                                           w.CheckBox1, w.CheckBox5}) {
+        target->setFocus();
+        QTest::keyClick(target, Qt::Key_Return);
+        QTest::keyClick(target, Qt::Key_Enter, Qt::KeypadModifier);
+        EXPECT_TRUE(files.requests.empty()) << target->objectName().toStdString();
+        EXPECT_TRUE(w.isVisible()) << target->objectName().toStdString();
+    }
+    EXPECT_TRUE(colors.initials.empty());
+    EXPECT_TRUE(boxes.informs.isEmpty());
+    EXPECT_FALSE(settings().contains("user"));
+
+    w.Button2->setFocus();
+    QTest::keyClick(w.Button2, Qt::Key_Return);
+    EXPECT_EQ(files.requests.size(), 1u);
+    w.Button1->setFocus();
+    QTest::keyClick(w.Button1, Qt::Key_Return);
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_EQ(w.result(), QDialog::Accepted);
+}
+
 }  // namespace
