@@ -345,7 +345,13 @@ qint64 TDataModule2::CountLogEntries(const QString& user, const QString& client,
         QStringLiteral(" AND COMMENTAIRE = ") + db::quoted(comment);
     ADOQuery1.clear();
     ADOQuery1.add(statement);
-    ADOQuery1.open();
+    try {
+        ADOQuery1.open();
+    } catch (const db::pg::ServerUnreachable&) {
+        // A server away: the stop still goes on, and AddLogEntry keeps the
+        // entry for later under a key that makes its insert safe to repeat.
+        return 0;
+    }
     const qint64 count = ADOQuery1.asString(QStringLiteral("N")).toLongLong();
     ADOQuery1.close();
     return count;

@@ -3,22 +3,10 @@
 #include <QString>
 #include <vector>
 
+#include "data/PendingTiming.h"
 #include "platform/DateTime.h"
 
 namespace tavix {
-
-// One log entry, complete, as AddLogEntry takes it.
-struct LogEntry {
-    QString user;
-    QString client;
-    QString activity;
-    DateTime start;
-    DateTime end;
-    qint32 duration = 0;
-    QString comment;
-
-    bool operator==(const LogEntry&) const = default;
-};
 
 // Log entries a database server could not take when they were stopped,
 // kept on this workstation (one file each, written atomically) until the

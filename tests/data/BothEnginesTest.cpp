@@ -478,8 +478,25 @@ TEST_F(ServerTest, StopsWhileTheServerIsDownArriveOnceWhenItIsBack) {
     cluster->stop();
     module.AddLogEntry("Poste1", "Dupont", "Appel", kMonday.addSecs(100), kMonday.addSecs(160), 60,
                        "pendant la panne");
-    module.AddLogEntry("Poste1", "Martin", "Appel", kMonday.addSecs(200), kMonday.addSecs(260), 60,
-                       "");
+    // The tracking window's stop: the state file goes, the entry waits here.
+    const LogEntry third{"Poste1", "Martin", "Appel", kMonday.addSecs(200), kMonday.addSecs(260),
+                         60,       ""};
+    TimingState state;
+    state.database = database;
+    state.activity = "Appel";
+    state.start = third.start;
+    state.lastSeen = third.end;
+    const QString stateFile = folder.filePath("surveillance-en-cours.json");
+    PendingTiming::store(stateFile, state, third,
+                         {[&](const LogEntry& e) {
+                              return module.CountLogEntries(e.user, e.client, e.activity, e.start,
+                                                            e.end, e.duration, e.comment);
+                          },
+                          [&](const LogEntry& e) {
+                              module.AddLogEntry(e.user, e.client, e.activity, e.start, e.end,
+                                                 e.duration, e.comment);
+                          }});
+    EXPECT_FALSE(QFile::exists(stateFile));
     ASSERT_EQ(boxes.informs.size(), 1) << "told once that it waits";
     EXPECT_TRUE(boxes.informs[0].contains("conservée")) << boxes.informs[0].toStdString();
     EXPECT_EQ(module.Waiting.list(database).size(), 2u);

@@ -4,6 +4,7 @@
 
 #include <QRegularExpression>
 
+#include "data/engine/Collation.h"
 #include "data/engine/Values.h"
 
 namespace tavix::db::pg {
@@ -255,6 +256,13 @@ void Session::connect() {
         conn_, [](void*, const char*) {}, nullptr);
     PGresult* r = PQexec(conn_, "SET DateStyle = ISO, MDY; SET client_encoding = 'UTF8'");
     PQclear(r);
+    // Names sort as in a French dictionary with the server's ICU collation;
+    // a server without ICU sorts them its own way.
+    r = PQexec(conn_, "SELECT 1 FROM pg_collation WHERE collname = 'fr-x-icu'");
+    namesCollation_ = PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) > 0
+                          ? QByteArray(" COLLATE \"fr-x-icu\"")
+                          : QByteArray();
+    PQclear(r);
     catalogRead_ = false;
 }
 
@@ -298,13 +306,16 @@ Result Session::exec(const QByteArray& sql, const Params& params, const QString&
         PQclear(PQexec(conn_, "SET DateStyle = ISO, MDY; SET client_encoding = 'UTF8'"));
         catalogRead_ = false;
     }
+    static const QByteArray dialectCollation = " COLLATE " + nameCollation().toUtf8();
+    QByteArray text = sql;
+    text.replace(dialectCollation, namesCollation_);
     std::vector<const char*> values;
     values.reserve(params.size());
     for (const auto& p : params) values.push_back(p ? p->constData() : nullptr);
     std::vector<Oid> oids(values.size(), 0);
     for (size_t i = 0; i < oids.size() && i < types.size(); ++i) oids[i] = types[i];
-    PGresult* r = PQexecParams(conn_, sql.constData(), static_cast<int>(values.size()), oids.data(),
-                               values.data(), nullptr, nullptr, 0);
+    PGresult* r = PQexecParams(conn_, text.constData(), static_cast<int>(values.size()),
+                               oids.data(), values.data(), nullptr, nullptr, 0);
     const auto status = r ? PQresultStatus(r) : PGRES_FATAL_ERROR;
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) fail(original, r);
     if (sql.startsWith("BEGIN")) transactionOpen_ = true;

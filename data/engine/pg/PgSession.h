@@ -129,7 +129,9 @@ private:
     QString server_;
     pg_conn* conn_ = nullptr;
     bool catalogRead_ = false;
-    bool transactionOpen_ = false;  // between BEGIN and COMMIT/ROLLBACK
+    bool transactionOpen_ = false;
+    QByteArray namesCollation_;  // the server's French collation, when it has one  // between BEGIN
+                                 // and COMMIT/ROLLBACK
     std::vector<Table> tables_;
 };
 
