@@ -1,3 +1,5 @@
+#include "app/AwayWatcher.h"
+#include "app/TrayIndicator.h"
 #include "app/Unit1.h"
 #include "data/Unit2.h"
 #include "platform/Application.h"
@@ -13,6 +15,9 @@ int main(int argc, char** argv) {
 
     tavix::TDataModule2 dataModule;
     tavix::TForm1 form;
+    // Both belong to the window.
+    new tavix::TrayIndicator(form);
+    new tavix::AwayWatcher(form);
     form.show();
     // The first showing runs inside the loop once the window is on screen; a
     // restart accepted there ends the loop, and the program with it.

@@ -19,6 +19,15 @@ bool ScriptedBoxes::confirm(const QString& text) {
     return answer;
 }
 
+int ScriptedBoxes::choose(const QString& text, const QStringList& offered) {
+    questions.append(text);
+    if (whenShown) whenShown(text);
+    if (choices.empty()) return 0;
+    const int choice = choices.front();
+    choices.pop_front();
+    return choice >= 0 && choice < offered.size() ? choice : 0;
+}
+
 FakeShell::FakeShell() { setShell(this); }
 FakeShell::~FakeShell() { setShell(nullptr); }
 
@@ -62,5 +71,11 @@ std::optional<QColor> ScriptedColors::chooseColor(QWidget* parent, const QColor&
     answers.pop_front();
     return answer;
 }
+
+FakeIdle::FakeIdle() { setIdleSource(this); }
+FakeIdle::~FakeIdle() { setIdleSource(nullptr); }
+
+FakeSleep::FakeSleep() { setSleepSource(this); }
+FakeSleep::~FakeSleep() { setSleepSource(nullptr); }
 
 }  // namespace tavix::test
