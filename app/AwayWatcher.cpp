@@ -76,6 +76,7 @@ bool AwayWatcher::watching() {
         notBefore_ = {
             form_.StartTime,
             current.mono - std::max<qint64>(0, current.wall.toMSecs() - form_.StartTime.toMSecs())};
+        thresholdMs_ = 0;  // a bad setting is told once, and turns the watch off
         thresholdMs_ = qint64(ReadAwayMinutes()) * 60000;
     }
     return thresholdMs_ > 0;

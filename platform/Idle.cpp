@@ -60,7 +60,8 @@ std::optional<qint64> DesktopIdleSource::ask(Backend backend) {
                              {"org.gnome.Mutter.IdleMonitor", "/org/gnome/Mutter/IdleMonitor/Core",
                               "org.gnome.Mutter.IdleMonitor", "GetIdletime"});
         case Backend::X11:
-            if (!x11_) return std::nullopt;
+            // Under Wayland the X server sees only its own clients' input.
+            if (!x11_ || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) return std::nullopt;
             if (auto ms = x11::idleMs()) return static_cast<qint64>(*ms);
             return std::nullopt;
         case Backend::None:

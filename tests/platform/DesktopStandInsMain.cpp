@@ -2,8 +2,8 @@
 // tray host's org.kde.StatusNotifierWatcher on the session bus, for trying
 // the tray and the away time by hand. The idle time grows from the start
 // and from each Touch:
-//   gdbus call --session --dest org.freedesktop.ScreenSaver \
-//     --object-path /org/freedesktop/ScreenSaver \
+//   gdbus call --session --dest org.freedesktop.ScreenSaver
+//     --object-path /org/freedesktop/ScreenSaver
 //     --method org.freedesktop.ScreenSaver.Touch
 #include <QCoreApplication>
 #include <QDBusConnection>
