@@ -169,13 +169,16 @@ void AwayWatcher::askIfPossible() {
         messageBoxes().choose(question(absence.from.wall, absence.to.wall),
                               {QStringLiteral("Garder"), QStringLiteral("Retirer et continuer"),
                                QStringLiteral("Retirer et arrêter")});
+    // The timing may have been stopped meanwhile (from the tray): the
+    // answer was about that one only.
+    const bool same = form_.Running && timing_ && *timing_ == form_.StartTime;
     bool cut = false;
-    if (answer == RemoveAndContinue || answer == RemoveAndStop) {
+    if (same && (answer == RemoveAndContinue || answer == RemoveAndStop)) {
         std::optional<std::pair<DateTime, qint64>> resume;
         if (answer == RemoveAndContinue) resume = std::pair(absence.to.wall, absence.to.mono);
         cut = form_.CutTiming(absence.from.wall, absence.from.mono, resume);
     }
-    if (!cut && absence.sleptMs > 0) form_.AddToStopwatch(absence.sleptMs);
+    if (same && !cut && absence.sleptMs > 0) form_.AddToStopwatch(absence.sleptMs);
     asking_ = false;
     // The time the question stood open is no absence; a timing continued
     // is a new one, watched from its start.

@@ -1,6 +1,7 @@
 #include "app/TrayIndicator.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QIcon>
 #include <QMenu>
 #include <QPointer>
@@ -39,7 +40,14 @@ TrayIndicator::TrayIndicator(TForm1& form) : QObject(&form), form_(form) {
     quit_ = new QAction(QStringLiteral("&Quitter"), this);
     quit_->setObjectName(QStringLiteral("TrayQuit"));
     connect(show_, &QAction::triggered, this, guarded([this] { showWindow(); }));
-    connect(quit_, &QAction::triggered, this, guarded([this] { form_.Quitter1Click(); }));
+    // While a modal window is open the window's own commands wait for it:
+    // so do the tray's.
+    connect(quit_, &QAction::triggered, this, guarded([this] {
+                if (QApplication::activeModalWidget())
+                    showWindow();
+                else
+                    form_.Quitter1Click();
+            }));
     connect(menu_, &QMenu::aboutToShow, this, guarded([this] { fillMenu(); }));
     connect(form.Timer1, &QTimer::timeout, this, guarded([this] { refresh(); }));
     fillMenu();
@@ -102,7 +110,7 @@ void TrayIndicator::refresh() {
 }
 
 QString TrayIndicator::menuState() const {
-    QString state;
+    QString state = QApplication::activeModalWidget() ? QStringLiteral("modal") : QString();
     if (!DataModule2) return state;
     for (const auto& button : DataModule2->ActivityButtons) {
         if (!button) continue;
@@ -129,9 +137,9 @@ void TrayIndicator::fillMenu() {
             action->setObjectName(QStringLiteral("Tray") + button->objectName());
             action->setCheckable(true);
             action->setChecked(button->Tag() != 0);
-            action->setEnabled(button->isEnabled());
+            action->setEnabled(button->isEnabled() && !QApplication::activeModalWidget());
             connect(action, &QAction::triggered, this, guarded([this, button] {
-                        if (!button) return;
+                        if (!button || QApplication::activeModalWidget()) return;
                         // A stop needs the buttons in sight, as a click would.
                         if (button->Tag() != 0 && !form_.RichEdit->isHidden())
                             form_.CommenterClick();

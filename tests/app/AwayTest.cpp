@@ -340,6 +340,28 @@ TEST_F(AwayTest, WithoutAClientTheChooserNamesItForBothTimings) {
     EXPECT_TRUE(rows().empty());
 }
 
+// The timing stopped while the question stood (from the tray) and another
+// started: the answer was about the first one only.
+TEST_F(AwayTest, AnAnswerNeverCutsATimingStartedAfterTheQuestion) {
+    startWatching();
+    selectClient("Martin");
+    button("BP_1")->click();
+    work(600);
+    idleFor(2100);
+    boxes.whenShown = [&](const QString&) {
+        stopWithTick("BP_1");
+        selectClient("Martin");
+        button("BP_2")->click();
+    };
+    boxes.choices = {AwayWatcher::RemoveAndStop};
+    input();
+    ASSERT_EQ(boxes.questions.size(), 1);
+    EXPECT_TRUE(form->Running);
+    EXPECT_EQ(form->TimedButton(), button("BP_2"));
+    expectRows({{"Martin", "2026-03-02 09:00:00", "2026-03-02 09:45:00", 2700}},
+               "stopped meanwhile");
+}
+
 // ---- tray ------------------------------------------------------------------
 
 TEST_F(AwayTest, TheTrayFollowsTheTiming) {
@@ -391,6 +413,18 @@ TEST_F(AwayTest, TheTrayMenuStartsAndStopsAsTheButtonsDo) {
     EXPECT_FALSE(form->Running);
     EXPECT_TRUE(button("BP_2")->isVisible());
     expectRows({{"Boulangerie Caron", "2026-03-02 09:00:00", "2026-03-02 09:00:03", 3}}, "tray");
+
+    // Behind a modal window the tray waits too, as the window's buttons do.
+    {
+        QDialog dialog(form.get());
+        dialog.setModal(true);
+        dialog.show();
+        EXPECT_FALSE(item("TrayBP_2")->isEnabled());
+        item("TrayBP_2")->trigger();
+        item("TrayQuit")->trigger();
+        EXPECT_FALSE(form->Running);
+        EXPECT_TRUE(form->isVisible());
+    }
 
     form->showMinimized();
     item("TrayShow")->trigger();
