@@ -1,5 +1,6 @@
 #include "settings/outils.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 
@@ -20,6 +21,11 @@ void DisableAutostart() { autostart::disable(); }
 int ReadConfig() {
     const QString text = ReadSetting(QStringLiteral("config"));
     return text.isEmpty() ? 0 : toInteger(text);
+}
+
+int ReadAwayMinutes() {
+    const QString text = ReadSetting(QStringLiteral("absence"));
+    return text.isEmpty() ? kDefaultAwayMinutes : std::max(0, toInteger(text));
 }
 
 bool NoExtraction(int config) { return (config & ConfigBit::NoExtraction) == 0; }

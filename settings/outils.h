@@ -41,6 +41,12 @@ inline constexpr int UserInLog = 256;
 // raises "'<text>' n'est pas une valeur entière correcte".
 int ReadConfig();
 
+// "absence": minutes of inactivity during a timing after which the return
+// asks what to do with the time away; 10 when empty, 0 (or less) is off. A
+// text that is not a whole number raises like "config".
+int ReadAwayMinutes();
+inline constexpr int kDefaultAwayMinutes = 10;
+
 // These two tell whether the menu item may be shown: true when the bit is
 // clear.
 bool NoExtraction(int config);
