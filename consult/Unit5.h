@@ -14,8 +14,8 @@ class QWidget;
 
 namespace tavix {
 
+class ReportReader;
 class ReportView;
-class ReportWriter;
 class TColorButton;
 class TDataSource;
 class TDBGrid;
@@ -70,7 +70,9 @@ public:
     void BitBtn1Click();
 
     // True while a long report is still being read.
-    bool reportRunning() const { return writer_ != nullptr; }
+    bool reportRunning() const { return reader_ != nullptr; }
+    // How long one slice of reading may hold the window, in ms.
+    int reportSliceMs = 40;
 
 signals:
     void reportReady();
@@ -80,14 +82,16 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void readReportRows();
+    void readReportRows(qint64 budgetMs);
     void finishReport();
     void stopReport();
+    void openGridTable();
 
     bool activated_ = false;
-    std::unique_ptr<ReportWriter> writer_;
+    bool gridTablePending_ = false;  // "&Voir" set its filter; opened when the grid shows
+    std::unique_ptr<ReportReader> reader_;
     QTimer* readMore_;
-    QElapsedTimer slice_;
+    QElapsedTimer click_;
 };
 
 }  // namespace tavix
