@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -170,6 +171,13 @@ TEST_F(ConsultWindowTest, ReportOfOneClientToTheByte) {
     // Selected and copied whole, TABs and line ends included.
     form->RichEdit1->selectAll();
     EXPECT_EQ(form->RichEdit1->selectedText(), form->RichEdit1->text());
+
+    // A screen reader reads the same text under the name "Rapport".
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(form->RichEdit1);
+    EXPECT_EQ(a->text(QAccessible::Name), "Rapport");
+    ASSERT_NE(a->textInterface(), nullptr);
+    EXPECT_EQ(a->textInterface()->text(0, a->textInterface()->characterCount()),
+              form->RichEdit1->text());
 }
 
 TEST_F(ConsultWindowTest, QuotesSelectExactlyThatName) {
