@@ -20,22 +20,27 @@ const QString kAll = QStringLiteral("Tous");
 constexpr qsizetype kChunkBytes = qsizetype(1) << 20;
 constexpr int kHyphens = 208;
 
-// UTF-16 length of UTF-8 text (as QString::size() counts it); ascii tells
-// whether every byte is below 0x80.
-qint64 utf16Length(const char* p, qint64 n, bool* ascii = nullptr) {
+// UTF-16 length of UTF-8 text, as QString::size() counts it.
+qint64 utf16Length(const char* p, qint64 n) {
     qint64 count = 0;
-    unsigned char any = 0;
     for (qint64 i = 0; i < n; ++i) {
         const auto b = static_cast<unsigned char>(p[i]);
-        any |= b;
         count += (b & 0xC0) != 0x80;
         count += b >= 0xF0;
     }
-    if (ascii) *ascii = any < 0x80;
     return count;
 }
 
+bool isAscii(QByteArrayView text) {
+    unsigned char any = 0;
+    for (const char c : text) any |= static_cast<unsigned char>(c);
+    return any < 0x80;
+}
+
 qint32 widen(qint32 width, QByteArrayView text) {
+    // A text never has more UTF-16 units than UTF-8 bytes: most rows need
+    // no counting once the widths are reached.
+    if (text.size() <= width) return width;
     const qint64 n = utf16Length(text.data(), text.size());
     return n > width ? static_cast<qint32>(n) : width;
 }
@@ -60,6 +65,16 @@ bool storedToFrench(const char* p, qsizetype n, char* out, int& outSize, DateTim
     if (n == 19 && !(p[10] == ' ' && p[13] == ':' && p[16] == ':' && digitsAt(p + 11, 2, h) &&
                      digitsAt(p + 14, 2, mi) && digitsAt(p + 17, 2, s) && QTime::isValid(h, mi, s)))
         return false;
+    // The value by hand (days from the civil date), as DateTime(QDate, QTime) gives it.
+    const int yy = mo <= 2 ? y - 1 : y;
+    const int era = yy / 400;
+    const int yoe = yy - era * 400;
+    const int doy = (153 * (mo + (mo > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    const qint64 daysFrom1970 = qint64(era) * 146097 + doe - 719468;
+    constexpr qint64 k1899To1970 = 25569;  // 30/12/1899 to 01/01/1970
+    value = DateTime::fromMSecs((daysFrom1970 + k1899To1970) * DateTime::kMsPerDay +
+                                (h * 3600 + mi * 60 + s) * qint64(1000));
     const char date[10] = {p[8], p[9], '/', p[5], p[6], '/', p[0], p[1], p[2], p[3]};
     std::memcpy(out, date, 10);
     outSize = 10;
@@ -68,7 +83,6 @@ bool storedToFrench(const char* p, qsizetype n, char* out, int& outSize, DateTim
         std::memcpy(out + 11, p + 11, 8);
         outSize = 19;
     }
-    value = DateTime(QDate(y, mo, d), QTime(h, mi, s));
     return true;
 }
 }  // namespace
@@ -335,11 +349,8 @@ void ReportReader::readRow() {
     auto text = [&](int i) -> QByteArrayView {
         const db::Query::Cell c = q.cell(i);
         if (c.kind == db::Query::Cell::Null) return {};
-        if (c.kind == db::Query::Cell::Text) {
-            bool ascii = true;
-            utf16Length(c.text.data(), c.text.size(), &ascii);
-            if (ascii || c.text.isValidUtf8()) return c.text;
-        }
+        if (c.kind == db::Query::Cell::Text && (isAscii(c.text) || c.text.isValidUtf8()))
+            return c.text;
         slow[i] = q.asString(kColumns[i]).toUtf8();
         return slow[i];
     };

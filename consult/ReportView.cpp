@@ -199,6 +199,7 @@ void ReportView::setText(const QByteArray& utf8) { setReport(std::make_shared<Re
 
 void ReportView::setReport(std::shared_ptr<const ReportText> text) {
     text_ = text ? std::move(text) : std::make_shared<ReportText>();
+    shownLines_ = text_->lineCount();
     anchor_ = cursor_ = Position{};
     contentWidth_ = 0;
     verticalScrollBar()->setValue(0);
@@ -210,7 +211,10 @@ void ReportView::setReport(std::shared_ptr<const ReportText> text) {
 
 void ReportView::textGrew() {
     updateScrollBars();
-    viewport()->update();
+    // Lines added below the screen change nothing on it.
+    const int firstUnseen = verticalScrollBar()->value() + verticalScrollBar()->pageStep() + 1;
+    if (shownLines_ < firstUnseen || lineCount() <= firstUnseen) viewport()->update();
+    shownLines_ = lineCount();
 }
 
 void ReportView::clear() { setReport(nullptr); }

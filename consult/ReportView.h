@@ -94,6 +94,7 @@ private:
     QList<int> stopPixels_;  // ascending
     Position anchor_, cursor_;
     mutable int contentWidth_ = 0;
+    int shownLines_ = 0;  // lines when the screen was last brought up to date
 };
 
 }  // namespace tavix

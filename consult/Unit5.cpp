@@ -302,7 +302,9 @@ void TForm5::Button1Click() {
 
     reader_ = std::make_unique<ReportReader>(DataModule2->ADOConnection1, selection, comments);
     RichEdit1->setReport(reader_->text());
-    readReportRows(std::max<qint64>(0, reportSliceMs - click_.elapsed()));
+    // A short first slice: a screenful shows at once, the rest follows.
+    readReportRows(
+        std::max<qint64>(0, std::min<qint64>(reportSliceMs / 4, reportSliceMs - click_.elapsed())));
 }
 
 void TForm5::openGridTable() {

@@ -72,7 +72,7 @@ public:
     // True while a long report is still being read.
     bool reportRunning() const { return reader_ != nullptr; }
     // How long one slice of reading may hold the window, in ms.
-    int reportSliceMs = 40;
+    int reportSliceMs = 30;
 
 signals:
     void reportReady();

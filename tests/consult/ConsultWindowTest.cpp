@@ -215,6 +215,21 @@ TEST_F(ConsultWindowTest, EmptyAllAndRefusedReports) {
     EXPECT_EQ(form->RichEdit1->line(5).section(u'\t', 3, 3), "27/12/2009 08:00:00");
 }
 
+TEST_F(ConsultWindowTest, EarliestStartAndLatestEndOverCenturies) {
+    db.exec(
+        "INSERT INTO activites (SURVEILLANCES, CLIENTS, DEBUT, FIN, DUREE) VALUES "
+        "('Saisie', 'Martin', '1904-02-29 12:00:00', '1904-03-01 00:00:00', 1),"
+        "('Saisie', 'Martin', '2000-02-29', '2400-02-29 23:59:59', 1),"
+        "('Saisie', 'Martin', '2100-03-01 00:00:01', '2100-12-31 23:59:59', 1)");
+    open();
+    const QString all =
+        report("Tous", "Tous", QDate(2009, 12, 25), QDate(2009, 12, 25), false, true);
+    EXPECT_TRUE(
+        all.endsWith("Total\t\t\t\t\t29/02/1904 12:00:00\t\t29/02/2400 23:59:59\t\t17:00:03"))
+        << all.toStdString();
+    EXPECT_TRUE(all.contains("\t29/02/2000\t29/02/2400 23:59:59\t00:00:01\r\n"));
+}
+
 TEST_F(ConsultWindowTest, ModeToggleAndLockedEditing) {
     open();
     report("Tous", "Tous", QDate(2009, 12, 25), QDate(2009, 12, 25));
