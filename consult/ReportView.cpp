@@ -454,7 +454,13 @@ void ReportView::paintEvent(QPaintEvent*) {
 
 void ReportView::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
+    QScrollBar* v = verticalScrollBar();
+    const bool caretShown = cursor_.line >= v->value() && cursor_.line < v->value() + v->pageStep();
     updateScrollBars();
+    // A caret on the last lines stays in sight when the page shortens (as
+    // when a horizontal scroll bar appears).
+    if (caretShown && cursor_.line >= v->value() + v->pageStep())
+        v->setValue(cursor_.line - v->pageStep() + 1);
 }
 
 void ReportView::focusInEvent(QFocusEvent* event) {
@@ -468,9 +474,7 @@ void ReportView::focusOutEvent(QFocusEvent* event) {
 }
 
 void ReportView::showCursor() {
-    QScrollBar* v = verticalScrollBar();
-    if (cursor_.line < v->value()) v->setValue(cursor_.line);
-    if (cursor_.line >= v->value() + v->pageStep()) v->setValue(cursor_.line - v->pageStep() + 1);
+    // Across first: a horizontal scroll bar that appears shortens the page.
     if (lineCount() > 0) {
         const int x = xOfColumn(line(cursor_.line), cursor_.column) + kMargin;
         QScrollBar* hb = horizontalScrollBar();
@@ -482,6 +486,9 @@ void ReportView::showCursor() {
         if (x > hb->value() + viewport()->width() - kMargin)
             hb->setValue(x - viewport()->width() + 4 * kMargin);
     }
+    QScrollBar* v = verticalScrollBar();
+    if (cursor_.line < v->value()) v->setValue(cursor_.line);
+    if (cursor_.line >= v->value() + v->pageStep()) v->setValue(cursor_.line - v->pageStep() + 1);
     viewport()->update();
 }
 

@@ -96,6 +96,19 @@ TEST_F(ReportViewTest, SelectsAnyCharactersAndCopiesThemExactly) {
     EXPECT_EQ(view.cursorPosition(), 0);
 }
 
+TEST_F(ReportViewTest, TheCaretStaysInSightAtTheEndOfALongLastLine) {
+    QByteArray text;
+    for (int i = 0; i < 100; ++i) text += "ligne " + QByteArray::number(i) + "\r\n";
+    text += QByteArray(300, '-') + "Total";
+    view.resize(300, 200);
+    view.setText(text);
+    QTest::keyClick(&view, Qt::Key_End, Qt::ControlModifier);
+    QApplication::processEvents();  // the scroll bars settle
+    const QRect caret = view.characterRect(view.cursorPosition() - 1);
+    ASSERT_FALSE(caret.isEmpty());
+    EXPECT_TRUE(view.viewport()->rect().contains(caret)) << caret.x() << "," << caret.y();
+}
+
 TEST_F(ReportViewTest, OffersItsTextToAssistiveTechnology) {
     QAccessibleInterface* a = QAccessible::queryAccessibleInterface(&view);
     ASSERT_NE(a, nullptr);
