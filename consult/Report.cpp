@@ -31,12 +31,6 @@ qint64 utf16Length(const char* p, qint64 n) {
     return count;
 }
 
-bool isAscii(QByteArrayView text) {
-    unsigned char any = 0;
-    for (const char c : text) any |= static_cast<unsigned char>(c);
-    return any < 0x80;
-}
-
 qint32 widen(qint32 width, QByteArrayView text) {
     // A text never has more UTF-16 units than UTF-8 bytes: most rows need
     // no counting once the widths are reached.
@@ -345,20 +339,20 @@ bool ReportReader::read(qint64 budgetMs) {
 void ReportReader::readRow() {
     db::Query& q = *query_;
     // Texts as asString gives them; anything unusual takes that road.
-    QByteArray slow[7];
+    QByteArray* slow = slow_;
     auto text = [&](int i) -> QByteArrayView {
         const db::Query::Cell c = q.cell(i);
         if (c.kind == db::Query::Cell::Null) return {};
-        if (c.kind == db::Query::Cell::Text && (isAscii(c.text) || c.text.isValidUtf8()))
-            return c.text;
+        if (c.kind == db::Query::Cell::Text && c.text.isValidUtf8()) return c.text;
         slow[i] = q.asString(kColumns[i]).toUtf8();
         return slow[i];
     };
-    ReportWriter::Cells cells;
+    // Reused from row to row: every field is set below.
+    ReportWriter::Cells& cells = cells_;
     cells.user = text(0);
     cells.activity = text(1);
     cells.client = text(2);
-    char dates[2][19];
+    char(&dates)[2][19] = dates_;
     QByteArrayView* dateText[2] = {&cells.start, &cells.end};
     DateTime* dateValue[2] = {&cells.startValue, &cells.endValue};
     for (int k = 0; k < 2; ++k) {
@@ -386,7 +380,7 @@ void ReportReader::readRow() {
         cells.duration = static_cast<qint32>(duration.integer);
     else
         cells.duration = q.asInteger(kColumns[kDuration]);
-    if (writer_.withComments()) cells.comment = text(kComment);
+    cells.comment = writer_.withComments() ? text(kComment) : QByteArrayView();
     writer_.add(cells);
 }
 

@@ -141,7 +141,10 @@ private:
     ReportWriter writer_;
     bool frenchDates_ = false;
     bool datesTyped_[2] = {false, false};
-    QByteArray scratch_;
+    // Per row, kept here so that no row pays for making them.
+    QByteArray slow_[7];
+    ReportWriter::Cells cells_;
+    char dates_[2][19];
 };
 
 }  // namespace tavix
