@@ -37,6 +37,7 @@
 #include "reference/Unit11.h"
 #include "reference/Unit3.h"
 #include "reference/Unit4.h"
+#include "resources/Resources.h"
 #include "settings/Colors.h"
 #include "settings/outils.h"
 #include "settings/ui/Unit7.h"
@@ -242,7 +243,7 @@ void TForm1::buildControls() {
     // Left panel: background, logo, date, time, stopwatch, comment box.
     Image1 = new QLabel(Panel2);
     Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setPixmap(QPixmap(QStringLiteral(":/pictures/background.png")));
+    Image1->setPixmap(QPixmap::fromImage(backgroundImage()));
     Image1->setScaledContents(true);
     Image2 = new QLabel(Panel2);
     Image2->setObjectName(QStringLiteral("Image2"));

@@ -68,6 +68,9 @@ QString RightChars(const QString& text, quint16 n);
 // (3661 -> "01:01:01", 360000 -> "100:00:00"). A negative count gives the
 // duration of its magnitude with a leading "-".
 QString SecondsToHMS(qint32 seconds);
+// The same text written as ASCII at out (room for 24 bytes), for any
+// 64-bit count; returns its length. No allocation: it runs once per entry.
+int WriteHMS(char* out, qint64 seconds);
 
 // French day name, 1 = "Dimanche" ... 7 = "Samedi"; empty for other numbers.
 QString DayName(quint16 day);
