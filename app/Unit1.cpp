@@ -37,6 +37,7 @@
 #include "reference/Unit11.h"
 #include "reference/Unit3.h"
 #include "reference/Unit4.h"
+#include "resources/Resources.h"
 #include "settings/Colors.h"
 #include "settings/outils.h"
 #include "settings/ui/Unit7.h"
@@ -242,7 +243,7 @@ void TForm1::buildControls() {
     // Left panel: background, logo, date, time, stopwatch, comment box.
     Image1 = new QLabel(Panel2);
     Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setPixmap(QPixmap(QStringLiteral(":/pictures/background.png")));
+    Image1->setPixmap(QPixmap::fromImage(backgroundImage()));
     Image1->setScaledContents(true);
     Image2 = new QLabel(Panel2);
     Image2->setObjectName(QStringLiteral("Image2"));
@@ -612,8 +613,8 @@ void TForm1::ButtonClick(TColorButton* button) {
         // entry is stored: a refused insert leaves the timing as it was.
         const QString client = RadioGroup1->selectedText();
         const QString comment = RichEdit->toPlainText();
-        storeEntry(
-            {logUser(), client, activity, StartTime, clock().now(), ElapsedSeconds, comment});
+        storeEntry({logUser(), client, activity, StartTime, cut_ ? cut_->end : clock().now(),
+                    cut_ ? cut_->seconds : ElapsedSeconds, comment});
         Label5->clear();
         Label6->clear();
         RadioGroup1->setItemIndex(-1);
@@ -644,8 +645,8 @@ void TForm1::ButtonClick(TColorButton* button) {
         RichEdit->hide();
         if (!client.isEmpty()) {
             const QString comment = RichEdit->toPlainText();
-            storeEntry(
-                {logUser(), client, activity, StartTime, clock().now(), ElapsedSeconds, comment});
+            storeEntry({logUser(), client, activity, StartTime, cut_ ? cut_->end : clock().now(),
+                        cut_ ? cut_->seconds : ElapsedSeconds, comment});
             RichEdit->clear();
             DataModule2->UnlockButtons();
             button->setTag(0);
@@ -766,6 +767,47 @@ bool TForm1::mayCloseDuringTiming() {
     }
     runGuarded([&] { ButtonClick(button); });
     return !Running;
+}
+
+QString TForm1::TimedClient() const {
+    return RadioGroup1->itemIndex() >= 0 ? RadioGroup1->selectedText() : chosenClient_;
+}
+
+bool TForm1::CutTiming(const DateTime& end, qint64 endMs,
+                       std::optional<std::pair<DateTime, qint64>> resume) {
+    TColorButton* button = Running ? timedButton() : nullptr;
+    if (!button) return false;
+    // The stop path expects the activity buttons in sight.
+    if (!RichEdit->isHidden()) CommenterClick();
+    const int selected = RadioGroup1->itemIndex();
+    if (selected < 0 && chosenClient_.isEmpty()) {
+        TForm11 chooser(this);
+        modalRunner().exec(chooser);
+        chosenClient_ = chooser.ChosenClient;
+        clientAdded_ = clientAdded_ || chooser.ClientAdded;
+        if (chosenClient_.isEmpty()) return false;
+    }
+    const QString client = TimedClient();
+    cut_ = Cut{end, static_cast<qint32>(std::max<qint64>(0, endMs - startedMs_) / 1000)};
+    runGuarded([&] { ButtonClick(button); });
+    cut_.reset();
+    if (Running) return false;  // the entry was refused
+    if (resume && !application::terminated()) {
+        ButtonClick(button);
+        StartTime = resume->first;
+        startedMs_ = resume->second;
+        const int timeOfDay = StartTime.time().msecsSinceStartOfDay();
+        button->setTag(timeOfDay == 0 ? 1 : timeOfDay);
+        if (selected >= 0) {
+            RadioGroup1->setItemIndex(selected);
+            RadioGroup1Click();
+        } else {
+            chosenClient_ = client;
+            setLabelText(Label6, client);
+            keepPendingTiming();
+        }
+    }
+    return true;
 }
 
 void TForm1::RecoverPendingTimings() {

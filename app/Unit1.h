@@ -4,6 +4,7 @@
 #include <QString>
 #include <exception>
 #include <optional>
+#include <utility>
 
 #include "data/PendingTiming.h"
 #include "platform/DateTime.h"
@@ -108,6 +109,21 @@ public:
     // The session ends or the program was asked to stop: a running timing is
     // kept for the next start, ended now; the program ends without asking.
     void endProgram();
+    // ---- The running timing, for the tray and the away time.
+    // The timed activity's button; nullptr when idle.
+    TColorButton* TimedButton() const { return timedButton(); }
+    // The client the timing would be stored with: the selected one, or the
+    // chooser's answer kept; empty when not known yet.
+    QString TimedClient() const;
+    // Counts time the stopwatch missed (the machine asleep) as timed.
+    void AddToStopwatch(qint64 ms) { startedMs_ -= ms; }
+    // Stores the running timing as ending at `end`, its duration read from
+    // the stopwatch at the monotonic `endMs`, through its button's stop (the
+    // chooser when no client is known). With `resume` (wall clock,
+    // monotonic), the same activity and client are timed again from then.
+    // False when nothing was stored: the timing then goes on unchanged.
+    bool CutTiming(const DateTime& end, qint64 endMs,
+                   std::optional<std::pair<DateTime, qint64>> resume);
 
     // True once the first showing's steps have run, whatever they met.
     bool firstShowingRan() const { return firstShowingRan_; }
@@ -160,6 +176,12 @@ private:
     // The running timing's state file, rewritten at least every 30 seconds.
     PendingTiming pending_;
     qint32 keptAtSeconds_ = 0;
+    // While CutTiming stops: the entry's end and duration.
+    struct Cut {
+        DateTime end;
+        qint32 seconds;
+    };
+    std::optional<Cut> cut_;
 };
 
 // Whether the next tick shows the "on" icon; shared by the whole process.

@@ -1,3 +1,5 @@
+#include "app/AwayWatcher.h"
+#include "app/TrayIndicator.h"
 #include "app/Unit1.h"
 #include "data/Unit2.h"
 #include "platform/Application.h"
@@ -36,6 +38,9 @@ int main(int argc, char** argv) {
                      [&form](const QString& token) { form.bringForward(token); });
     QObject::connect(&ending, &tavix::TerminationSignals::received, &form,
                      [&form] { form.endProgram(); });
+    // Both belong to the window.
+    new tavix::TrayIndicator(form);
+    new tavix::AwayWatcher(form);
     form.show();
     // The first showing runs inside the loop once the window is on screen; a
     // restart accepted there ends the loop, and the program with it.

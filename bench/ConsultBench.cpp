@@ -1,7 +1,8 @@
 // The consultation window on 10k, 100k and 1M log entries: "&Voir" with
-// "Tout" and with one month, beside the same rows read and formatted through
-// SQLite's C API; the grid's table opened on the month; the longest pause
-// of the event loop and the peak memory at each size.
+// "Tout" and with one month, beside the true floor (the same rows stepped
+// through SQLite's C API into one buffer reserved up front, formatted by
+// hand); the first screen of lines and the longest pause of the event loop;
+// the grid's table opened on the month; the peak memory at each size.
 
 #include <sqlite3.h>
 
@@ -16,7 +17,9 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
+#include "consult/Report.h"
 #include "consult/ReportView.h"
 #include "consult/Unit5.h"
 #include "controls/ColorButton.h"
@@ -92,8 +95,7 @@ void fill(const QString& path, int count) {
         sqlite3_bind_text(stmt, 5, e.constData(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_int(stmt, 6, duration);
         if (i % 7 == 0)
-            sqlite3_bind_text(stmt, 7, "Appel du client au sujet de la facture", -1,
-                              SQLITE_STATIC);
+            sqlite3_bind_text(stmt, 7, "Appel du client au sujet de la facture", -1, SQLITE_STATIC);
         else
             sqlite3_bind_null(stmt, 7);
         sqlite3_step(stmt);
@@ -103,61 +105,109 @@ void fill(const QString& path, int count) {
     sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
     // The index the program adds when it opens the file, so the floor reads
     // the same file.
-    sqlite3_exec(db, "CREATE INDEX activites_debut_fin ON activites (DEBUT, FIN)", nullptr,
-                 nullptr, nullptr);
+    sqlite3_exec(db, "CREATE INDEX activites_debut_fin ON activites (DEBUT, FIN)", nullptr, nullptr,
+                 nullptr);
     sqlite3_close(db);
 }
 
 // 'yyyy-MM-dd HH:mm:ss' -> 'dd/MM/yyyy HH:mm:ss' (time left out at midnight).
-void appendDate(QByteArray& out, const char* p, int n) {
-    if (n < 10) return;
+char* putDate(char* out, const char* p, int n) {
+    if (n < 10) return out;
     const char d[10] = {p[8], p[9], '/', p[5], p[6], '/', p[0], p[1], p[2], p[3]};
-    out.append(d, 10);
+    std::memcpy(out, d, 10);
+    out += 10;
     if (n == 19 && std::memcmp(p + 11, "00:00:00", 8) != 0) {
-        out.append(' ');
-        out.append(p + 11, 8);
+        *out++ = ' ';
+        std::memcpy(out, p + 11, 8);
+        out += 8;
     }
+    return out;
 }
 
-// The floor: the same statement in SQLite's own SQL, each row formatted
-// into the report's line by hand.
-double floorMs(sqlite3* db, const char* where) {
+char* putHMS(char* out, int s) {
+    const int h = s / 3600;
+    if (h >= 100)
+        out += std::snprintf(out, 16, "%d", h);  // never in this data
+    else {
+        *out++ = static_cast<char>('0' + h / 10);
+        *out++ = static_cast<char>('0' + h % 10);
+    }
+    const int m = s / 60 % 60, sec = s % 60;
+    const char rest[6] = {
+        ':', static_cast<char>('0' + m / 10),   static_cast<char>('0' + m % 10),
+        ':', static_cast<char>('0' + sec / 10), static_cast<char>('0' + sec % 10)};
+    std::memcpy(out, rest, 6);
+    return out + 6;
+}
+
+// The true floor: the same statement in SQLite's own SQL stepped through
+// the C API, each row written by column index into one buffer reserved up
+// front, formatted by hand. reserve: the bytes to reserve (the output's
+// size from an earlier run); returns the output's size through written.
+double floorMs(sqlite3* db, const char* where, qint64 reserve, qint64* written = nullptr) {
     QElapsedTimer t;
     t.start();
     const QByteArray sql =
-        QByteArray("SELECT \"USER\", SURVEILLANCES, CLIENTS, DEBUT, FIN, DUREE, COMMENTAIRE "
-                   "FROM activites ") +
+        QByteArray(
+            "SELECT \"USER\", SURVEILLANCES, CLIENTS, DEBUT, FIN, DUREE, COMMENTAIRE "
+            "FROM activites ") +
         where + " ORDER BY DEBUT";
     sqlite3_stmt* stmt = nullptr;
     sqlite3_prepare_v2(db, sql.constData(), -1, &stmt, nullptr);
-    QByteArray out;
+    std::unique_ptr<char[]> buffer(new char[static_cast<size_t>(reserve + 4096)]);
+    char* out = buffer.get();
+    char* const limit = out + reserve;
     qint64 total = 0;
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
+    while (sqlite3_step(stmt) == SQLITE_ROW && out < limit) {
         for (int c = 0; c < 3; ++c) {
-            out.append(reinterpret_cast<const char*>(sqlite3_column_text(stmt, c)),
-                       sqlite3_column_bytes(stmt, c));
-            out.append('\t');
+            const int n = sqlite3_column_bytes(stmt, c);
+            std::memcpy(out, sqlite3_column_text(stmt, c), static_cast<size_t>(n));
+            out += n;
+            *out++ = '\t';
         }
         for (int c = 3; c < 5; ++c) {
-            appendDate(out, reinterpret_cast<const char*>(sqlite3_column_text(stmt, c)),
-                       sqlite3_column_bytes(stmt, c));
-            out.append('\t');
+            const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c));
+            out = putDate(out, p, sqlite3_column_bytes(stmt, c));
+            *out++ = '\t';
         }
         const int s = sqlite3_column_int(stmt, 5);
         total += s;
-        char hms[32];
-        std::snprintf(hms, sizeof hms, "%02d:%02d:%02d\r\n", s / 3600, s / 60 % 60, s % 60);
-        out.append(hms);
+        out = putHMS(out, s);
+        *out++ = '\r';
+        *out++ = '\n';
     }
     sqlite3_finalize(stmt);
-    sink = sink + out.size() + total;
+    if (written) *written = out - buffer.get();
+    sink = sink + (out - buffer.get()) + total;
     return t.nsecsElapsed() / 1e6;
 }
 
 struct Figures {
     double ms = 0;
+    double firstScreenMs = -1;
     double longestPauseMs = 0;
     int lines = 0;
+};
+
+// Notes when the report's view first paints lines.
+class FirstPaint : public QObject {
+public:
+    FirstPaint(ReportView* view, const QElapsedTimer& clock, double& at)
+        : view_(view), clock_(clock), at_(at) {
+        view->viewport()->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint && at_ < 0 && view_->lineCount() > 0) {
+            view_->viewport()->removeEventFilter(this);
+            QTimer::singleShot(0, this, [this] { at_ = clock_.nsecsElapsed() / 1e6; });
+        }
+        return false;
+    }
+
+private:
+    ReportView* view_;
+    const QElapsedTimer& clock_;
+    double& at_;
 };
 
 // From the click to the report laid out on screen, with the longest gap
@@ -178,6 +228,7 @@ Figures clickVoir(TForm5& form) {
         loop.quit();
     });
     QElapsedTimer t;
+    FirstPaint firstPaint(form.RichEdit1, t, f.firstScreenMs);
     ticker.start();
     gap.start();
     t.start();
@@ -186,6 +237,7 @@ Figures clickVoir(TForm5& form) {
     form.RichEdit1->viewport()->repaint();  // first screen laid out
     f.ms = t.nsecsElapsed() / 1e6;
     f.longestPauseMs = std::max(f.longestPauseMs, gap.nsecsElapsed() / 1e6);
+    if (f.firstScreenMs < 0) f.firstScreenMs = f.ms;  // all within one pass
     ticker.stop();
     QObject::disconnect(done);
     f.lines = form.RichEdit1->lineCount();
@@ -200,11 +252,12 @@ void runSize(int count) {
 
     sqlite3* raw = nullptr;
     sqlite3_open_v2(QFile::encodeName(path).constData(), &raw, SQLITE_OPEN_READONLY, nullptr);
-    const char* monthWhere =
-        "WHERE DEBUT>='2022-03-01 00:00:00' AND FIN<='2022-04-01 00:00:00'";
-    floorMs(raw, "");  // warm the file cache for both sides
-    const double floorAll = floorMs(raw, "");
-    const double floorMonth = floorMs(raw, monthWhere);
+    const char* monthWhere = "WHERE DEBUT>='2022-03-01 00:00:00' AND FIN<='2022-04-01 00:00:00'";
+    // A first run warms the file cache for both sides and gives the size
+    // to reserve.
+    qint64 allBytes = 0, monthBytes = 0;
+    floorMs(raw, "", qint64(count) * 200, &allBytes);
+    floorMs(raw, monthWhere, qint64(count) * 200, &monthBytes);
     QElapsedTimer t;
     t.start();
     sqlite3_stmt* ids = nullptr;
@@ -214,7 +267,6 @@ void runSize(int count) {
     while (sqlite3_step(ids) == SQLITE_ROW) ++kept;
     sqlite3_finalize(ids);
     const double floorIds = t.nsecsElapsed() / 1e6;
-    sqlite3_close(raw);
 
     resetPeak();
     const double baseMb = peakMb();
@@ -227,13 +279,40 @@ void runSize(int count) {
     form.show();
     QApplication::processEvents();
 
-    form.chkTout->setChecked(true);
-    const Figures all = clickVoir(form);
+    // The machine is shared: each side runs several times, in turns, and
+    // keeps its best time; pauses and first screens keep their worst.
+    const int rounds = count >= 1000000 ? 3 : 5;
+    double floorAll = 1e18, floorMonth = 1e18, readerMs = 1e18;
+    Figures all, month;
+    auto merge = [](Figures& into, const Figures& f, bool first) {
+        into.ms = first ? f.ms : std::min(into.ms, f.ms);
+        into.firstScreenMs = std::max(into.firstScreenMs, f.firstScreenMs);
+        into.longestPauseMs = std::max(into.longestPauseMs, f.longestPauseMs);
+        into.lines = f.lines;
+    };
+    for (int round = 0; round < rounds; ++round) {
+        floorAll = std::min(floorAll, floorMs(raw, "", allBytes));
+        // The report's reader alone, without the window: what slicing and
+        // painting add is the rest.
+        {
+            const ReportSelection selection =
+                BuildReportSelection(QStringLiteral("Tous"), QStringLiteral("Tous"), {}, {}, true);
+            QElapsedTimer r;
+            r.start();
+            ReportReader reader(module.ADOConnection1, selection, false);
+            reader.read(-1);
+            readerMs = std::min(readerMs, r.nsecsElapsed() / 1e6);
+        }
+        form.chkTout->setChecked(true);
+        merge(all, clickVoir(form), round == 0);
 
-    form.chkTout->setChecked(false);
-    form.dateDebut->setDateTime(QDateTime(QDate(2022, 3, 1), QTime(0, 0)));
-    form.DateFin->setDateTime(QDateTime(QDate(2022, 3, 31), QTime(0, 0)));
-    const Figures month = clickVoir(form);
+        floorMonth = std::min(floorMonth, floorMs(raw, monthWhere, monthBytes));
+        form.chkTout->setChecked(false);
+        form.dateDebut->setDateTime(QDateTime(QDate(2022, 3, 1), QTime(0, 0)));
+        form.DateFin->setDateTime(QDateTime(QDate(2022, 3, 31), QTime(0, 0)));
+        merge(month, clickVoir(form), round == 0);
+    }
+    sqlite3_close(raw);
 
     // The grid's table on the month, and its first screen of cells.
     db::TableDataset& table = module.ADOTable1;
@@ -247,16 +326,26 @@ void runSize(int count) {
     const double peak = peakMb();
     form.close();
 
-    std::printf("%d entries\n", count);
-    std::printf("  Voir, Tout:      %8.0f ms  (floor, bare C API: %6.0f ms; x%.1f)  %d lines, "
-                "longest pause %.0f ms\n",
-                all.ms, floorAll, all.ms / floorAll, all.lines, all.longestPauseMs);
-    std::printf("  Voir, one month: %8.0f ms  (floor, bare C API: %6.0f ms; x%.1f)  %d lines, "
-                "longest pause %.0f ms\n",
-                month.ms, floorMonth, month.ms / floorMonth, month.lines, month.longestPauseMs);
-    std::printf("  grid table on the month: %6.1f ms for %d rows (floor, bare ids: %.1f ms for %d)\n",
-                gridMs, gridRows, floorIds, kept);
-    std::printf("  peak memory of the window: %.0f MB (before it: %.0f MB)\n", peak, baseMb);
+    std::printf("%d entries (best of %d runs each)\n", count, rounds);
+    std::printf(
+        "  Voir, Tout:      %8.0f ms  (true floor, bare C API into one buffer: %6.0f ms; "
+        "x%.2f)  %d lines\n",
+        all.ms, floorAll, all.ms / floorAll, all.lines);
+    std::printf(
+        "     first screen %.0f ms after the click, longest pause %.0f ms "
+        "(goals: 100 ms, 100 ms)\n",
+        all.firstScreenMs, all.longestPauseMs);
+    std::printf("     the report's reader alone, no window: %.0f ms (x%.2f)\n", readerMs,
+                readerMs / floorAll);
+    std::printf("  Voir, one month: %8.1f ms  (true floor: %6.1f ms; x%.2f)  %d lines\n", month.ms,
+                floorMonth, month.ms / floorMonth, month.lines);
+    std::printf("     first screen %.0f ms after the click, longest pause %.0f ms\n",
+                month.firstScreenMs, month.longestPauseMs);
+    std::printf(
+        "  grid table on the month: %6.1f ms for %d rows (floor, bare ids: %.1f ms for %d)\n",
+        gridMs, gridRows, floorIds, kept);
+    std::printf("  peak memory of the window: %.0f MB (before it: %.0f MB; goal at 1M: 250 MB)\n",
+                peak, baseMb);
     std::fflush(stdout);
 }
 

@@ -1,7 +1,12 @@
 #include "consult/Report.h"
 
+#include <algorithm>
+#include <cstring>
 #include <limits>
 
+#include "data/engine/Connection.h"
+#include "data/engine/Field.h"
+#include "data/engine/Query.h"
 #include "data/engine/Quoting.h"
 #include "platform/Regional.h"
 #include "settings/outils.h"
@@ -10,17 +15,69 @@ namespace tavix {
 
 namespace {
 const QString kAll = QStringLiteral("Tous");
+// Chunks of this size: big enough to be few, small enough that growing
+// never copies much nor pauses.
+constexpr qsizetype kChunkBytes = qsizetype(1) << 20;
+constexpr int kHyphens = 208;
 
-// As SecondsToHMS, for a sum of durations that may pass 2^31 seconds.
-QString totalText(qint64 seconds) {
-    if (seconds >= 0 && seconds <= std::numeric_limits<qint32>::max())
-        return SecondsToHMS(static_cast<qint32>(seconds));
-    const qint64 magnitude = seconds < 0 ? -seconds : seconds;
-    return QStringLiteral("%1%2:%3:%4")
-        .arg(seconds < 0 ? QStringLiteral("-") : QString())
-        .arg(magnitude / 3600, 2, 10, QLatin1Char('0'))
-        .arg(magnitude / 60 % 60, 2, 10, QLatin1Char('0'))
-        .arg(magnitude % 60, 2, 10, QLatin1Char('0'));
+// UTF-16 length of UTF-8 text, as QString::size() counts it.
+qint64 utf16Length(const char* p, qint64 n) {
+    qint64 count = 0;
+    for (qint64 i = 0; i < n; ++i) {
+        const auto b = static_cast<unsigned char>(p[i]);
+        count += (b & 0xC0) != 0x80;
+        count += b >= 0xF0;
+    }
+    return count;
+}
+
+qint32 widen(qint32 width, QByteArrayView text) {
+    // A text never has more UTF-16 units than UTF-8 bytes: most rows need
+    // no counting once the widths are reached.
+    if (text.size() <= width) return width;
+    const qint64 n = utf16Length(text.data(), text.size());
+    return n > width ? static_cast<qint32>(n) : width;
+}
+
+inline bool digitsAt(const char* p, int n, int& out) {
+    int v = 0;
+    for (int i = 0; i < n; ++i) {
+        if (p[i] < '0' || p[i] > '9') return false;
+        v = v * 10 + (p[i] - '0');
+    }
+    out = v;
+    return true;
+}
+
+// 'yyyy-MM-dd[ HH:mm:ss]' -> 'dd/MM/yyyy[ HH:mm:ss]' (the time left out at
+// midnight) into out, with its value; false for any other form.
+bool storedToFrench(const char* p, qsizetype n, char* out, int& outSize, DateTime& value) {
+    int y, mo, d, h = 0, mi = 0, s = 0;
+    if (!((n == 10 || n == 19) && p[4] == '-' && p[7] == '-' && digitsAt(p, 4, y) &&
+          digitsAt(p + 5, 2, mo) && digitsAt(p + 8, 2, d) && y >= 1000 && QDate::isValid(y, mo, d)))
+        return false;
+    if (n == 19 && !(p[10] == ' ' && p[13] == ':' && p[16] == ':' && digitsAt(p + 11, 2, h) &&
+                     digitsAt(p + 14, 2, mi) && digitsAt(p + 17, 2, s) && QTime::isValid(h, mi, s)))
+        return false;
+    // The value by hand (days from the civil date), as DateTime(QDate, QTime) gives it.
+    const int yy = mo <= 2 ? y - 1 : y;
+    const int era = yy / 400;
+    const int yoe = yy - era * 400;
+    const int doy = (153 * (mo + (mo > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    const qint64 daysFrom1970 = qint64(era) * 146097 + doe - 719468;
+    constexpr qint64 k1899To1970 = 25569;  // 30/12/1899 to 01/01/1970
+    value = DateTime::fromMSecs((daysFrom1970 + k1899To1970) * DateTime::kMsPerDay +
+                                (h * 3600 + mi * 60 + s) * qint64(1000));
+    const char date[10] = {p[8], p[9], '/', p[5], p[6], '/', p[0], p[1], p[2], p[3]};
+    std::memcpy(out, date, 10);
+    outSize = 10;
+    if (n == 19 && (h != 0 || mi != 0 || s != 0)) {
+        out[10] = ' ';
+        std::memcpy(out + 11, p + 11, 8);
+        outSize = 19;
+    }
+    return true;
 }
 }  // namespace
 
@@ -59,35 +116,272 @@ ReportSelection BuildReportSelection(const QString& activity, const QString& cli
     return out;
 }
 
+// ReportText
+
+const ReportText::Chunk& ReportText::chunkAt(qint64 offset) const {
+    const auto it = std::upper_bound(chunks_.begin(), chunks_.end(), offset,
+                                     [](qint64 o, const Chunk& c) { return o < c.start; });
+    return *(it - 1);
+}
+
+qint64 ReportText::lineEndWithBreak(int line) const {
+    return line + 1 < lineCount() ? lines_[line + 1] : size_;
+}
+
+qint64 ReportText::lineEnd(int line) const {
+    const qint64 from = lines_[line];
+    qint64 to = lineEndWithBreak(line);
+    if (to == from) return to;
+    const Chunk& c = chunkAt(from);
+    const char* base = c.data.get() - c.start;
+    while (to > from && (base[to - 1] == '\n' || base[to - 1] == '\r')) --to;
+    return to;
+}
+
+QByteArrayView ReportText::bytes(qint64 from, qint64 to) const {
+    if (to <= from) return {};
+    const Chunk& c = chunkAt(from);
+    return QByteArrayView(c.data.get() + (from - c.start), to - from);
+}
+
+QByteArrayView ReportText::line(int line) const { return bytes(lines_[line], lineEnd(line)); }
+
+QByteArray ReportText::copy(qint64 from, qint64 to) const {
+    QByteArray out;
+    from = std::max<qint64>(from, 0);
+    to = std::min(to, size_);
+    if (to <= from) return out;
+    out.reserve(to - from);
+    for (const Chunk& c : chunks_) {
+        const qint64 a = std::max(from, c.start);
+        const qint64 b = std::min(to, c.start + c.used);
+        if (a < b) out.append(c.data.get() + (a - c.start), b - a);
+    }
+    return out;
+}
+
+QString ReportText::toString() const {
+    QString out;
+    out.reserve(characterCount());
+    for (const Chunk& c : chunks_) out += QString::fromUtf8(c.data.get(), c.used);
+    return out;
+}
+
+void ReportText::countCharacters(int uptoLine) const {
+    uptoLine = std::min(uptoLine, lineCount() - 1);
+    if (characterStarts_.empty() && uptoLine >= 0) characterStarts_.push_back(0);
+    for (int k = static_cast<int>(characterStarts_.size()); k <= uptoLine; ++k) {
+        const QByteArrayView previous = bytes(lines_[k - 1], lines_[k]);
+        characterStarts_.push_back(characterStarts_.back() +
+                                   utf16Length(previous.data(), previous.size()));
+    }
+}
+
+qint64 ReportText::lineCharacterStart(int line) const {
+    countCharacters(line);
+    return characterStarts_[line];
+}
+
+qint64 ReportText::characterCount() const {
+    if (lines_.empty()) return 0;
+    const int last = lineCount() - 1;
+    const QByteArrayView tail = bytes(lines_[last], size_);
+    return lineCharacterStart(last) + utf16Length(tail.data(), tail.size());
+}
+
+int ReportText::lineAtCharacter(qint64 offset) const {
+    if (lines_.empty()) return -1;
+    countCharacters(lineCount() - 1);
+    const auto it = std::upper_bound(characterStarts_.begin(), characterStarts_.end(), offset);
+    return std::max(0, static_cast<int>(it - characterStarts_.begin()) - 1);
+}
+
+char* ReportText::beginWrite(qsizetype maxBytes) {
+    if (chunks_.empty() || chunks_.back().capacity - chunks_.back().used < maxBytes) {
+        Chunk c;
+        c.capacity = std::max(kChunkBytes, maxBytes);
+        c.data = std::make_unique_for_overwrite<char[]>(static_cast<size_t>(c.capacity));
+        c.start = size_;
+        chunks_.push_back(std::move(c));
+    }
+    Chunk& c = chunks_.back();
+    return c.data.get() + c.used;
+}
+
+void ReportText::endWrite(qsizetype used) {
+    if (used <= 0) return;
+    Chunk& c = chunks_.back();
+    const char* begin = c.data.get() + c.used;
+    const char* end = begin + used;
+    const qint64 at = c.start + c.used;
+    if (!lineOpen_) {
+        lines_.push_back(at);
+        lineOpen_ = true;
+    }
+    for (const char* p = begin;
+         (p = static_cast<const char*>(std::memchr(p, '\n', end - p))) != nullptr;) {
+        ++p;
+        if (p == end) {
+            lineOpen_ = false;  // a final line end adds no empty line
+            break;
+        }
+        lines_.push_back(at + (p - begin));
+    }
+    c.used += used;
+    size_ += used;
+}
+
+void ReportText::append(QByteArrayView text) {
+    if (text.isEmpty()) return;
+    char* out = beginWrite(text.size());
+    std::memcpy(out, text.data(), static_cast<size_t>(text.size()));
+    endWrite(text.size());
+}
+
+// ReportWriter
+
+ReportWriter::ReportWriter(bool withComments)
+    : withComments_(withComments), text_(std::make_shared<ReportText>()) {}
+
 void ReportWriter::add(const Entry& e) {
-    const QString duration = SecondsToHMS(e.duration);
-    const QString* cells[] = {&e.user, &e.activity, &e.client, &e.start, &e.end, &duration};
-    QString line;
-    line.reserve(96);
-    for (int i = 0; i < 6; ++i) {
-        widths_[i] = MaxLength(widths_[i], *cells[i]);
-        line += *cells[i];
-        line += i < 5 ? QLatin1String("\t") : QLatin1String("\r\n");
+    const QByteArray user = e.user.toUtf8(), activity = e.activity.toUtf8(),
+                     client = e.client.toUtf8(), start = e.start.toUtf8(), end = e.end.toUtf8(),
+                     comment = e.comment.toUtf8();
+    add(Cells{user, activity, client, start, end, e.startValue, e.endValue, e.duration, comment});
+}
+
+void ReportWriter::add(const Cells& e) {
+    const QByteArrayView cells[] = {e.user, e.activity, e.client, e.start, e.end};
+    qsizetype maxBytes = 5 + 24 + 2 + (withComments_ ? e.comment.size() + 3 : 0);
+    for (const QByteArrayView c : cells) maxBytes += c.size();
+    char* const out = text_->beginWrite(maxBytes);
+    char* p = out;
+    for (int i = 0; i < 5; ++i) {
+        widths_[i] = widen(widths_[i], cells[i]);
+        if (!cells[i].isEmpty()) std::memcpy(p, cells[i].data(), cells[i].size());
+        p += cells[i].size();
+        *p++ = '\t';
     }
+    const int hms = WriteHMS(p, e.duration);
+    widths_[5] = std::max(widths_[5], hms);
+    p += hms;
+    *p++ = '\r';
+    *p++ = '\n';
     if (withComments_) {
-        line += u'\t';
-        line += e.comment;
-        line += QLatin1String("\r\n");
+        *p++ = '\t';
+        if (!e.comment.isEmpty()) std::memcpy(p, e.comment.data(), e.comment.size());
+        p += e.comment.size();
+        *p++ = '\r';
+        *p++ = '\n';
     }
-    text_ += line.toUtf8();
+    text_->endWrite(p - out);
     total_ += e.duration;
     if (first_ == DateTime() || e.startValue < first_) first_ = e.startValue;
     if (last_ == DateTime() || e.endValue > last_) last_ = e.endValue;
     ++rows_;
 }
 
+void ReportWriter::finishText() {
+    QByteArray total(kHyphens, '-');
+    total += "Total\t\t\t\t\t";
+    total += regional::dateTimeToText(first_).toUtf8();
+    total += "\t\t";
+    total += regional::dateTimeToText(last_).toUtf8();
+    total += "\t\t";
+    char hms[24];
+    total.append(hms, WriteHMS(hms, total_));
+    text_->append(total);
+}
+
 QByteArray ReportWriter::finish() {
-    const QString total = QString(208, u'-') + QStringLiteral("Total\t\t\t\t\t") +
-                          regional::dateTimeToText(first_) + QStringLiteral("\t\t") +
-                          regional::dateTimeToText(last_) + QStringLiteral("\t\t") +
-                          totalText(total_);
-    text_ += total.toUtf8();
-    return std::move(text_);
+    finishText();
+    return text_->toByteArray();
+}
+
+// ReportReader
+
+namespace {
+const QString kColumns[] = {QStringLiteral("USER"),       QStringLiteral("SURVEILLANCES"),
+                            QStringLiteral("CLIENTS"),    QStringLiteral("DEBUT"),
+                            QStringLiteral("FIN"),        QStringLiteral("DUREE"),
+                            QStringLiteral("COMMENTAIRE")};
+constexpr int kDuration = 5, kComment = 6;
+}  // namespace
+
+ReportReader::ReportReader(db::Connection& connection, const ReportSelection& selection,
+                           bool withComments)
+    : query_(std::make_unique<db::Query>(connection)), writer_(withComments) {
+    frenchDates_ = regional::shortDateFormat() == QLatin1String("dd/MM/yyyy") &&
+                   regional::longTimeFormat() == QLatin1String("HH:mm:ss");
+    query_->add(selection.statement);
+    query_->open();
+    const QList<db::FieldDef> fields = query_->fields();
+    for (int k = 0; k < 2; ++k)
+        datesTyped_[k] = fields.size() > 3 + k && fields[3 + k].type == db::FieldType::DateTime;
+}
+
+ReportReader::~ReportReader() = default;
+
+bool ReportReader::read(qint64 budgetMs) {
+    if (!query_->active()) return true;
+    QElapsedTimer slice;
+    slice.start();
+    for (int n = 1; !query_->eof(); ++n) {
+        readRow();
+        query_->next();
+        if (budgetMs >= 0 && (n & 255) == 0 && slice.elapsed() >= budgetMs) return false;
+    }
+    query_->close();
+    writer_.finishText();
+    return true;
+}
+
+void ReportReader::readRow() {
+    db::Query& q = *query_;
+    // Texts as asString gives them; anything unusual takes that road.
+    QByteArray* slow = slow_;
+    auto text = [&](int i) -> QByteArrayView {
+        const db::Query::Cell c = q.cell(i);
+        if (c.kind == db::Query::Cell::Null) return {};
+        if (c.kind == db::Query::Cell::Text && c.text.isValidUtf8()) return c.text;
+        slow[i] = q.asString(kColumns[i]).toUtf8();
+        return slow[i];
+    };
+    // Reused from row to row: every field is set below.
+    ReportWriter::Cells& cells = cells_;
+    cells.user = text(0);
+    cells.activity = text(1);
+    cells.client = text(2);
+    char(&dates)[2][19] = dates_;
+    QByteArrayView* dateText[2] = {&cells.start, &cells.end};
+    DateTime* dateValue[2] = {&cells.startValue, &cells.endValue};
+    for (int k = 0; k < 2; ++k) {
+        const int i = 3 + k;
+        const db::Query::Cell c = q.cell(i);
+        int size = 0;
+        if (c.kind == db::Query::Cell::Null) {
+            *dateText[k] = {};
+            *dateValue[k] = DateTime();
+        } else if (c.kind == db::Query::Cell::Text && datesTyped_[k] && frenchDates_ &&
+                   storedToFrench(c.text.data(), c.text.size(), dates[k], size, *dateValue[k])) {
+            *dateText[k] = QByteArrayView(dates[k], size);
+        } else {
+            slow[i] = q.asString(kColumns[i]).toUtf8();
+            *dateText[k] = slow[i];
+            *dateValue[k] = q.asDateTime(kColumns[i]);
+        }
+    }
+    const db::Query::Cell duration = q.cell(kDuration);
+    if (duration.kind == db::Query::Cell::Null)
+        cells.duration = 0;
+    else if (duration.kind == db::Query::Cell::Integer &&
+             duration.integer >= std::numeric_limits<qint32>::min() &&
+             duration.integer <= std::numeric_limits<qint32>::max())
+        cells.duration = static_cast<qint32>(duration.integer);
+    else
+        cells.duration = q.asInteger(kColumns[kDuration]);
+    cells.comment = writer_.withComments() ? text(kComment) : QByteArrayView();
+    writer_.add(cells);
 }
 
 }  // namespace tavix

@@ -1,13 +1,21 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
+#include <QElapsedTimer>
 #include <QString>
 #include <array>
+#include <memory>
 #include <vector>
 
 #include "platform/DateTime.h"
 
 namespace tavix {
+
+namespace db {
+class Connection;
+class Query;
+}  // namespace db
 
 // What "&Voir" selects: the report's statement and the grid's filter.
 struct ReportSelection {
@@ -20,9 +28,58 @@ struct ReportSelection {
 ReportSelection BuildReportSelection(const QString& activity, const QString& client,
                                      const DateTime& start, const DateTime& end, bool all);
 
-// Writes the report as UTF-8 text, one log entry at a time, with the
-// widths of its six columns (user, activity, client, start, end, duration)
-// and the total.
+// The report's UTF-8 text as written: chunks that never move once written,
+// each holding whole lines, and where each line starts. A long report grows
+// without copying what it already holds, and is shown while it grows.
+class ReportText {
+public:
+    ReportText() = default;
+    explicit ReportText(QByteArrayView text) { append(text); }
+    ReportText(const ReportText&) = delete;
+    ReportText& operator=(const ReportText&) = delete;
+
+    qint64 size() const { return size_; }
+    int lineCount() const { return static_cast<int>(lines_.size()); }
+    qint64 lineStart(int line) const { return lines_[line]; }
+    qint64 lineEnd(int line) const;  // before its CR LF or LF
+    qint64 lineEndWithBreak(int line) const;
+    QByteArrayView line(int line) const;                 // without its line end
+    QByteArrayView bytes(qint64 from, qint64 to) const;  // within one line
+    QByteArray copy(qint64 from, qint64 to) const;       // any range
+    QByteArray toByteArray() const { return copy(0, size_); }
+    QString toString() const;
+
+    // UTF-16 offsets, as assistive technology counts: counted on first use,
+    // without copying the text.
+    qint64 characterCount() const;
+    qint64 lineCharacterStart(int line) const;
+    int lineAtCharacter(qint64 offset) const;
+
+    // Writing: room for maxBytes, then how many were written. A write ends
+    // at a line end, except the text's last.
+    char* beginWrite(qsizetype maxBytes);
+    void endWrite(qsizetype used);
+    void append(QByteArrayView text);
+
+private:
+    struct Chunk {
+        std::unique_ptr<char[]> data;
+        qint64 start = 0;
+        qsizetype used = 0, capacity = 0;
+    };
+    const Chunk& chunkAt(qint64 offset) const;
+    void countCharacters(int uptoLine) const;
+
+    std::vector<Chunk> chunks_;
+    std::vector<qint64> lines_;
+    qint64 size_ = 0;
+    bool lineOpen_ = false;  // the last line has no line end yet
+    mutable std::vector<qint64> characterStarts_;
+    mutable qint64 characterCount_ = -1;
+};
+
+// Writes the report, one log entry at a time, with the widths of its six
+// columns (user, activity, client, start, end, duration) and the total.
 class ReportWriter {
 public:
     struct Entry {
@@ -31,23 +88,63 @@ public:
         qint32 duration = 0;
         QString comment;
     };
+    // The same as UTF-8, as read from the database.
+    struct Cells {
+        QByteArrayView user, activity, client, start, end;
+        DateTime startValue, endValue;
+        qint32 duration = 0;
+        QByteArrayView comment;
+    };
 
-    explicit ReportWriter(bool withComments) : withComments_(withComments) {}
+    explicit ReportWriter(bool withComments);
 
     void add(const Entry& entry);
-    // Appends the separator and the total line and hands the text over.
+    void add(const Cells& cells);
+    // Appends the separator and the total line; the text is then complete.
+    void finishText();
+    // finishText(), and the whole text as one array.
     QByteArray finish();
 
     int rows() const { return rows_; }
+    bool withComments() const { return withComments_; }
     const std::array<qint32, 6>& widths() const { return widths_; }
+    const std::shared_ptr<ReportText>& text() const { return text_; }
 
 private:
     bool withComments_;
-    QByteArray text_;
+    std::shared_ptr<ReportText> text_;
     std::array<qint32, 6> widths_{};
     DateTime first_, last_;  // zero: none yet
     qint64 total_ = 0;
     int rows_ = 0;
+};
+
+// Reads the entries of a selection and writes their report, in slices of
+// bounded time so the window keeps answering. Reads through a query of its
+// own, so nothing done meanwhile on the shared query touches it.
+class ReportReader {
+public:
+    ReportReader(db::Connection& connection, const ReportSelection& selection, bool withComments);
+    ~ReportReader();
+
+    // Reads for about budgetMs (every row when negative); true when the
+    // report is complete.
+    bool read(qint64 budgetMs);
+
+    const ReportWriter& writer() const { return writer_; }
+    const std::shared_ptr<ReportText>& text() const { return writer_.text(); }
+
+private:
+    void readRow();
+
+    std::unique_ptr<db::Query> query_;
+    ReportWriter writer_;
+    bool frenchDates_ = false;
+    bool datesTyped_[2] = {false, false};
+    // Per row, kept here so that no row pays for making them.
+    QByteArray slow_[7];
+    ReportWriter::Cells cells_;
+    char dates_[2][19];
 };
 
 }  // namespace tavix

@@ -32,11 +32,6 @@ namespace {
 const QString kToEditing = QStringLiteral("&Basculer en mode édition");
 const QString kToReport = QStringLiteral("Basculer en mode &RTF");
 
-// A long report is read in slices so the window keeps answering; a small
-// one is done within the click.
-constexpr int kSliceRows = 4096;
-constexpr int kSliceMs = 40;
-
 DateTime pickerValue(const QDateTimeEdit* picker) {
     const QDateTime v = picker->dateTime();
     return DateTime(v.date(), v.time());
@@ -202,10 +197,7 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     readMore_ = new QTimer(this);
     readMore_->setSingleShot(true);
     readMore_->setInterval(0);
-    connect(readMore_, &QTimer::timeout, this, guarded([this] {
-                slice_.start();
-                readReportRows();
-            }));
+    connect(readMore_, &QTimer::timeout, this, guarded([this] { readReportRows(reportSliceMs); }));
 
     connect(Commenter, &QPushButton::clicked, this, guarded([this] { Button1Click(); }));
     connect(ColorButton1, &QPushButton::clicked, this, guarded([this] { BitBtn1Click(); }));
@@ -285,6 +277,7 @@ void TForm5::FormActivate() {
     query.close();
 
     DataModule2->ADOTable1.close();
+    gridTablePending_ = false;
 }
 
 void TForm5::FormClose() {
@@ -302,28 +295,29 @@ void TForm5::Button1Click() {
     // An edit typed in the grid is stored before the table is read again; a
     // refused one stops here, the row still pending.
     DataSource1->postPending();
-    stopReport();
-    slice_.start();  // the click's own reading counts in its first slice
-    db::TableDataset& table = DataModule2->ADOTable1;
-    db::Query& query = DataModule2->ADOQuery1;
+    click_.start();  // the click's own work counts in its first slice
+    // Everything the report depends on is read now, once.
     const DateTime start = pickerValue(dateDebut);
     const DateTime end = pickerValue(DateFin);
     const bool all = chkTout->isChecked();
+    const bool comments = chkComm->isChecked();
+    const QString activity = cbTravaux->currentText();
+    const QString client = cbClients->currentText();
+
+    // The grid's table is read when the grid shows, not here.
+    db::TableDataset& table = DataModule2->ADOTable1;
     table.close();
+    gridTablePending_ = true;
     if (end < start && !all) {
-        table.open();
+        if (Panel4->isVisible()) openGridTable();
         return;
     }
-    Billing->select(
-        {cbTravaux->currentText(), cbClients->currentText(), start.date(), end.date(), all});
+    Billing->select({activity, client, start.date(), end.date(), all});
 
-    query.clear();
+    stopReport();
+    DataModule2->ADOQuery1.clear();
     RichEdit1->clear();
-    const ReportSelection selection =
-        BuildReportSelection(cbTravaux->currentText(), cbClients->currentText(), start, end, all);
-    query.add(selection.statement);
-    query.open();
-
+    const ReportSelection selection = BuildReportSelection(activity, client, start, end, all);
     // The filter is set while the table is closed, so its rows are read once.
     if (!selection.filter.isEmpty() && !all) {
         table.setFilter(selection.filter);
@@ -331,37 +325,35 @@ void TForm5::Button1Click() {
     } else {
         table.setFiltered(false);
     }
-    table.open();
+    if (Panel4->isVisible()) openGridTable();
 
-    writer_ = std::make_unique<ReportWriter>(chkComm->isChecked());
-    readReportRows();
+    reader_ = std::make_unique<ReportReader>(DataModule2->ADOConnection1, selection, comments);
+    RichEdit1->setReport(reader_->text());
+    // A short first slice: a screenful shows at once, the rest follows.
+    readReportRows(
+        std::max<qint64>(0, std::min<qint64>(reportSliceMs / 4, reportSliceMs - click_.elapsed())));
 }
 
-void TForm5::readReportRows() {
-    if (!writer_) return;
-    db::Query& query = DataModule2->ADOQuery1;
-    QElapsedTimer& slice = slice_;
-    ReportWriter::Entry e;
+void TForm5::openGridTable() {
+    if (!gridTablePending_) return;
+    gridTablePending_ = false;
+    DataModule2->ADOTable1.open();
+}
+
+void TForm5::readReportRows(qint64 budgetMs) {
+    if (!reader_) return;
     try {
-        for (int n = 0; !query.eof(); ++n) {
-            if (n >= kSliceRows && slice.elapsed() >= kSliceMs) {
-                readMore_->start();
-                return;
-            }
-            e.user = query.asString(QStringLiteral("USER"));
-            e.activity = query.asString(QStringLiteral("SURVEILLANCES"));
-            e.client = query.asString(QStringLiteral("CLIENTS"));
-            e.start = query.asString(QStringLiteral("DEBUT"));
-            e.end = query.asString(QStringLiteral("FIN"));
-            e.startValue = query.asDateTime(QStringLiteral("DEBUT"));
-            e.endValue = query.asDateTime(QStringLiteral("FIN"));
-            e.duration = query.asInteger(QStringLiteral("DUREE"));
-            if (chkComm->isChecked()) e.comment = query.asString(QStringLiteral("COMMENTAIRE"));
-            writer_->add(e);
-            query.next();
+        if (!reader_->read(budgetMs)) {
+            QList<qreal> stops;
+            for (const qint32 w : reader_->writer().widths()) stops.append(3.0 * w);
+            RichEdit1->setTabStops(stops);
+            RichEdit1->textGrew();
+            readMore_->start();
+            return;
         }
     } catch (...) {
-        writer_.reset();
+        reader_.reset();
+        RichEdit1->clear();  // no half report
         throw;
     }
     finishReport();
@@ -369,21 +361,21 @@ void TForm5::readReportRows() {
 
 void TForm5::finishReport() {
     QList<qreal> stops;
-    for (const qint32 w : writer_->widths()) stops.append(3.0 * w);
-    QByteArray text = writer_->finish();
-    writer_.reset();
+    for (const qint32 w : reader_->writer().widths()) stops.append(3.0 * w);
+    reader_.reset();
     RichEdit1->setTabStops(stops);
-    RichEdit1->setText(std::move(text));
+    RichEdit1->textGrew();
     emit reportReady();
 }
 
 void TForm5::stopReport() {
     readMore_->stop();
-    writer_.reset();
+    reader_.reset();
 }
 
 void TForm5::Button2Click() {
     if (Button2->text() == kToEditing) {
+        openGridTable();
         Panel3->hide();
         Panel4->show();
         Button2->setText(kToReport);
@@ -436,10 +428,14 @@ void TForm5::Button3Click() {
 void TForm5::BitBtn1Click() {
     const QString question = QStringLiteral("\r\nVoulez-vous vraiment vider les surveillances ?");
     if (!messageBoxes().confirm(QStringLiteral("Attention !!! ") + question)) return;
-    stopReport();
     db::Query& query = DataModule2->ADOQuery1;
     query.clear();
     if (!messageBoxes().confirm(QStringLiteral("Attention !!!!!!!!!!!!!!!! ") + question)) return;
+    // A report being read is finished first: it shows the entries its click chose.
+    if (reader_) {
+        readMore_->stop();
+        readReportRows(-1);
+    }
 
     // A copy first (beside the file, or for a server a local file in the
     // user's data folder), so the purge can be undone by hand; no copy, no purge.

@@ -15,8 +15,8 @@ class QWidget;
 namespace tavix {
 
 class BillingPanel;
+class ReportReader;
 class ReportView;
-class ReportWriter;
 class TColorButton;
 class TDataSource;
 class TDBGrid;
@@ -72,7 +72,9 @@ public:
     void BitBtn1Click();
 
     // True while a long report is still being read.
-    bool reportRunning() const { return writer_ != nullptr; }
+    bool reportRunning() const { return reader_ != nullptr; }
+    // How long one slice of reading may hold the window, in ms.
+    int reportSliceMs = 30;
 
     // Every way out (Escape, "&Fermer", the close box) ends here: an edit
     // still pending in the grid is posted first, or the window stays open.
@@ -85,15 +87,17 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void readReportRows();
+    void readReportRows(qint64 budgetMs);
     void finishReport();
     void stopReport();
     bool postPendingEdit();
+    void openGridTable();
 
     bool activated_ = false;
-    std::unique_ptr<ReportWriter> writer_;
+    bool gridTablePending_ = false;  // "&Voir" set its filter; opened when the grid shows
+    std::unique_ptr<ReportReader> reader_;
     QTimer* readMore_;
-    QElapsedTimer slice_;
+    QElapsedTimer click_;
 };
 
 }  // namespace tavix

@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QUrl>
+#include <algorithm>
 #include <chrono>
 
 #include "platform/Application.h"
@@ -64,6 +65,18 @@ public:
         if (box.clickedButton() == yes) return Answer::Yes;
         if (box.clickedButton() == no) return Answer::No;
         return Answer::Cancel;
+    }
+    int choose(const QString& text, const QStringList& answers) override {
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Confirmation"), text);
+        QList<QPushButton*> buttons;
+        for (const QString& answer : answers)
+            buttons.append(box.addButton(answer, QMessageBox::ActionRole));
+        if (!buttons.isEmpty()) {
+            box.setDefaultButton(buttons.first());
+            box.setEscapeButton(buttons.first());
+        }
+        box.exec();
+        return std::max<int>(0, static_cast<int>(buttons.indexOf(box.clickedButton())));
     }
     void inform(const QString& text) override { show(QMessageBox::NoIcon, text); }
     void error(const QString& text) override { show(QMessageBox::Critical, text); }

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QString>
+#include <QStringList>
 #include <exception>
 #include <optional>
 #include <type_traits>
@@ -42,6 +43,10 @@ public:
     // program ending) answer "Annuler".
     enum class Answer { Yes, No, Cancel };
     virtual Answer ask(const QString& text) = 0;
+    // "Confirmation" box, question icon, one button per answer in this order;
+    // the first is the default and Escape answers it too. The index of the
+    // answer given.
+    virtual int choose(const QString& text, const QStringList& answers) = 0;
     // Plain message captioned with the application title, one "OK".
     virtual void inform(const QString& text) = 0;
     // The default error handler's box: application title, error icon, "OK".

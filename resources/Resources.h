@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QImage>
+
 namespace tavix {
 
 // Registers the icons (":/icons/..."), pictures (":/pictures/...") and help
@@ -7,5 +9,10 @@ namespace tavix {
 // resources stay unreachable until this has run once; calling it again is
 // harmless.
 void initResources();
+
+// The tracking window's background picture, the same pixels as
+// ":/pictures/background.png" but kept unencoded, so that start-up only
+// copies it instead of decoding a PNG.
+QImage backgroundImage();
 
 }  // namespace tavix

@@ -1,5 +1,6 @@
 #include "settings/outils.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 
@@ -22,6 +23,11 @@ int ReadConfig() {
     return text.isEmpty() ? 0 : toInteger(text);
 }
 
+int ReadAwayMinutes() {
+    const QString text = ReadSetting(QStringLiteral("absence"));
+    return text.isEmpty() ? kDefaultAwayMinutes : std::max(0, toInteger(text));
+}
+
 bool NoExtraction(int config) { return (config & ConfigBit::NoExtraction) == 0; }
 bool NoListEditing(int config) { return (config & ConfigBit::NoListEditing) == 0; }
 bool StartWithWindows(int config) { return (config & ConfigBit::StartWithWindows) != 0; }
@@ -34,17 +40,34 @@ bool UserInLog(int config) { return (config & ConfigBit::UserInLog) != 0; }
 QString RightChars(const QString& text, quint16 n) { return text.right(n); }
 
 QString SecondsToHMS(qint32 seconds) {
-    // 64 bits so that the magnitude of the lowest qint32 still fits.
-    const qint64 total = std::llabs(static_cast<qint64>(seconds));
-    const qint64 hours = total / 3600;
-    const qint64 rest = total - hours * 3600;
-    const qint64 minutes = rest / 60;
-    const qint64 secs = rest - minutes * 60;
-    QString h = QString::number(hours);
-    if (h.size() == 1) h.prepend(u'0');
-    const QString text = h + u':' + RightChars(u'0' + QString::number(minutes), 2) + u':' +
-                         RightChars(u'0' + QString::number(secs), 2);
-    return seconds < 0 ? u'-' + text : text;
+    char text[24];
+    return QString::fromLatin1(text, WriteHMS(text, seconds));
+}
+
+int WriteHMS(char* out, qint64 seconds) {
+    // Unsigned, so that the magnitude of the lowest qint64 still fits.
+    const quint64 total = seconds < 0 ? 0 - static_cast<quint64>(seconds) : seconds;
+    quint64 hours = total / 3600;
+    const int rest = static_cast<int>(total - hours * 3600);
+    char digits[20];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + hours % 10);
+        hours /= 10;
+    } while (hours != 0);
+    if (n == 1) digits[n++] = '0';
+    char* p = out;
+    if (seconds < 0) *p++ = '-';
+    while (n > 0) *p++ = digits[--n];
+    const int minutes = rest / 60;
+    const int secs = rest % 60;
+    *p++ = ':';
+    *p++ = static_cast<char>('0' + minutes / 10);
+    *p++ = static_cast<char>('0' + minutes % 10);
+    *p++ = ':';
+    *p++ = static_cast<char>('0' + secs / 10);
+    *p++ = static_cast<char>('0' + secs % 10);
+    return static_cast<int>(p - out);
 }
 
 QString DayName(quint16 day) {

@@ -41,6 +41,12 @@ inline constexpr int UserInLog = 256;
 // raises "'<text>' n'est pas une valeur entière correcte".
 int ReadConfig();
 
+// "absence": minutes of inactivity during a timing after which the return
+// asks what to do with the time away; 10 when empty, 0 (or less) is off. A
+// text that is not a whole number raises like "config".
+int ReadAwayMinutes();
+inline constexpr int kDefaultAwayMinutes = 10;
+
 // These two tell whether the menu item may be shown: true when the bit is
 // clear.
 bool NoExtraction(int config);
@@ -62,6 +68,9 @@ QString RightChars(const QString& text, quint16 n);
 // (3661 -> "01:01:01", 360000 -> "100:00:00"). A negative count gives the
 // duration of its magnitude with a leading "-".
 QString SecondsToHMS(qint32 seconds);
+// The same text written as ASCII at out (room for 24 bytes), for any
+// 64-bit count; returns its length. No allocation: it runs once per entry.
+int WriteHMS(char* out, qint64 seconds);
 
 // French day name, 1 = "Dimanche" ... 7 = "Samedi"; empty for other numbers.
 QString DayName(quint16 day);

@@ -235,4 +235,38 @@ bool Query::isNull(const QString& field) const {
 
 QList<FieldDef> Query::fields() const { return impl_->fields; }
 
+Query::Cell Query::cell(int column) const {
+    if (!impl_->active || impl_->eof) impl_->column(QString());  // throws the usual error
+    if (column < 0 || column >= static_cast<int>(impl_->fields.size()))
+        throw EngineError(QStringLiteral("Colonne %1 introuvable").arg(column), text());
+    sqlite3_stmt* s = impl_->stmt.get();
+    Cell c;
+    switch (sqlite3_column_type(s, column)) {
+        case SQLITE_INTEGER:
+            c.kind = Cell::Integer;
+            c.integer = sqlite3_column_int64(s, column);
+            break;
+        case SQLITE_FLOAT:
+            c.kind = Cell::Float;
+            break;
+        case SQLITE_TEXT:
+            c.kind = Cell::Text;
+            c.text = QByteArrayView(reinterpret_cast<const char*>(sqlite3_column_text(s, column)),
+                                    sqlite3_column_bytes(s, column));
+            break;
+        case SQLITE_BLOB:
+            c.kind = Cell::Blob;
+            break;
+        default:
+            break;
+    }
+    return c;
+}
+
+int Query::fieldIndex(const QString& name) const {
+    for (int i = 0; i < static_cast<int>(impl_->fields.size()); ++i)
+        if (impl_->fields[i].name.compare(name, Qt::CaseInsensitive) == 0) return i;
+    throw EngineError(QStringLiteral("Champ '%1' introuvable").arg(name), text());
+}
+
 }  // namespace tavix::db

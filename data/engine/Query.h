@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -45,6 +46,16 @@ public:
     bool isNull(const QString& field) const;
 
     QList<FieldDef> fields() const;  // of the open query's columns
+
+    // The current row's column by position, as stored, for readers of long
+    // results that format by hand; text is UTF-8, valid until next().
+    struct Cell {
+        enum Kind { Null, Integer, Float, Text, Blob } kind = Null;
+        qint64 integer = 0;
+        QByteArrayView text;
+    };
+    Cell cell(int column) const;
+    int fieldIndex(const QString& name) const;  // throws EngineError when unknown
 
     class Impl;
 

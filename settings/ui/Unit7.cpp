@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "controls/ColorButton.h"
@@ -15,6 +16,7 @@
 #include "platform/Services.h"
 #include "settings/md5.h"
 #include "settings/outils.h"
+#include "settings/ui/AwaySetting.h"
 #include "settings/ui/FormParts.h"
 
 namespace tavix {
@@ -178,6 +180,8 @@ void TForm7::buildControls() {
     colours->addWidget(ColorButton4);
     setSampleColors(clSkyBlue, clBlack);
 
+    Away = new AwaySetting(this);
+
     ColorButton5 = silverButton(QStringLiteral("ColorButton5"), QStringLiteral("&Annuler"), this);
     Button1 = silverButton(QStringLiteral("Button1"), QStringLiteral("&Valider"), this);
 
@@ -187,12 +191,13 @@ void TForm7::buildControls() {
     body->addWidget(GroupBox2, 0, 1);
     body->addWidget(GroupBox3, 1, 1);
     body->addWidget(GroupBox4, 2, 1);
+    body->addWidget(Away, 3, 0, 1, 2);
     body->setColumnStretch(1, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(ColorButton5);
     buttons->addWidget(Button1);
-    body->addLayout(buttons, 3, 0, 1, 2);
+    body->addLayout(buttons, 4, 0, 1, 2);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -206,6 +211,7 @@ void TForm7::buildControls() {
                                    CheckBox8,    Edit4,       Button2,   Button1,   ColorButton2,
                                    ColorButton4, ColorButton5};
     for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+    setTabOrder(Button2, Away->Minutes);
 }
 
 void TForm7::setSampleColors(TColor back, TColor text) {
@@ -249,6 +255,7 @@ void TForm7::FormActivate() {
     setSampleColors(isBlank(back) ? clSkyBlue : StringToColor(back), sampleText_);
     const QString text = ReadSetting(QStringLiteral("couleur texte"));
     setSampleColors(sampleBack_, isBlank(text) ? clBlack : StringToColor(text));
+    Away->load();
 }
 
 void TForm7::Button1Click() {
@@ -309,6 +316,7 @@ void TForm7::Button1Click() {
     if (passwordChanged) WriteSetting(QStringLiteral("pwd"), digest);
     WriteSetting(QStringLiteral("sgbd"), Edit4->text());
     WriteSetting(QStringLiteral("config"), QString::number(config));
+    Away->save();
 
     if (startWithSession)
         EnableAutostart(paths::executablePath());

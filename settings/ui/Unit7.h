@@ -14,6 +14,7 @@ class QWidget;
 
 namespace tavix {
 
+class AwaySetting;
 class TColorButton;
 
 // The settings window: locks, access code, database file and the colours of
@@ -55,6 +56,8 @@ public:
     QLabel* Label4;
     TColorButton* ColorButton2;
     TColorButton* ColorButton4;
+
+    AwaySetting* Away;  // "Absence après … minutes"
 
     TColorButton* Button1;       // "&Valider"
     TColorButton* ColorButton5;  // "&Annuler"

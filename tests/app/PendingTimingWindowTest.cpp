@@ -232,7 +232,7 @@ TEST_F(PendingTimingWindowTest, CancelOnTheCloseQuestionKeepsTheWindowAndTheTimi
     saisie()->click();
     selectClient("Martin");
     tick(3);
-    boxes.choices = {MessageBoxes::Answer::Cancel};
+    boxes.askAnswers = {MessageBoxes::Answer::Cancel};
     EXPECT_FALSE(form->close());
     EXPECT_EQ(boxes.confirms, QStringList{kCloseQuestion});
     EXPECT_TRUE(form->isVisible());

@@ -20,12 +20,21 @@ bool ScriptedBoxes::confirm(const QString& text) {
 }
 
 MessageBoxes::Answer ScriptedBoxes::ask(const QString& text) {
-    if (choices.empty()) return confirm(text) ? Answer::Yes : Answer::No;
+    if (askAnswers.empty()) return confirm(text) ? Answer::Yes : Answer::No;
     confirms.append(text);
     if (whenShown) whenShown(text);
-    const Answer answer = choices.front();
-    choices.pop_front();
+    const Answer answer = askAnswers.front();
+    askAnswers.pop_front();
     return answer;
+}
+
+int ScriptedBoxes::choose(const QString& text, const QStringList& offered) {
+    questions.append(text);
+    if (whenShown) whenShown(text);
+    if (choices.empty()) return 0;
+    const int choice = choices.front();
+    choices.pop_front();
+    return choice >= 0 && choice < offered.size() ? choice : 0;
 }
 
 FakeShell::FakeShell() { setShell(this); }
@@ -71,5 +80,11 @@ std::optional<QColor> ScriptedColors::chooseColor(QWidget* parent, const QColor&
     answers.pop_front();
     return answer;
 }
+
+FakeIdle::FakeIdle() { setIdleSource(this); }
+FakeIdle::~FakeIdle() { setIdleSource(nullptr); }
+
+FakeSleep::FakeSleep() { setSleepSource(this); }
+FakeSleep::~FakeSleep() { setSleepSource(nullptr); }
 
 }  // namespace tavix::test

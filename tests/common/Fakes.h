@@ -12,7 +12,9 @@
 #include <ostream>
 #include <vector>
 
+#include "platform/Idle.h"
 #include "platform/Services.h"
+#include "platform/Sleep.h"
 
 // Readable QString values in test failures.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
@@ -46,9 +48,12 @@ public:
     bool confirm(const QString& text) override;
     // Answered from the same script; the text is recorded in `confirms`.
     bool confirmOkCancel(const QString& text) override { return confirm(text); }
-    // Answered from `choices` first, then from `answers` (true: "&Oui",
+    // Answered from `askAnswers` first, then from `answers` (true: "&Oui",
     // false: "&Non"); the text is recorded in `confirms`.
     Answer ask(const QString& text) override;
+    // Answered from `choices` (none left: the first answer, as Escape would);
+    // the text is recorded in `questions`.
+    int choose(const QString& text, const QStringList& offered) override;
     void inform(const QString& text) override {
         informs.append(text);
         if (whenShown) whenShown(text);
@@ -62,8 +67,10 @@ public:
     std::function<void(const QString&)> whenShown;
 
     std::deque<bool> answers;  // consumed front first
-    std::deque<Answer> choices;
+    std::deque<Answer> askAnswers;
+    std::deque<int> choices;  // indexes of the answers to choose, front first
     QStringList confirms;
+    QStringList questions;
     QStringList informs;
     QStringList errors;
 };
@@ -120,6 +127,24 @@ public:
 
     std::deque<std::optional<QColor>> answers;
     std::vector<QColor> initials;
+};
+
+// The idle time the desktop would tell; nothing: no source answers.
+class FakeIdle : public IdleSource {
+public:
+    FakeIdle();
+    ~FakeIdle() override;
+    std::optional<qint64> idleMs() override { return ms; }
+    std::optional<qint64> ms = 0;
+};
+
+// The machine's sleep, told when the test says so.
+class FakeSleep : public SleepSource {
+public:
+    FakeSleep();
+    ~FakeSleep() override;
+    void sleep() { emit sleeping(); }
+    void wake() { emit resumed(); }
 };
 
 }  // namespace tavix::test

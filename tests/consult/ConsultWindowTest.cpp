@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -86,11 +87,28 @@ protected:
         return form->RichEdit1->text();
     }
 
-    QStringList tableIds() const {
+    // The grid's entries: its table opens when the grid is first shown.
+    QStringList tableIds() {
+        const bool wasHidden = !form->Panel4->isVisible();
+        if (wasHidden) form->Button2Click();
         QStringList ids;
         const auto& t = module->ADOTable1;
         for (int row = 0; row < t.recordCount(); ++row) ids << t.textAt(row, t.fieldIndex("ID"));
+        if (wasHidden) form->Button2Click();
         return ids;
+    }
+
+    // Entries enough for a report read in several slices.
+    void addManyEntries(int count) {
+        db.exec(QString("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE "
+                        "i < %1) INSERT INTO activites (\"USER\", SURVEILLANCES, CLIENTS, DEBUT, "
+                        "FIN, DUREE, COMMENTAIRE) SELECT 'u' || i, 'Saisie', 'Martin', "
+                        "'2010-01-04 08:00:00', '2010-01-04 09:00:00', i, 'c' || i FROM n")
+                    .arg(count));
+    }
+
+    void waitForReport() {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !form->reportRunning(); }, 20000));
     }
 
     void goToId(int id) {
@@ -169,6 +187,13 @@ TEST_F(ConsultWindowTest, ReportOfOneClientToTheByte) {
     // Selected and copied whole, TABs and line ends included.
     form->RichEdit1->selectAll();
     EXPECT_EQ(form->RichEdit1->selectedText(), form->RichEdit1->text());
+
+    // A screen reader reads the same text under the name "Rapport".
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(form->RichEdit1);
+    EXPECT_EQ(a->text(QAccessible::Name), "Rapport");
+    ASSERT_NE(a->textInterface(), nullptr);
+    EXPECT_EQ(a->textInterface()->text(0, a->textInterface()->characterCount()),
+              form->RichEdit1->text());
 }
 
 TEST_F(ConsultWindowTest, QuotesSelectExactlyThatName) {
@@ -187,7 +212,7 @@ TEST_F(ConsultWindowTest, EmptyAllAndRefusedReports) {
     open();
     const QString empty = kLine + "Total\t\t\t\t\t30/12/1899\t\t30/12/1899\t\t00:00:00";
     EXPECT_EQ(report("Appel", "Martin", QDate(2009, 12, 1), QDate(2009, 12, 31)), empty);
-    EXPECT_EQ(module->ADOTable1.recordCount(), 0);
+    EXPECT_TRUE(tableIds().isEmpty());
 
     // An end before the start changes nothing, unless "Tout" is ticked.
     EXPECT_EQ(report("Tous", "Tous", QDate(2009, 12, 27), QDate(2009, 12, 25)), empty);
@@ -204,6 +229,21 @@ TEST_F(ConsultWindowTest, EmptyAllAndRefusedReports) {
     // In order of start.
     EXPECT_EQ(form->RichEdit1->line(0).section(u'\t', 3, 3), "24/12/2009 23:00:00");
     EXPECT_EQ(form->RichEdit1->line(5).section(u'\t', 3, 3), "27/12/2009 08:00:00");
+}
+
+TEST_F(ConsultWindowTest, EarliestStartAndLatestEndOverCenturies) {
+    db.exec(
+        "INSERT INTO activites (SURVEILLANCES, CLIENTS, DEBUT, FIN, DUREE) VALUES "
+        "('Saisie', 'Martin', '1904-02-29 12:00:00', '1904-03-01 00:00:00', 1),"
+        "('Saisie', 'Martin', '2000-02-29', '2400-02-29 23:59:59', 1),"
+        "('Saisie', 'Martin', '2100-03-01 00:00:01', '2100-12-31 23:59:59', 1)");
+    open();
+    const QString all =
+        report("Tous", "Tous", QDate(2009, 12, 25), QDate(2009, 12, 25), false, true);
+    EXPECT_TRUE(
+        all.endsWith("Total\t\t\t\t\t29/02/1904 12:00:00\t\t29/02/2400 23:59:59\t\t17:00:03"))
+        << all.toStdString();
+    EXPECT_TRUE(all.contains("\t29/02/2000\t29/02/2400 23:59:59\t00:00:01\r\n"));
 }
 
 TEST_F(ConsultWindowTest, ModeToggleAndLockedEditing) {
@@ -240,6 +280,7 @@ TEST_F(ConsultWindowTest, TitleClicksToggleTheSortOverAllColumns) {
     form->SortAscending = false;
 
     report("Tous", "Tous", QDate(2009, 12, 25), QDate(2009, 12, 25), false, true);
+    form->Button2->click();
     const struct {
         const char* title;
         QString sort;
@@ -408,8 +449,11 @@ TEST_F(ConsultWindowTest, VoirStoresAnEditStillPendingInTheGrid) {
 TEST_F(ConsultWindowTest, ARefusedPostAtClosingKeepsTheWindowOpenOnTheRow) {
     open();
     report("Tous", kDupont, QDate(2009, 12, 25), QDate(2009, 12, 26));
+    form->Button2->click();
     goToId(1);
     module->ADOTable1.setFieldText("COMMENTAIRE", "gardé");  // typed in the grid earlier
+    form->Button2->click();                                  // then back to the report
+    ASSERT_FALSE(form->Panel4->isVisible());
     db.exec(
         "CREATE TRIGGER lecture_seule BEFORE UPDATE ON activites "
         "BEGIN SELECT RAISE(ABORT, 'base en lecture seule'); END");
@@ -425,6 +469,68 @@ TEST_F(ConsultWindowTest, ARefusedPostAtClosingKeepsTheWindowOpenOnTheRow) {
     form->ColorButton2->click();
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(db.scalar("SELECT COMMENTAIRE FROM activites WHERE ID = 1"), "gardé");
+}
+
+TEST_F(ConsultWindowTest, AReportBeingReadKeepsWhatItsClickChose) {
+    addManyEntries(3000);
+    open();
+    report("Tous", "Tous", QDate(2009, 12, 25), QDate(2009, 12, 25), true, true);
+    waitForReport();
+    const QString full = form->RichEdit1->text();
+    ASSERT_EQ(form->RichEdit1->lineCount(), 2 * 3006 + 1);
+
+    // Boxes and lists changed while the report is read count for the next one.
+    form->reportSliceMs = 0;
+    report("Tous", "Tous", QDate(2009, 12, 25), QDate(2009, 12, 25), true, true);
+    ASSERT_TRUE(form->reportRunning());
+    form->chkComm->setChecked(false);
+    form->chkTout->setChecked(false);
+    form->cbClients->setCurrentText("Martin");
+    waitForReport();
+    EXPECT_EQ(form->RichEdit1->text(), full);
+
+    // A purge declined at either question leaves the report as it was.
+    for (const std::deque<bool>& answers : {std::deque<bool>{false}, {true, false}}) {
+        report("Tous", "Tous", QDate(2009, 12, 25), QDate(2009, 12, 25), true, true);
+        ASSERT_TRUE(form->reportRunning());
+        boxes.answers = answers;
+        form->ColorButton1->click();
+        waitForReport();
+        EXPECT_EQ(form->RichEdit1->text(), full) << answers.size();
+    }
+    // A purge carried out shows the report of the entries as they were.
+    report("Tous", "Tous", QDate(2009, 12, 25), QDate(2009, 12, 25), true, true);
+    ASSERT_TRUE(form->reportRunning());
+    boxes.answers = {true, true};
+    form->ColorButton1->click();
+    EXPECT_EQ(boxes.informs, QStringList{"Suivi des surveillances vide"});
+    EXPECT_EQ(db.scalar("SELECT count(*) FROM activites"), "0");
+    waitForReport();
+    EXPECT_EQ(form->RichEdit1->text(), full);
+    EXPECT_TRUE(boxes.errors.isEmpty()) << boxes.errors.join(' ').toStdString();
+}
+
+TEST_F(ConsultWindowTest, GridTableOpensWhenTheGridIsFirstShown) {
+    open();
+    report("Tous", kDupont, QDate(2009, 12, 25), QDate(2009, 12, 26));
+    EXPECT_FALSE(module->ADOTable1.active());
+    form->Button2->click();
+    EXPECT_TRUE(module->ADOTable1.active());
+    EXPECT_TRUE(module->ADOTable1.filtered());
+    EXPECT_EQ(form->DBGrid1->model()->rowCount(), 2);
+
+    // Shown again after another report: that report's entries.
+    form->Button2->click();
+    report("Tous", "Tous", QDate(2009, 12, 25), QDate(2009, 12, 26), false, true);
+    EXPECT_FALSE(module->ADOTable1.active());
+    form->Button2->click();
+    EXPECT_EQ(form->DBGrid1->model()->rowCount(), 6);
+    EXPECT_FALSE(module->ADOTable1.filtered());
+
+    // "&Voir" while the grid shows reads it at once.
+    report("Tous", "L'Oréal", QDate(2009, 12, 26), QDate(2009, 12, 26));
+    EXPECT_TRUE(module->ADOTable1.active());
+    EXPECT_EQ(form->DBGrid1->model()->rowCount(), 1);
 }
 
 TEST_F(ConsultWindowTest, PurgeAsksTwiceAndKeepsABackup) {

@@ -36,6 +36,12 @@ TEST(ResourcesTest, PicturesHaveTheirSizes) {
     }
 }
 
+TEST(ResourcesTest, UnencodedBackgroundIsThePicturePixelForPixel) {
+    const QImage background = tavix::backgroundImage();
+    EXPECT_EQ(background.format(), QImage::Format_RGB32);
+    EXPECT_EQ(background.convertToFormat(QImage::Format_ARGB32), load(":/pictures/background.png"));
+}
+
 TEST(ResourcesTest, ZorvaOnIsTheIconOnARedSquare) {
     const QImage icon = load(":/icons/MAINICON.png");
     const QImage on = load(":/icons/ZORVA_ON.png");

@@ -80,8 +80,8 @@ TEST_F(SettingsWindowTest, CaptionsAndTabOrder) {
     } while (widget != w.CheckBox1 && order.size() < 40);
     EXPECT_EQ(order, QStringList({"CheckBox1", "CheckBox2", "CheckBox6", "CheckBox3", "CheckBox7",
                                   "CheckBox9", "Edit1", "Edit2", "Edit3", "CheckBox5", "CheckBox8",
-                                  "Edit4", "Button2", "Button1", "ColorButton2", "ColorButton4",
-                                  "ColorButton5"}));
+                                  "Edit4", "Button2", "AwayMinutes", "qt_spinbox_lineedit",
+                                  "Button1", "ColorButton2", "ColorButton4", "ColorButton5"}));
 }
 
 TEST_F(SettingsWindowTest, EachFlagTicksItsBoxAndIsWrittenBack) {
@@ -110,7 +110,7 @@ TEST_F(SettingsWindowTest, ValidateAtOnceRewritesWhatIsShownAndNoColour) {
     EXPECT_EQ(w.Edit4->text(), "/data/tâches.mdb");
     settings().clear();  // what Valider writes appears again
     ASSERT_TRUE(validate());
-    EXPECT_EQ(settings().allKeys(), QStringList({"config", "sgbd", "user"}))
+    EXPECT_EQ(settings().allKeys(), QStringList({"absence", "config", "sgbd", "user"}))
         << "no password, no colour";
     EXPECT_EQ(ReadSetting("user"), "Poste1");
     EXPECT_EQ(ReadSetting("sgbd"), "/data/tâches.mdb");
