@@ -20,8 +20,7 @@ QString EntryFilter::period() const {
     return QStringLiteral("du %1 au %2").arg(regional::dateToText(from), regional::dateToText(to));
 }
 
-void forEachEntry(db::Connection& connection, const EntryFilter& filter,
-                  const std::function<void(const Entry&)>& each) {
+EntryCursor::EntryCursor(db::Connection& connection, const EntryFilter& filter) {
     // rowid: every layout of the table has it, older ones without ID too.
     static const QString sql = QStringLiteral(
         "SELECT rowid, \"USER\", SURVEILLANCES, CLIENTS, DEBUT, FIN, DUREE, COMMENTAIRE "
@@ -34,8 +33,14 @@ void forEachEntry(db::Connection& connection, const EntryFilter& filter,
         values[2] = QVariant::fromValue(DateTime(filter.from, QTime(0, 0)));
         values[3] = QVariant::fromValue(DateTime(filter.to.addDays(1), QTime(0, 0)));
     }
-    Entry e;
-    db::selectBound(connection, sql, values, [&](const db::BoundRow& row) {
+    cursor_ = std::make_unique<db::BoundCursor>(connection, sql, values);
+}
+
+EntryCursor::~EntryCursor() = default;
+
+bool EntryCursor::read(qint64 budgetMs, const std::function<void(const Entry&)>& each) {
+    return cursor_->read(budgetMs, [&](const db::BoundRow& row) {
+        Entry& e = entry_;
         e.id = row.integer(0);
         e.user = row.text(1);
         e.activity = row.text(2);
@@ -46,6 +51,11 @@ void forEachEntry(db::Connection& connection, const EntryFilter& filter,
         e.comment = row.text(7);
         each(e);
     });
+}
+
+void forEachEntry(db::Connection& connection, const EntryFilter& filter,
+                  const std::function<void(const Entry&)>& each) {
+    EntryCursor(connection, filter).read(-1, each);
 }
 
 }  // namespace tavix

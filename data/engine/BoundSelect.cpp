@@ -1,5 +1,7 @@
 #include "data/engine/BoundSelect.h"
 
+#include <QElapsedTimer>
+
 #include "data/engine/Connection.h"
 #include "data/engine/EngineError.h"
 #include "data/engine/Statement.h"
@@ -25,11 +27,16 @@ private:
 
 }  // namespace
 
-void selectBound(Connection& connection, const QString& sql, const QVariantList& values,
-                 const std::function<void(const BoundRow&)>& eachRow) {
+struct BoundCursor::Impl {
+    detail::Statement stmt;
+};
+
+BoundCursor::BoundCursor(Connection& connection, const QString& sql, const QVariantList& values)
+    : impl_(std::make_unique<Impl>()) {
     sqlite3* db = connection.handle();
     if (!db) throw EngineError(QStringLiteral("Connexion fermée"), sql);
-    detail::Statement stmt(db, sql.toUtf8(), sql);
+    detail::Statement& stmt = impl_->stmt;
+    stmt = detail::Statement(db, sql.toUtf8(), sql);
     for (int i = 0; i < values.size(); ++i) {
         const QVariant& v = values[i];
         if (v.isNull()) {
@@ -42,8 +49,36 @@ void selectBound(Connection& connection, const QString& sql, const QVariantList&
             stmt.bindText(i + 1, v.toString());
         }
     }
+}
+
+BoundCursor::~BoundCursor() = default;
+
+bool BoundCursor::atEnd() const { return !impl_->stmt; }
+
+bool BoundCursor::read(qint64 budgetMs, const std::function<void(const BoundRow&)>& eachRow) {
+    detail::Statement& stmt = impl_->stmt;
+    if (!stmt) return true;
+    QElapsedTimer clock;
+    clock.start();
     const Row row(stmt);
-    while (stmt.step()) eachRow(row);
+    try {
+        do {
+            if (!stmt.step()) {
+                stmt.finalize();  // the read lock goes with the last row
+                return true;
+            }
+            eachRow(row);
+        } while (budgetMs < 0 || clock.elapsed() < budgetMs);
+    } catch (...) {
+        stmt.finalize();
+        throw;
+    }
+    return false;
+}
+
+void selectBound(Connection& connection, const QString& sql, const QVariantList& values,
+                 const std::function<void(const BoundRow&)>& eachRow) {
+    BoundCursor(connection, sql, values).read(-1, eachRow);
 }
 
 }  // namespace tavix::db
