@@ -1,5 +1,7 @@
 #include "consult/Entries.h"
 
+#include <QStringList>
+
 #include "data/engine/BoundSelect.h"
 #include "platform/Regional.h"
 
@@ -21,18 +23,31 @@ QString EntryFilter::period() const {
 }
 
 EntryCursor::EntryCursor(db::Connection& connection, const EntryFilter& filter) {
-    // rowid: every layout of the table has it, older ones without ID too.
-    static const QString sql = QStringLiteral(
-        "SELECT rowid, \"USER\", SURVEILLANCES, CLIENTS, DEBUT, FIN, DUREE, COMMENTAIRE "
-        "FROM activites WHERE (?1 IS NULL OR CLIENTS = ?1) AND (?2 IS NULL OR SURVEILLANCES = ?2) "
-        "AND (?3 IS NULL OR (DEBUT >= ?3 AND FIN <= ?4)) ORDER BY DEBUT, rowid");
-    QVariantList values{QVariant(), QVariant(), QVariant(), QVariant()};
+    // Only the conditions the filter needs, so that SQLite searches the
+    // index on DEBUT for a period rather than scanning it all; the values
+    // are still bound. rowid: every layout of the table has it, older ones
+    // without ID too.
+    QStringList conditions;
+    QVariantList values;
     if (!filter.all) {
-        if (filter.client != kAll) values[0] = filter.client;
-        if (filter.activity != kAll) values[1] = filter.activity;
-        values[2] = QVariant::fromValue(DateTime(filter.from, QTime(0, 0)));
-        values[3] = QVariant::fromValue(DateTime(filter.to.addDays(1), QTime(0, 0)));
+        if (filter.client != kAll) {
+            conditions << QStringLiteral("CLIENTS = ?");
+            values << filter.client;
+        }
+        if (filter.activity != kAll) {
+            conditions << QStringLiteral("SURVEILLANCES = ?");
+            values << filter.activity;
+        }
+        conditions << QStringLiteral("DEBUT >= ? AND FIN <= ?");
+        values << QVariant::fromValue(DateTime(filter.from, QTime(0, 0)))
+               << QVariant::fromValue(DateTime(filter.to.addDays(1), QTime(0, 0)));
     }
+    QString sql = QStringLiteral(
+        "SELECT rowid, \"USER\", SURVEILLANCES, CLIENTS, DEBUT, FIN, DUREE, COMMENTAIRE "
+        "FROM activites");
+    if (!conditions.isEmpty())
+        sql += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
+    sql += QStringLiteral(" ORDER BY DEBUT, rowid");
     cursor_ = std::make_unique<db::BoundCursor>(connection, sql, values);
 }
 
