@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QTextDocument>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "consult/ChartsView.h"
@@ -125,7 +126,14 @@ BillingPanel::BillingPanel(QWidget* report, QWidget* editing, QWidget* parent)
     totals_ = Summary(saved);
     summary_->setRounding(saved);
     editing_->installEventFilter(this);
+
+    readMore_ = new QTimer(this);
+    readMore_->setSingleShot(true);
+    readMore_->setInterval(0);
+    connect(readMore_, &QTimer::timeout, this, guarded([this] { readTotals(totalsSliceMs); }));
 }
+
+BillingPanel::~BillingPanel() = default;
 
 QWidget* BillingPanel::summaryPage() const { return summary_; }
 QWidget* BillingPanel::chartsPage() const { return charts_; }
@@ -166,22 +174,78 @@ void BillingPanel::forEach(const std::function<void(const Entry&)>& each) const 
 
 void BillingPanel::select(const EntryFilter& filter) {
     filter_ = filter;
-    recompute();
+    recompute(totals_.rounding());
     ExportButton->setEnabled(true);
     PrintButton->setEnabled(true);
 }
 
 void BillingPanel::setRounding(const Rounding& r) {
     WriteSetting(kRoundingSetting, r.toSetting());
-    totals_ = Summary(r);
-    if (filter_) recompute();
+    if (!filter_) {
+        totals_ = Summary(r);
+        return;
+    }
+    const bool waiting = cursor_ && !readMore_->isActive();  // the report is still read
+    recompute(r);
+    if (!waiting) startTotals();
 }
 
-void BillingPanel::recompute() {
-    Summary s(totals_.rounding());
-    forEach([&](const Entry& e) { s.add(e); });
-    totals_ = std::move(s);
+// Binds the selection now; the reading waits for startTotals().
+void BillingPanel::recompute(const Rounding& rounding) {
+    readMore_->stop();
+    cursor_.reset();
+    totals_ = Summary(rounding);
+    pending_ = Summary(rounding);
+    StatusLine->clear();
+    cursor_ = std::make_unique<EntryCursor>(DataModule2->ADOConnection1, *filter_);
+    StatusLine->setText(QStringLiteral("Calcul des totaux…"));
+    showTotals();
+}
+
+void BillingPanel::startTotals() {
+    if (cursor_) readMore_->start();
+}
+
+void BillingPanel::finishTotals() {
+    if (!cursor_) return;
+    readMore_->stop();
+    readTotals(-1);
+}
+
+void BillingPanel::stopTotals() {
+    if (!cursor_) return;
+    readMore_->stop();
+    cursor_.reset();
+    filter_.reset();
+    totals_ = Summary(totals_.rounding());
+    StatusLine->clear();
+    showTotals();
+    ExportButton->setEnabled(false);
+    PrintButton->setEnabled(false);
+}
+
+void BillingPanel::readTotals(qint64 budgetMs) {
+    if (!cursor_) return;
+    bool done = false;
+    try {
+        done = cursor_->read(budgetMs, [this](const Entry& e) { pending_.add(e); });
+    } catch (...) {
+        stopTotals();  // no half totals
+        throw;
+    }
+    if (!done) {
+        readMore_->start();
+        return;
+    }
+    cursor_.reset();
+    totals_ = std::move(pending_);
+    pending_ = Summary(totals_.rounding());
     StatusLine->setText(statusText());
+    showTotals();
+    emit totalsReady();
+}
+
+void BillingPanel::showTotals() {
     summary_->setSummary(totals_);
     charts_->setSummary(totals_);
 }
@@ -247,6 +311,7 @@ bool BillingPanel::exportFile(Export kind, const QString& path) {
             break;
         }
         case Export::SummaryCsv:
+            finishTotals();
             writeExport(path, summaryCsv(totals_, summary_->grouping()));
             break;
         case Export::EntriesIcs: {
@@ -256,6 +321,7 @@ bool BillingPanel::exportFile(Export kind, const QString& path) {
             break;
         }
         case Export::Pdf: {
+            finishTotals();
             const auto doc = buildPrintDocument(totals_, summary_->grouping(),
                                                 [this](const auto& each) { forEach(each); });
             writeExport(path, printToPdf(*doc, statusText(), filter_->describe()));
@@ -274,6 +340,7 @@ void BillingPanel::print() {
     QPrintDialog dialog(&printer, window());
     dialog.setWindowTitle(QStringLiteral("Imprimer"));
     if (modalRunner().exec(dialog) != QDialog::Accepted) return;
+    finishTotals();
     const auto doc = buildPrintDocument(totals_, summary_->grouping(),
                                         [this](const auto& each) { forEach(each); });
     printDocument(printer, *doc, statusText(), filter_->describe());

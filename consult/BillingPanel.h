@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <memory>
 #include <optional>
 
 #include "consult/Entries.h"
@@ -12,6 +13,7 @@ class QLabel;
 class QMenu;
 class QPrinter;
 class QPushButton;
+class QTimer;
 
 namespace tavix {
 
@@ -22,13 +24,15 @@ class SummaryView;
 // status line of what "&Voir" selected, the choice of the report, the
 // summary or the charts (shown in the report's place), export and print.
 // The selection is read again from the base whenever it is needed, so
-// nothing of it is kept but its totals.
+// nothing of it is kept but its totals. The totals are read a slice at a
+// time once the report is read, so the window never stops answering.
 class BillingPanel : public QWidget {
     Q_OBJECT
 public:
     // report: the report's panel; editing: the grid's panel, in whose mode
     // the summary and the charts step aside.
     BillingPanel(QWidget* report, QWidget* editing, QWidget* parent);
+    ~BillingPanel() override;
 
     // Content pages, for the window's layout beside the report's.
     QWidget* summaryPage() const;
@@ -36,9 +40,18 @@ public:
     SummaryView* summaryView() const { return summary_; }
     ChartsView* chartsView() const { return charts_; }
 
-    void select(const EntryFilter& filter);  // after "&Voir"
+    // After "&Voir": binds the selection; its totals are read from
+    // startTotals() on, in slices.
+    void select(const EntryFilter& filter);
     const std::optional<EntryFilter>& selection() const { return filter_; }
+    // The selection's totals once complete; empty while being read.
     const Summary& totals() const { return totals_; }
+    bool totalsRunning() const { return cursor_ != nullptr; }
+    void startTotals();   // once the report has been read
+    void finishTotals();  // reads what is left at once
+    void stopTotals();    // drops a reading in progress and its selection
+    // How long one slice of reading may hold the window, in ms.
+    int totalsSliceMs = 30;
 
     void showReport();
     void showSummary();
@@ -59,11 +72,16 @@ public:
     // Writes one export to a chosen path, asking before replacing a file.
     bool exportFile(Export kind, const QString& path);
 
+signals:
+    void totalsReady();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void recompute();
+    void recompute(const Rounding& rounding);
+    void readTotals(qint64 budgetMs);
+    void showTotals();
     void setRounding(const Rounding& r);
     void show(QWidget* page);
     void forEach(const std::function<void(const Entry&)>& each) const;
@@ -76,6 +94,9 @@ private:
     QButtonGroup* pages_;
     std::optional<EntryFilter> filter_;
     Summary totals_;
+    Summary pending_;  // being read
+    std::unique_ptr<EntryCursor> cursor_;
+    QTimer* readMore_;
 };
 
 }  // namespace tavix

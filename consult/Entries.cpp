@@ -1,5 +1,7 @@
 #include "consult/Entries.h"
 
+#include <QStringList>
+
 #include "data/engine/BoundSelect.h"
 #include "platform/Regional.h"
 
@@ -20,22 +22,40 @@ QString EntryFilter::period() const {
     return QStringLiteral("du %1 au %2").arg(regional::dateToText(from), regional::dateToText(to));
 }
 
-void forEachEntry(db::Connection& connection, const EntryFilter& filter,
-                  const std::function<void(const Entry&)>& each) {
-    // rowid: every layout of the table has it, older ones without ID too.
-    static const QString sql = QStringLiteral(
-        "SELECT rowid, \"USER\", SURVEILLANCES, CLIENTS, DEBUT, FIN, DUREE, COMMENTAIRE "
-        "FROM activites WHERE (?1 IS NULL OR CLIENTS = ?1) AND (?2 IS NULL OR SURVEILLANCES = ?2) "
-        "AND (?3 IS NULL OR (DEBUT >= ?3 AND FIN <= ?4)) ORDER BY DEBUT, rowid");
-    QVariantList values{QVariant(), QVariant(), QVariant(), QVariant()};
+EntryCursor::EntryCursor(db::Connection& connection, const EntryFilter& filter) {
+    // Only the conditions the filter needs, so that SQLite searches the
+    // index on DEBUT for a period rather than scanning it all; the values
+    // are still bound. rowid: every layout of the table has it, older ones
+    // without ID too.
+    QStringList conditions;
+    QVariantList values;
     if (!filter.all) {
-        if (filter.client != kAll) values[0] = filter.client;
-        if (filter.activity != kAll) values[1] = filter.activity;
-        values[2] = QVariant::fromValue(DateTime(filter.from, QTime(0, 0)));
-        values[3] = QVariant::fromValue(DateTime(filter.to.addDays(1), QTime(0, 0)));
+        if (filter.client != kAll) {
+            conditions << QStringLiteral("CLIENTS = ?");
+            values << filter.client;
+        }
+        if (filter.activity != kAll) {
+            conditions << QStringLiteral("SURVEILLANCES = ?");
+            values << filter.activity;
+        }
+        conditions << QStringLiteral("DEBUT >= ? AND FIN <= ?");
+        values << QVariant::fromValue(DateTime(filter.from, QTime(0, 0)))
+               << QVariant::fromValue(DateTime(filter.to.addDays(1), QTime(0, 0)));
     }
-    Entry e;
-    db::selectBound(connection, sql, values, [&](const db::BoundRow& row) {
+    QString sql = QStringLiteral(
+        "SELECT rowid, \"USER\", SURVEILLANCES, CLIENTS, DEBUT, FIN, DUREE, COMMENTAIRE "
+        "FROM activites");
+    if (!conditions.isEmpty())
+        sql += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
+    sql += QStringLiteral(" ORDER BY DEBUT, rowid");
+    cursor_ = std::make_unique<db::BoundCursor>(connection, sql, values);
+}
+
+EntryCursor::~EntryCursor() = default;
+
+bool EntryCursor::read(qint64 budgetMs, const std::function<void(const Entry&)>& each) {
+    return cursor_->read(budgetMs, [&](const db::BoundRow& row) {
+        Entry& e = entry_;
         e.id = row.integer(0);
         e.user = row.text(1);
         e.activity = row.text(2);
@@ -46,6 +66,11 @@ void forEachEntry(db::Connection& connection, const EntryFilter& filter,
         e.comment = row.text(7);
         each(e);
     });
+}
+
+void forEachEntry(db::Connection& connection, const EntryFilter& filter,
+                  const std::function<void(const Entry&)>& each) {
+    EntryCursor(connection, filter).read(-1, each);
 }
 
 }  // namespace tavix

@@ -3,14 +3,16 @@
 #include <QDate>
 #include <QString>
 #include <functional>
+#include <memory>
 
 #include "platform/DateTime.h"
 
 namespace tavix {
 
 namespace db {
+class BoundCursor;
 class Connection;
-}
+}  // namespace db
 
 // What "&Voir" selected, as the user chose it.
 struct EntryFilter {
@@ -38,5 +40,23 @@ struct Entry {
 // name selects exactly itself.
 void forEachEntry(db::Connection& connection, const EntryFilter& filter,
                   const std::function<void(const Entry&)>& each);
+
+// The same entries read a slice at a time; the filter is bound when the
+// cursor is made, so later changes to the boxes do not touch it.
+class EntryCursor {
+public:
+    EntryCursor(db::Connection& connection, const EntryFilter& filter);
+    ~EntryCursor();
+    EntryCursor(const EntryCursor&) = delete;
+    EntryCursor& operator=(const EntryCursor&) = delete;
+
+    // Hands over entries until the last one or until budgetMs has passed
+    // (at least one; negative: to the end). True once all have been read.
+    bool read(qint64 budgetMs, const std::function<void(const Entry&)>& each);
+
+private:
+    std::unique_ptr<db::BoundCursor> cursor_;
+    Entry entry_;
+};
 
 }  // namespace tavix

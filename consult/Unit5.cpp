@@ -198,6 +198,8 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     readMore_->setSingleShot(true);
     readMore_->setInterval(0);
     connect(readMore_, &QTimer::timeout, this, guarded([this] { readReportRows(reportSliceMs); }));
+    // The totals are read after the report, never before its first screen.
+    connect(this, &TForm5::reportReady, Billing, &BillingPanel::startTotals);
 
     connect(Commenter, &QPushButton::clicked, this, guarded([this] { Button1Click(); }));
     connect(ColorButton1, &QPushButton::clicked, this, guarded([this] { BitBtn1Click(); }));
@@ -282,6 +284,7 @@ void TForm5::FormActivate() {
 
 void TForm5::FormClose() {
     stopReport();
+    Billing->stopTotals();
     try {
         DataModule2->ADOQuery1.close();
     } catch (const Error&) {
@@ -354,6 +357,7 @@ void TForm5::readReportRows(qint64 budgetMs) {
     } catch (...) {
         reader_.reset();
         RichEdit1->clear();  // no half report
+        Billing->stopTotals();
         throw;
     }
     finishReport();
@@ -436,6 +440,7 @@ void TForm5::BitBtn1Click() {
         readMore_->stop();
         readReportRows(-1);
     }
+    Billing->finishTotals();  // likewise, and its statement ends before the purge
 
     // A copy first (beside the file, or for a server a local file in the
     // user's data folder), so the purge can be undone by hand; no copy, no purge.

@@ -1,5 +1,7 @@
 #include "data/engine/BoundSelect.h"
 
+#include <QElapsedTimer>
+
 #include "data/engine/Connection.h"
 #include "data/engine/ConnectionImpl.h"
 #include "data/engine/EngineError.h"
@@ -47,19 +49,29 @@ private:
 
 }  // namespace
 
-void selectBound(Connection& connection, const QString& sql, const QVariantList& values,
-                 const std::function<void(const BoundRow&)>& eachRow) {
+// On a server the whole result comes in one reply; it is then handed over
+// a slice at a time as the file's rows are.
+struct BoundCursor::Impl {
+    detail::Statement stmt;
+    pg::Result server;
+    int next = 0;
+    bool onServer = false;
+};
+
+BoundCursor::BoundCursor(Connection& connection, const QString& sql, const QVariantList& values)
+    : impl_(std::make_unique<Impl>()) {
     if (pg::Session* server = connection.impl().pg.get()) {
         pg::Params params;
         for (const QVariant& v : values) params.push_back(pg::paramOf(v));
         const pg::RawTranslated t = pg::translateRaw(*server, sql);
-        const pg::Result r = server->exec(t.sql, params, sql, t.types);
-        for (int i = 0; i < r.rows(); ++i) eachRow(ServerRow(r, i));
+        impl_->server = server->exec(t.sql, params, sql, t.types);
+        impl_->onServer = true;
         return;
     }
     sqlite3* db = connection.handle();
     if (!db) throw EngineError(QStringLiteral("Connexion fermée"), sql);
-    detail::Statement stmt(db, sql.toUtf8(), sql);
+    detail::Statement& stmt = impl_->stmt;
+    stmt = detail::Statement(db, sql.toUtf8(), sql);
     for (int i = 0; i < values.size(); ++i) {
         const QVariant& v = values[i];
         if (v.isNull()) {
@@ -72,8 +84,53 @@ void selectBound(Connection& connection, const QString& sql, const QVariantList&
             stmt.bindText(i + 1, v.toString());
         }
     }
+}
+
+BoundCursor::~BoundCursor() = default;
+
+bool BoundCursor::atEnd() const {
+    if (impl_->onServer) return !impl_->server;
+    return !impl_->stmt;
+}
+
+bool BoundCursor::read(qint64 budgetMs, const std::function<void(const BoundRow&)>& eachRow) {
+    if (impl_->onServer) {
+        pg::Result& r = impl_->server;
+        if (!r) return true;
+        QElapsedTimer clock;
+        clock.start();
+        do {
+            if (impl_->next >= r.rows()) {
+                r = pg::Result();
+                return true;
+            }
+            eachRow(ServerRow(r, impl_->next++));
+        } while (budgetMs < 0 || clock.elapsed() < budgetMs);
+        return false;
+    }
+    detail::Statement& stmt = impl_->stmt;
+    if (!stmt) return true;
+    QElapsedTimer clock;
+    clock.start();
     const Row row(stmt);
-    while (stmt.step()) eachRow(row);
+    try {
+        do {
+            if (!stmt.step()) {
+                stmt.finalize();  // the read lock goes with the last row
+                return true;
+            }
+            eachRow(row);
+        } while (budgetMs < 0 || clock.elapsed() < budgetMs);
+    } catch (...) {
+        stmt.finalize();
+        throw;
+    }
+    return false;
+}
+
+void selectBound(Connection& connection, const QString& sql, const QVariantList& values,
+                 const std::function<void(const BoundRow&)>& eachRow) {
+    BoundCursor(connection, sql, values).read(-1, eachRow);
 }
 
 }  // namespace tavix::db

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QVariantList>
 #include <functional>
+#include <memory>
 
 #include "platform/DateTime.h"
 
@@ -29,5 +30,26 @@ protected:
 // one at a time; nothing is kept after the call. Throws EngineError.
 void selectBound(Connection& connection, const QString& sql, const QVariantList& values,
                  const std::function<void(const BoundRow&)>& eachRow);
+
+// The same select read a slice at a time, so that a long one can be spread
+// over the event loop. The statement lives as long as the cursor, or until
+// its last row has been read.
+class BoundCursor {
+public:
+    BoundCursor(Connection& connection, const QString& sql, const QVariantList& values);
+    ~BoundCursor();
+    BoundCursor(const BoundCursor&) = delete;
+    BoundCursor& operator=(const BoundCursor&) = delete;
+
+    // Hands over rows until the last one or until budgetMs has passed (at
+    // least one row; a negative budget reads to the end). True once the
+    // last row has been read. Throws EngineError.
+    bool read(qint64 budgetMs, const std::function<void(const BoundRow&)>& eachRow);
+    bool atEnd() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
 
 }  // namespace tavix::db

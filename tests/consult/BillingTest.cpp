@@ -4,12 +4,15 @@
 
 #include <gtest/gtest.h>
 #include <libical/ical.h>
+#include <sqlite3.h>
 
 #include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDateTimeEdit>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -162,12 +165,46 @@ protected:
         module.reset();
     }
 
-    // "&Voir" over March, every client and activity.
-    void view(bool all = false) {
+    // "&Voir" over March, every client and activity; waits for the totals
+    // unless told not to.
+    void view(bool all = false, bool wait = true) {
         form->dateDebut->setDateTime(QDateTime(QDate(2026, 3, 1), QTime(10, 0)));
         form->DateFin->setDateTime(QDateTime(QDate(2026, 3, 31), QTime(10, 0)));
         form->chkTout->setChecked(all);
         form->Commenter->click();
+        if (wait) waitTotals();
+    }
+
+    // Lets the event loop read the totals' slices to the end.
+    void waitTotals() {
+        QElapsedTimer guard;
+        guard.start();
+        while (billing->totalsRunning() && guard.elapsed() < 30000)
+            QCoreApplication::processEvents();
+        ASSERT_FALSE(billing->totalsRunning());
+    }
+
+    // count one-minute entries for one client on 20 March.
+    void addBatch(const QString& client, int count) {
+        db.exec(QString("INSERT INTO activites (\"USER\", SURVEILLANCES, CLIENTS, DEBUT, FIN, "
+                        "DUREE) WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                        "WHERE i < %1) SELECT 'lot', 'Saisie', '%2', '2026-03-20 08:00:00', "
+                        "'2026-03-20 08:01:00', 60 FROM n")
+                    .arg(count)
+                    .arg(client));
+    }
+    static QString batchStatus(int count) {
+        return totalsText(count, 60 * count) + " — du 01/03/2026 au 31/03/2026";
+    }
+
+    // Statements of the window's connection stepped and not yet done.
+    int busyStatements() const {
+        int busy = 0;
+        sqlite3* handle = module->ADOConnection1.handle();
+        for (sqlite3_stmt* s = sqlite3_next_stmt(handle, nullptr); s;
+             s = sqlite3_next_stmt(handle, s))
+            busy += sqlite3_stmt_busy(s) ? 1 : 0;
+        return busy;
     }
 
     QString exported(Export kind, const QString& name) {
@@ -210,6 +247,97 @@ TEST_F(BillingTest, StatusLineTellsTheSelectionAndTheReportIsUnchanged) {
     EXPECT_TRUE(billing->StatusLine->text().startsWith("1 entrée — 00:15:00 — 0,25 h"));
 }
 
+TEST_F(BillingTest, TotalsAreReadInSlicesAfterTheClick) {
+    addBatch("Client lot", 3000);
+    form->cbClients->setCurrentText("Client lot");
+    billing->totalsSliceMs = 0;  // one entry a slice
+    view(false, false);
+    // The click returns without the totals, which follow the report.
+    EXPECT_TRUE(billing->totalsRunning());
+    EXPECT_EQ(billing->StatusLine->text(), "Calcul des totaux…");
+    EXPECT_EQ(billing->totals().entries(), 0);
+    while (form->reportRunning()) QCoreApplication::processEvents();
+    EXPECT_TRUE(form->RichEdit1->text().endsWith("\t\t50:00:00"))
+        << form->RichEdit1->text().right(80).toStdString();
+    for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+    EXPECT_TRUE(billing->totalsRunning()) << "read in one go";
+    EXPECT_EQ(billing->summaryView()->Table->model()->rowCount(), 0);
+
+    // A summary export cannot wait for the slices: it reads the rest itself.
+    const auto records = readCsv(readAll(exported(Export::SummaryCsv, "synthese.csv")));
+    EXPECT_FALSE(billing->totalsRunning());
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records.back()[1], "3000");
+    EXPECT_EQ(billing->StatusLine->text(), batchStatus(3000));
+    EXPECT_EQ(billing->summaryView()->Table->model()->rowCount(), 1);
+    EXPECT_EQ(busyStatements(), 0);
+}
+
+TEST_F(BillingTest, TotalsAreThoseOfTheLastClick) {
+    addBatch("Lot A", 3000);
+    addBatch("Lot B", 2000);
+    struct Case {
+        const char* name;
+        bool clickAgain;  // a new "&Voir" on Lot B, or only the box changed
+        int expected;
+    };
+    for (const Case& c : {Case{"box changed", false, 3000}, Case{"new click", true, 2000}}) {
+        SCOPED_TRACE(c.name);
+        billing->totalsSliceMs = 0;
+        form->cbClients->setCurrentText("Lot A");
+        view(false, false);
+        for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+        ASSERT_TRUE(billing->totalsRunning());
+        form->cbClients->setCurrentText("Lot B");
+        if (c.clickAgain) view(false, false);
+        billing->totalsSliceMs = 30;
+        waitTotals();
+        EXPECT_EQ(billing->StatusLine->text(), batchStatus(c.expected));
+        EXPECT_EQ(billing->totals().entries(), c.expected);
+        EXPECT_EQ(busyStatements(), 0);
+    }
+}
+
+TEST_F(BillingTest, LeavingMidwayEndsTheReadingCleanly) {
+    addBatch("Client lot", 3000);
+    enum class Way { Close, Purge, Destroy };
+    for (const Way way : {Way::Close, Way::Purge, Way::Destroy}) {
+        SCOPED_TRACE(int(way));
+        if (!form) {
+            form = std::make_unique<TForm5>();
+            billing = form->Billing;
+        }
+        form->show();
+        billing->totalsSliceMs = 0;
+        form->cbClients->setCurrentText("Client lot");
+        view(false, false);
+        for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+        ASSERT_TRUE(billing->totalsRunning());
+        switch (way) {
+            case Way::Close:
+                form->close();
+                EXPECT_FALSE(billing->totalsRunning());
+                EXPECT_TRUE(billing->StatusLine->text().isEmpty());
+                EXPECT_FALSE(billing->ExportButton->isEnabled());
+                break;
+            case Way::Purge:
+                // Like the report, the totals shown are those of the click.
+                boxes.answers = {true, true};
+                form->ColorButton1->click();
+                EXPECT_FALSE(billing->totalsRunning());
+                EXPECT_EQ(billing->StatusLine->text(), batchStatus(3000));
+                EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM activites"), "0");
+                addBatch("Client lot", 3000);
+                break;
+            case Way::Destroy:
+                form.reset();
+                break;
+        }
+        EXPECT_EQ(busyStatements(), 0);
+        for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+    }
+}
+
 TEST_F(BillingTest, SummaryTableSortsByKeyboardAndRoundingIsRemembered) {
     view();
     billing->SummaryButton->click();
@@ -229,6 +357,7 @@ TEST_F(BillingTest, SummaryTableSortsByKeyboardAndRoundingIsRemembered) {
 
     s->RoundingBox->setCurrentIndex(s->RoundingBox->findData("15 haut"));
     EXPECT_EQ(ReadSetting(kRoundingSetting), "15 haut");
+    waitTotals();
     EXPECT_EQ(t->model()->columnCount(), 7);
     EXPECT_EQ(t->model()->index(0, 5).data().toString(), "03:15:00");
     EXPECT_TRUE(billing->StatusLine->text().endsWith("— arrondi : 22:15:00 — 22,25 h"));
@@ -289,6 +418,7 @@ TEST_F(BillingTest, SummaryCsvHoldsEachLineAndTheTotal) {
     billing->summaryView()->GroupingBox->setCurrentIndex(int(Grouping::Day));
     billing->summaryView()->RoundingBox->setCurrentIndex(
         billing->summaryView()->RoundingBox->findData("30 proche"));
+    waitTotals();
     const auto records = readCsv(readAll(exported(Export::SummaryCsv, "synthese.csv")));
     ASSERT_EQ(records.size(), entries.size() + 2);
     EXPECT_EQ(records[0], (QStringList{"Jour", "Entrées", "Durée (s)", "Durée (h:mm:ss)",
