@@ -227,7 +227,14 @@ QVariant Result::cell(int row, int column, FieldType type) const {
 
 Session::Session(const QString& conninfo) : conninfo_(conninfo), server_(describe(conninfo)) {
     refuseSecret(conninfo);
-    connect();
+    // A refused first connection leaves no object to finish it.
+    try {
+        connect();
+    } catch (...) {
+        if (conn_) PQfinish(conn_);
+        conn_ = nullptr;
+        throw;
+    }
 }
 
 Session::~Session() {
