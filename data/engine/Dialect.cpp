@@ -28,28 +28,6 @@ QString sqliteString(const QString& value) {
     return u'\'' + out + u'\'';
 }
 
-// #m/d/yyyy[ h:mm[:ss][ AM|PM]]# or #yyyy-mm-dd[ hh:mm[:ss]]#.
-std::optional<DateTime> dateLiteral(const QString& body) {
-    static const QRegularExpression us(QStringLiteral(
-        R"(^\s*(\d{1,2})/(\d{1,2})/(\d{4})(?:\s+(\d{1,2}):(\d{1,2})(?::(\d{1,2}))?(?:\s*([AaPp][Mm]))?)?\s*$)"));
-    const auto m = us.match(body);
-    if (!m.hasMatch()) return DateTime::fromIso(body);
-    const QDate date(m.captured(3).toInt(), m.captured(1).toInt(), m.captured(2).toInt());
-    if (!date.isValid()) return std::nullopt;
-    QTime time(0, 0);
-    if (m.hasCaptured(4)) {
-        int hour = m.captured(4).toInt();
-        if (m.hasCaptured(7)) {
-            if (hour < 1 || hour > 12) return std::nullopt;
-            const bool pm = m.captured(7).toUpper() == QLatin1String("PM");
-            hour = hour % 12 + (pm ? 12 : 0);
-        }
-        time = QTime(hour, m.captured(5).toInt(), m.hasCaptured(6) ? m.captured(6).toInt() : 0);
-        if (!time.isValid()) return std::nullopt;
-    }
-    return DateTime(date, time);
-}
-
 std::vector<Token> tokenize(const QString& s) {
     std::vector<Token> tokens;
     const qsizetype n = s.size();
@@ -323,6 +301,27 @@ void dateTimeFunction(sqlite3_context* context, int, sqlite3_value** argv) {
 }
 
 }  // namespace
+
+std::optional<DateTime> dateLiteral(const QString& body) {
+    static const QRegularExpression us(QStringLiteral(
+        R"(^\s*(\d{1,2})/(\d{1,2})/(\d{4})(?:\s+(\d{1,2}):(\d{1,2})(?::(\d{1,2}))?(?:\s*([AaPp][Mm]))?)?\s*$)"));
+    const auto m = us.match(body);
+    if (!m.hasMatch()) return DateTime::fromIso(body);
+    const QDate date(m.captured(3).toInt(), m.captured(1).toInt(), m.captured(2).toInt());
+    if (!date.isValid()) return std::nullopt;
+    QTime time(0, 0);
+    if (m.hasCaptured(4)) {
+        int hour = m.captured(4).toInt();
+        if (m.hasCaptured(7)) {
+            if (hour < 1 || hour > 12) return std::nullopt;
+            const bool pm = m.captured(7).toUpper() == QLatin1String("PM");
+            hour = hour % 12 + (pm ? 12 : 0);
+        }
+        time = QTime(hour, m.captured(5).toInt(), m.hasCaptured(6) ? m.captured(6).toInt() : 0);
+        if (!time.isValid()) return std::nullopt;
+    }
+    return DateTime(date, time);
+}
 
 QByteArray translate(sqlite3* db, const QString& statement) {
     std::vector<Token> tokens = tokenize(statement);

@@ -4,6 +4,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <optional>
+
+#include "platform/DateTime.h"
 
 namespace tavix::db::detail {
 
@@ -15,6 +18,11 @@ namespace tavix::db::detail {
 // Refuses (EngineError) a text holding a second statement, an unterminated
 // literal or a malformed date literal. db is used to look up column types.
 QByteArray translate(sqlite3* db, const QString& statement);
+
+// The body of a date literal, #m/d/yyyy[ h:mm[:ss][ AM|PM]]# or
+// #yyyy-mm-dd[ hh:mm[:ss]]#; nothing when it names no date. Both targets
+// read it the same way.
+std::optional<DateTime> dateLiteral(const QString& body);
 
 // Registers the engine's SQL functions (tavix_datetime) and the names'
 // collation, and sets the connection's options every handle needs.

@@ -3,6 +3,7 @@
 #include <QRegularExpression>
 #include <vector>
 
+#include "data/engine/Dialect.h"
 #include "data/engine/Values.h"
 
 namespace tavix::db::pg {
@@ -31,27 +32,6 @@ QString inlineString(const QString& value) {
     QString out = value;
     out.replace(u'\'', QStringLiteral("''"));
     return u'\'' + out + u'\'';
-}
-
-// #m/d/yyyy[ h:mm[:ss][ AM|PM]]# or #yyyy-mm-dd[ hh:mm[:ss]]#, as the SQLite translation reads it.
-std::optional<DateTime> dateLiteral(const QString& body) {
-    static const QRegularExpression us(QStringLiteral(
-        R"(^\s*(\d{1,2})/(\d{1,2})/(\d{4})(?:\s+(\d{1,2}):(\d{1,2})(?::(\d{1,2}))?(?:\s*([AaPp][Mm]))?)?\s*$)"));
-    const auto m = us.match(body);
-    if (!m.hasMatch()) return DateTime::fromIso(body);
-    const QDate date(m.captured(3).toInt(), m.captured(1).toInt(), m.captured(2).toInt());
-    if (!date.isValid()) return std::nullopt;
-    QTime time(0, 0);
-    if (m.hasCaptured(4)) {
-        int hour = m.captured(4).toInt();
-        if (m.hasCaptured(7)) {
-            if (hour < 1 || hour > 12) return std::nullopt;
-            hour = hour % 12 + (m.captured(7).toUpper() == QLatin1String("PM") ? 12 : 0);
-        }
-        time = QTime(hour, m.captured(5).toInt(), m.hasCaptured(6) ? m.captured(6).toInt() : 0);
-        if (!time.isValid()) return std::nullopt;
-    }
-    return DateTime(date, time);
 }
 
 std::vector<Token> tokenize(const QString& s) {
@@ -88,7 +68,8 @@ std::vector<Token> tokenize(const QString& s) {
             const qsizetype end = s.indexOf(u'#', i + 1);
             if (end < 0) error(QStringLiteral("Date non terminée"));
             const QString body = s.mid(i + 1, end - i - 1);
-            if (!dateLiteral(body)) error(QStringLiteral("Date incorrecte : #%1#").arg(body));
+            if (!detail::dateLiteral(body))
+                error(QStringLiteral("Date incorrecte : #%1#").arg(body));
             i = end + 1;
             tokens.push_back({Kind::Date, body, {}, {}});
         } else if (isWordStart(c)) {
@@ -186,7 +167,7 @@ private:
                 return QStringLiteral("$%1").arg(params.size());
             }
             case Kind::Date: {
-                const QString iso = dateLiteral(token.text)->toIso();
+                const QString iso = detail::dateLiteral(token.text)->toIso();
                 if (ddl_) return QStringLiteral("CAST(%1 AS timestamp)").arg(inlineString(iso));
                 params.push_back(iso.toUtf8());
                 return QStringLiteral("CAST($%1 AS timestamp)").arg(params.size());
