@@ -93,11 +93,19 @@ ChartsView::ChartsView(QWidget* parent) : QWidget(parent) {
 
 void ChartsView::setSummary(const Summary& summary) {
     summary_ = &summary;
-    refresh();
+    // Laying out the charts costs milliseconds: hidden ones wait to be shown.
+    stale_ = true;
+    if (isVisible()) refresh();
+}
+
+void ChartsView::showEvent(QShowEvent* event) {
+    if (stale_) refresh();
+    QWidget::showEvent(event);
 }
 
 void ChartsView::refresh() {
     if (!summary_) return;
+    stale_ = false;
     const auto grouping = Grouping(GroupingBox->currentData().toInt());
     const std::vector<SummaryLine> lines = summary_->lines(grouping);
     const QString what =
@@ -133,10 +141,15 @@ void ChartsView::refresh() {
     auto* hours = new QValueAxis;
     hours->setLabelFormat(QStringLiteral("%.0f h"));
     hours->setLabelsFont(labels);
-    hours->setMin(0);
     bar->addAxis(hours, Qt::AlignBottom);
     series->attachAxis(hours);
-    hours->applyNiceNumbers();
+    // Nothing to show: an axis from 0 to 1 h rather than an empty range.
+    if (bars.empty() || summary_->seconds() <= 0)
+        hours->setRange(0, 1);
+    else {
+        hours->setMin(0);
+        hours->applyNiceNumbers();
+    }
     bar->legend()->hide();
     bar->setLocalizeNumbers(true);  // 118,6 h, as the rest of the window
     bar->setLocale(QLocale(QLocale::French, QLocale::France));
@@ -171,7 +184,10 @@ void ChartsView::refresh() {
     Pie->setAccessibleDescription(shares.join(QStringLiteral(" ; ")));
 }
 
-QImage ChartsView::picture() { return charts_->grab().toImage(); }
+QImage ChartsView::picture() {
+    if (stale_) refresh();
+    return charts_->grab().toImage();
+}
 
 void ChartsView::copyPicture() { QApplication::clipboard()->setImage(picture()); }
 

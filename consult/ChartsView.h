@@ -28,9 +28,13 @@ public:
     QChartView* Bars;
     QChartView* Pie;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void refresh();
     const Summary* summary_ = nullptr;
+    bool stale_ = false;  // the summary changed while the charts were hidden
     QWidget* charts_;
 };
 

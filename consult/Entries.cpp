@@ -53,13 +53,24 @@ EntryCursor::EntryCursor(db::Connection& connection, const EntryFilter& filter) 
 
 EntryCursor::~EntryCursor() = default;
 
+QString EntryCursor::Names::get(QByteArrayView utf8) {
+    if (utf8.isNull()) return {};
+    const std::string_view key(utf8.data(), size_t(utf8.size()));
+    if (const auto it = known_.find(key); it != known_.end()) return it->second;
+    // A log of free texts would only fill it: it starts again instead.
+    if (known_.size() >= 4096) known_.clear();
+    QString name = QString::fromUtf8(utf8.data(), utf8.size());
+    known_.emplace(std::string(key), name);
+    return name;
+}
+
 bool EntryCursor::read(qint64 budgetMs, const std::function<void(const Entry&)>& each) {
     return cursor_->read(budgetMs, [&](const db::BoundRow& row) {
         Entry& e = entry_;
         e.id = row.integer(0);
-        e.user = row.text(1);
-        e.activity = row.text(2);
-        e.client = row.text(3);
+        e.user = names_.get(row.utf8(1));
+        e.activity = names_.get(row.utf8(2));
+        e.client = names_.get(row.utf8(3));
         e.start = row.dateTime(4);
         e.end = row.dateTime(5);
         e.duration = row.integer(6);

@@ -1,9 +1,13 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QDate>
 #include <QString>
 #include <functional>
 #include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 
 #include "platform/DateTime.h"
 
@@ -55,8 +59,23 @@ public:
     bool read(qint64 budgetMs, const std::function<void(const Entry&)>& each);
 
 private:
+    // Names repeat from entry to entry: each distinct one is decoded once
+    // and shared.
+    class Names {
+    public:
+        QString get(QByteArrayView utf8);
+
+    private:
+        struct Hash {
+            using is_transparent = void;
+            size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+        };
+        std::unordered_map<std::string, QString, Hash, std::equal_to<>> known_;
+    };
+
     std::unique_ptr<db::BoundCursor> cursor_;
     Entry entry_;
+    Names names_;
 };
 
 }  // namespace tavix

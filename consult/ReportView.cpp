@@ -198,7 +198,9 @@ void ReportView::setTabStops(const QList<qreal>& points) {
 void ReportView::setText(const QByteArray& utf8) { setReport(std::make_shared<ReportText>(utf8)); }
 
 void ReportView::setReport(std::shared_ptr<const ReportText> text) {
+    const std::shared_ptr<const ReportText> replaced = std::move(text_);
     text_ = text ? std::move(text) : std::make_shared<ReportText>();
+    announceText(replaced.get());
     shownLines_ = text_->lineCount();
     anchor_ = cursor_ = Position{};
     contentWidth_ = 0;
@@ -210,6 +212,7 @@ void ReportView::setReport(std::shared_ptr<const ReportText> text) {
 }
 
 void ReportView::textGrew() {
+    announceText(nullptr);
     updateScrollBars();
     // Lines added below the screen change nothing on it.
     const int firstUnseen = verticalScrollBar()->value() + verticalScrollBar()->pageStep() + 1;
@@ -490,6 +493,44 @@ void ReportView::showCursor() {
     if (cursor_.line < v->value()) v->setValue(cursor_.line);
     if (cursor_.line >= v->value() + v->pageStep()) v->setValue(cursor_.line - v->pageStep() + 1);
     viewport()->update();
+}
+
+// Tells assistive technology what changed as a text box does: the text
+// replaced is removed, then what is read is inserted a slice at a time, so
+// that no event carries more than a slice, nor copies the whole report.
+bool ReportView::accessibilityActive() const { return QAccessible::isActive(); }
+void ReportView::tellAccessibility(QAccessibleEvent* event) {
+    QAccessible::updateAccessibility(event);
+}
+
+void ReportView::announceText(const ReportText* replaced) {
+    if (!accessibilityActive()) {
+        announcedBytes_ = -1;
+        return;
+    }
+    if (!replaced && announcedBytes_ < 0) {
+        // Listening began meanwhile: what is there is read when asked for.
+        announcedBytes_ = text_->size();
+        announcedCharacters_ = text_->characterCount();
+        return;
+    }
+    if (replaced) {
+        // A removal names the characters it takes away; past this size it
+        // would no longer fit the accessibility bus's messages.
+        constexpr qint64 kLargestRemoval = 4 << 20;
+        if (announcedBytes_ > 0 && announcedCharacters_ <= kLargestRemoval) {
+            QAccessibleTextRemoveEvent removed(
+                this, 0, QString::fromUtf8(replaced->copy(0, announcedBytes_)));
+            tellAccessibility(&removed);
+        }
+        announcedBytes_ = announcedCharacters_ = 0;
+    }
+    if (text_->size() == announcedBytes_) return;
+    const QString added = QString::fromUtf8(text_->copy(announcedBytes_, text_->size()));
+    QAccessibleTextInsertEvent inserted(this, toInt(announcedCharacters_), added);
+    tellAccessibility(&inserted);
+    announcedBytes_ = text_->size();
+    announcedCharacters_ += added.size();
 }
 
 void ReportView::notifySelection() {

@@ -5,6 +5,8 @@
 #include <QList>
 #include <memory>
 
+class QAccessibleEvent;
+
 namespace tavix {
 
 class ReportText;
@@ -59,6 +61,10 @@ public:
     QList<int> tabbedPositions(const QString& line) const;
 
 protected:
+    // Whether assistive technology listens, and telling it (tests listen
+    // without one).
+    virtual bool accessibilityActive() const;
+    virtual void tellAccessibility(QAccessibleEvent* event);
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -87,6 +93,7 @@ private:
     void moveCursor(Position p, bool extend);
     void showCursor();
     void notifySelection();
+    void announceText(const ReportText* replaced);
     void updateScrollBars();
 
     std::shared_ptr<const ReportText> text_;
@@ -95,6 +102,9 @@ private:
     Position anchor_, cursor_;
     mutable int contentWidth_ = 0;
     int shownLines_ = 0;  // lines when the screen was last brought up to date
+    // What assistive technology has been told the text holds: bytes and
+    // characters (-1: nobody was listening).
+    qint64 announcedBytes_ = -1, announcedCharacters_ = 0;
 };
 
 }  // namespace tavix

@@ -131,50 +131,54 @@ QStringList keyTitles(Grouping g) {
     return {};
 }
 
+Summary::Recent& Summary::Recent::operator=(Recent&&) noexcept {
+    day = QDate();
+    dayLine = weekLine = monthLine = nullptr;
+    pairs.clear();
+    return *this;
+}
+
+SummaryLine& Summary::line(Grouping g, const QString& sortKey, const QStringList& keys) {
+    auto [it, added] = groups_[size_t(g)].try_emplace(sortKey);
+    if (added) {
+        it->second.keys = keys;
+        it->second.sortKey = sortKey;
+    }
+    return it->second;
+}
+
+SummaryLine& Summary::nameLine(Grouping g, const QString& name) {
+    auto& group = groups_[size_t(g)];
+    const auto it = group.find(name);
+    return it != group.end() ? it->second : line(g, name, {name});
+}
+
 void Summary::add(const Entry& e) {
     const qint64 rounded = rounding_.apply(e.duration);
+    // Entries come in order of time: the day's keys are made once per day.
     const QDate day = e.start.date();
-    int weekYear = 0;
-    const int week = day.weekNumber(&weekYear);
-    const QString isoDay = day.toString(Qt::ISODate);
-    for (const Grouping g : kGroupings) {
-        QStringList keys;
-        QString sortKey;
-        switch (g) {
-            case Grouping::Client:
-                keys = {e.client};
-                sortKey = e.client;
-                break;
-            case Grouping::Activity:
-                keys = {e.activity};
-                sortKey = e.activity;
-                break;
-            case Grouping::ClientActivity:
-                keys = {e.client, e.activity};
-                sortKey = e.client + u'\x1f' + e.activity;
-                break;
-            case Grouping::Day:
-                keys = {regional::dateToText(day)};
-                sortKey = isoDay;
-                break;
-            case Grouping::Week:
-                sortKey = QStringLiteral("%1-S%2").arg(weekYear).arg(week, 2, 10, QLatin1Char('0'));
-                keys = {sortKey};
-                break;
-            case Grouping::Month:
-                keys = {french().toString(day, QStringLiteral("MMMM yyyy"))};
-                sortKey = isoDay.left(7);
-                break;
-        }
-        auto [it, added] = groups_[size_t(g)].try_emplace(sortKey);
-        SummaryLine& line = it->second;
-        if (added) {
-            line.keys = keys;
-            line.sortKey = sortKey;
-        }
-        ++line.entries;
-        line.seconds += e.duration;
-        line.rounded += rounded;
+    if (day != recent_.day || !recent_.dayLine) {
+        int weekYear = 0;
+        const int week = day.weekNumber(&weekYear);
+        const QString isoDay = day.toString(Qt::ISODate);
+        const QString weekKey =
+            QStringLiteral("%1-S%2").arg(weekYear).arg(week, 2, 10, QLatin1Char('0'));
+        recent_.day = day;
+        recent_.dayLine = &line(Grouping::Day, isoDay, {regional::dateToText(day)});
+        recent_.weekLine = &line(Grouping::Week, weekKey, {weekKey});
+        recent_.monthLine = &line(Grouping::Month, isoDay.left(7),
+                                  {french().toString(day, QStringLiteral("MMMM yyyy"))});
+    }
+    SummaryLine*& pair = recent_.pairs[{e.client, e.activity}];
+    if (!pair)
+        pair = &line(Grouping::ClientActivity, e.client + u'\x1f' + e.activity,
+                     {e.client, e.activity});
+    for (SummaryLine* l :
+         {&nameLine(Grouping::Client, e.client), &nameLine(Grouping::Activity, e.activity), pair,
+          recent_.dayLine, recent_.weekLine, recent_.monthLine}) {
+        ++l->entries;
+        l->seconds += e.duration;
+        l->rounded += rounded;
     }
     ++entries_;
     seconds_ += e.duration;

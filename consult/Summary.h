@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -74,8 +75,25 @@ public:
     std::vector<SummaryLine> lines(Grouping g) const;
 
 private:
+    SummaryLine& line(Grouping g, const QString& sortKey, const QStringList& keys);
+    SummaryLine& nameLine(Grouping g, const QString& name);
+
+    // The lines an entry last went to, so that most entries find theirs
+    // without making a key. Points into groups_: a copy or a move starts
+    // it afresh.
+    struct Recent {
+        Recent() = default;
+        Recent(const Recent&) {}
+        Recent& operator=(const Recent&) { return *this = Recent(); }
+        Recent& operator=(Recent&&) noexcept;
+        QDate day;
+        SummaryLine *dayLine = nullptr, *weekLine = nullptr, *monthLine = nullptr;
+        QHash<std::pair<QString, QString>, SummaryLine*> pairs;
+    };
+
     Rounding rounding_;
     std::array<std::map<QString, SummaryLine>, kGroupings.size()> groups_;
+    Recent recent_;
     qint64 entries_ = 0, seconds_ = 0, rounded_ = 0;
     DateTime first_, last_;
 };

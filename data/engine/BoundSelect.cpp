@@ -17,6 +17,10 @@ class Row final : public BoundRow {
 public:
     explicit Row(const detail::Statement& s) : s_(s) {}
     QString text(int column) const override { return s_.text(column); }
+    QByteArrayView utf8(int column) const override {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s_.get(), column));
+        return p ? QByteArrayView(p, sqlite3_column_bytes(s_.get(), column)) : QByteArrayView();
+    }
     qint64 integer(int column) const override { return sqlite3_column_int64(s_.get(), column); }
     DateTime dateTime(int column) const override {
         const QVariant v = detail::readCell(s_.get(), column, FieldType::DateTime);
@@ -33,6 +37,11 @@ public:
     ServerRow(const pg::Result& r, int row) : r_(r), row_(row) {}
     QString text(int column) const override {
         return r_.isNull(row_, column) ? QString() : r_.text(row_, column);
+    }
+    QByteArrayView utf8(int column) const override {
+        return r_.isNull(row_, column)
+                   ? QByteArrayView()
+                   : QByteArrayView(r_.raw(row_, column), r_.length(row_, column));
     }
     qint64 integer(int column) const override {
         return r_.isNull(row_, column) ? 0 : QByteArray(r_.raw(row_, column)).toLongLong();

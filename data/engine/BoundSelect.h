@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QVariantList>
 #include <functional>
@@ -15,6 +16,9 @@ class Connection;
 class BoundRow {
 public:
     virtual QString text(int column) const = 0;
+    // The same cell's UTF-8 bytes, read in place (null for NULL); valid
+    // until the next row.
+    virtual QByteArrayView utf8(int column) const = 0;
     virtual qint64 integer(int column) const = 0;  // NULL reads as 0
     // The stored date-time; the zero date-time for NULL or a text that is
     // no date.

@@ -172,4 +172,51 @@ TEST_F(ReportViewTest, ReadsAReportWhileItGrows) {
               view.line(1000));
 }
 
+// What an assistive client hears while reports are read and replaced: text
+// removed and inserted at offsets, which rebuilt on its side give the text
+// shown; no event carries more than one slice.
+TEST_F(ReportViewTest, TellsAssistiveTechnologyWhatChanged) {
+    struct ListenedTo : ReportView {
+        bool accessibilityActive() const override { return true; }
+        void tellAccessibility(QAccessibleEvent* event) override {
+            if (event->type() == QAccessible::TextInserted) {
+                const auto* e = static_cast<QAccessibleTextInsertEvent*>(event);
+                heard.insert(e->changePosition(), e->textInserted());
+                largest = std::max(largest, e->textInserted().size());
+            } else if (event->type() == QAccessible::TextRemoved) {
+                const auto* e = static_cast<QAccessibleTextRemoveEvent*>(event);
+                EXPECT_EQ(heard.mid(e->changePosition(), e->textRemoved().size()),
+                          e->textRemoved());
+                heard.remove(e->changePosition(), e->textRemoved().size());
+                ++removals;
+            }
+        }
+        QString heard;
+        qsizetype largest = 0;
+        int removals = 0;
+    } listened;
+    QString& h = listened.heard;
+    listened.setText(kText.toUtf8());
+    EXPECT_EQ(h, kText);
+
+    ReportWriter writer(false);
+    listened.setReport(writer.text());
+    EXPECT_EQ(h, "");
+    ReportWriter::Entry e;
+    e.user = "Zoé";
+    e.duration = 60;
+    for (int slice = 0; slice < 3; ++slice) {
+        for (int i = 0; i < 100; ++i) writer.add(e);
+        listened.textGrew();
+        EXPECT_EQ(h, listened.text());
+    }
+    writer.finishText();
+    listened.textGrew();
+    EXPECT_EQ(h, listened.text());
+    EXPECT_LE(listened.largest, 100 * 19 + 300);  // a slice, the total line at most
+    listened.clear();
+    EXPECT_EQ(h, "");
+    EXPECT_EQ(listened.removals, 2);
+}
+
 }  // namespace

@@ -247,4 +247,38 @@ TEST(SummaryTest, PeriodsFollowTheStartAndSortByDate) {
     EXPECT_EQ(s.lastEnd(), DateTime(QDate(2027, 1, 4), QTime(10, 0)));
 }
 
+// Totals built in pieces, the summary moved and copied between them as the
+// billing panel does, equal those built in one go.
+TEST(SummaryTest, AMovedOrCopiedSummaryGoesOnCounting) {
+    std::vector<Entry> entries;
+    for (int i = 0; i < 40; ++i)
+        entries.push_back({i, "", QString("act%1").arg(i % 3), QString("cli%1").arg(i % 4),
+                           DateTime(QDate(2026, 3, 1 + i / 5), QTime(9, i)),
+                           DateTime(QDate(2026, 3, 1 + i / 5), QTime(10, i)), 60 + i, ""});
+    Summary whole(Rounding{15, false});
+    for (const Entry& e : entries) whole.add(e);
+
+    Summary first(Rounding{15, false});
+    for (int i = 0; i < 15; ++i) first.add(entries[size_t(i)]);
+    Summary moved = std::move(first);
+    for (int i = 15; i < 30; ++i) moved.add(entries[size_t(i)]);
+    Summary copy(Rounding{15, false});
+    copy = moved;
+    moved = Summary(Rounding{15, false});  // the copy must not lean on it
+    for (int i = 30; i < 40; ++i) copy.add(entries[size_t(i)]);
+
+    for (const Grouping g : kGroupings) {
+        const std::vector<SummaryLine> a = whole.lines(g), b = copy.lines(g);
+        ASSERT_EQ(a.size(), b.size()) << groupingName(g).toStdString();
+        for (size_t k = 0; k < a.size(); ++k) {
+            EXPECT_EQ(a[k].keys, b[k].keys);
+            EXPECT_EQ(a[k].entries, b[k].entries);
+            EXPECT_EQ(a[k].seconds, b[k].seconds);
+            EXPECT_EQ(a[k].rounded, b[k].rounded);
+        }
+    }
+    EXPECT_EQ(copy.entries(), 40);
+    EXPECT_EQ(copy.rounded(), whole.rounded());
+}
+
 }  // namespace
