@@ -676,4 +676,24 @@ TEST_F(BillingTest, ChartsShowTheSelectionAndCopyAsAPicture) {
     EXPECT_GT(picture.width(), 300);
 }
 
+// A selection with no entry draws empty charts without the charts library
+// complaining of an empty range.
+TEST_F(BillingTest, ChartsOfAnEmptySelectionDrawWithoutComplaint) {
+    static QStringList complaints;
+    complaints.clear();
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& m) {
+            if (type != QtDebugMsg) complaints << m;
+        });
+    form->dateDebut->setDateTime(QDateTime(QDate(2030, 1, 1), QTime(10, 0)));
+    form->DateFin->setDateTime(QDateTime(QDate(2030, 1, 31), QTime(10, 0)));
+    form->Commenter->click();
+    waitTotals();
+    billing->ChartsButton->click();
+    billing->chartsView()->picture();
+    qInstallMessageHandler(previous);
+    EXPECT_TRUE(complaints.filter("range").isEmpty() && complaints.filter("NaN").isEmpty())
+        << complaints.join("\n").toStdString();
+}
+
 }  // namespace
