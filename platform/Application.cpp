@@ -105,5 +105,7 @@ void terminate() {
 
 bool terminated() { return gTerminated; }
 
+void beginSession() { gTerminated = false; }
+
 }  // namespace application
 }  // namespace tavix

@@ -35,6 +35,8 @@ QString iconName();
 // Ends the event loop without closing the windows the ordinary way.
 void terminate();
 bool terminated();
+// A new session of the program in the same process (each test is one).
+void beginSession();
 
 }  // namespace application
 }  // namespace tavix

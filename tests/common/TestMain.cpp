@@ -8,6 +8,15 @@
 
 #include "platform/Application.h"
 
+namespace {
+// A test that ends the program's session (a login given up, a refused
+// start) must not end the next test's: each test is a session of its own,
+// as each ctest run is a process of its own.
+class SessionPerTest : public ::testing::EmptyTestEventListener {
+    void OnTestStart(const ::testing::TestInfo&) override { tavix::application::beginSession(); }
+};
+}  // namespace
+
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     // The interface is French whatever the system's language: the tests run
@@ -27,5 +36,6 @@ int main(int argc, char** argv) {
 
     ::testing::InitGoogleTest(&argc, argv);
     tavix::Application app(argc, argv);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new SessionPerTest);
     return RUN_ALL_TESTS();
 }
