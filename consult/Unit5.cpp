@@ -14,6 +14,7 @@
 #include "consult/BillingPanel.h"
 #include "consult/Report.h"
 #include "consult/ReportView.h"
+#include "controls/CalendarKeys.h"
 #include "controls/ColorButton.h"
 #include "controls/DBGrid.h"
 #include "controls/DBNavigator.h"
@@ -111,11 +112,13 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     dateDebut->setObjectName(QStringLiteral("dateDebut"));
     dateDebut->setDisplayFormat(regional::shortDateFormat());
     dateDebut->setCalendarPopup(true);
+    CalendarKeys::install(dateDebut);
     Label4 = label(QStringLiteral("Label4"), QStringLiteral("Début"), dateDebut, Panel2);
     DateFin = new QDateTimeEdit(Panel2);
     DateFin->setObjectName(QStringLiteral("DateFin"));
     DateFin->setDisplayFormat(regional::shortDateFormat());
     DateFin->setCalendarPopup(true);
+    CalendarKeys::install(DateFin);
     Label5 = label(QStringLiteral("Label5"), QStringLiteral("Fin"), DateFin, Panel2);
     chkTout = new QCheckBox(QStringLiteral("Tout"), Panel2);
     chkTout->setObjectName(QStringLiteral("chkTout"));
