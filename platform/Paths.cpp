@@ -2,8 +2,15 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+
+#include <cerrno>
+#endif
 
 namespace tavix::paths {
 
@@ -61,6 +68,24 @@ bool sameFile(const QString& a, const QString& b) {
     return clean(a).compare(clean(b), Qt::CaseInsensitive) == 0;
 #else
     return clean(a) == clean(b);
+#endif
+}
+
+QString closedFolderOnTheWay(const QString& path) {
+#ifdef Q_OS_UNIX
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0 || errno != EACCES) return {};
+    // The deepest folder that can itself be reached is the one that refuses.
+    QString folder = QFileInfo(path).absolutePath();
+    while (true) {
+        if (::stat(QFile::encodeName(folder).constData(), &st) == 0) return folder;
+        const QString up = QFileInfo(folder).absolutePath();
+        if (up == folder) return {};
+        folder = up;
+    }
+#else
+    Q_UNUSED(path);
+    return {};
 #endif
 }
 

@@ -27,5 +27,9 @@ QString pendingTimingPath();
 
 // Whether two paths name the same file, as the file system compares names.
 bool sameFile(const QString& a, const QString& b);
+// The folder that refuses this user the way to path (not allowed to look
+// inside it), or empty when nothing on the way refuses: a file behind such
+// a folder is out of reach, not missing.
+QString closedFolderOnTheWay(const QString& path);
 
 }  // namespace tavix::paths

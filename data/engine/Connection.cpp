@@ -88,6 +88,8 @@ void run(sqlite3* db, const QString& statement) {
 DbHandle openExisting(const QString& path, int busyTimeoutMs) {
     if (const QString refusal = detail::pathRefusal(path); !refusal.isEmpty())
         throw EngineError(refusal);
+    if (const QString closed = detail::closedFolder(path); !closed.isEmpty())
+        throw EngineError(closed);
     const QFileInfo info(path);
     if (!info.exists()) throw EngineError(detail::missingFile(path));
     if (info.isDir()) throw EngineError(detail::folderNotFile(path));

@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 
 #include "data/engine/EngineError.h"
+#include "platform/Paths.h"
 
 namespace tavix::db::detail {
 
@@ -98,6 +99,16 @@ QString constraintFailure(sqlite3* db, int rc, const QString& where) {
 }
 
 }  // namespace
+
+QString closedFolder(const QString& path) {
+    const QString closed = paths::closedFolderOnTheWay(path);
+    if (closed.isEmpty()) return {};
+    return cannotOpen(
+        path,
+        QStringLiteral("le dossier %1 n'est pas accessible à cet utilisateur").arg(quoted(closed)),
+        QStringLiteral("Demandez l'accès à ce dossier, ou choisissez une base ailleurs dans "
+                       "« Avancés > Paramètres »."));
+}
 
 QString missingFile(const QString& path) {
     return cannotOpen(path, QStringLiteral("fichier introuvable"),

@@ -24,6 +24,8 @@ QString pathRefusal(const QString& path);
 // folder.
 QString missingFile(const QString& path);
 QString folderNotFile(const QString& path);
+// Empty unless a folder on the way to path refuses this user.
+QString closedFolder(const QString& path);
 
 // The cause alone, short and in French, for a sentence of the caller's
 // (a copy that could not be made, for instance).

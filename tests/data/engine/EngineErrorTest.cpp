@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <functional>
+#include <optional>
 
 #include "EngineSupport.h"
 #include "common/Unprivileged.h"
@@ -163,6 +164,14 @@ TEST(EngineErrorTest, OpeningFailuresSayWhyAndWhatToDo) {
     ASSERT_TRUE(QDir().mkpath(deep));
     const QString longPath = deep + "/base.mdb";
     const QString longName = dir.filePath(QString(300, u'n') + ".mdb");
+    // A base behind a folder this user may not enter is out of reach, not
+    // missing; the folders above it let anyone through.
+    QFile::setPermissions(
+        dir.path(), QFile::permissions(dir.path()) | QFileDevice::ExeGroup | QFileDevice::ExeOther);
+    const QString closed = dir.filePath("fermé");
+    ASSERT_TRUE(QDir().mkpath(closed + "/compta"));
+    QFile(closed + "/compta/base.mdb").open(QIODevice::WriteOnly);
+    QFile::setPermissions(closed, QFileDevice::Permissions());
     const struct {
         const char* what;
         QString path;
@@ -174,11 +183,18 @@ TEST(EngineErrorTest, OpeningFailuresSayWhyAndWhatToDo) {
          "dossier au chemin plus court"},
         {"missing", dir.filePath("absente.mdb"), "fichier introuvable", "Vérifiez le nom"},
         {"a folder", dir.path(), "c'est un dossier", "Choisissez le fichier de la base"},
+        {"a closed folder", closed + "/compta/base.mdb",
+         "le dossier « " + closed + " » n'est pas accessible à cet utilisateur",
+         "Demandez l'accès à ce dossier"},
     };
     for (const auto& c : cases) {
         db::Connection other;
         other.setConnectionString(connectionStringFor(db::connectionStringValue(c.path)));
-        const QString message = failure([&] { other.open(); });
+        const QString message = failure([&] {
+            std::optional<test::Unprivileged> user;
+            if (c.path.startsWith(closed)) user.emplace();
+            other.open();
+        });
         EXPECT_TRUE(
             message.startsWith("Impossible d'ouvrir la base de données « " + c.path + " » : "))
             << c.what << ": " << message.toStdString();
@@ -192,6 +208,8 @@ TEST(EngineErrorTest, OpeningFailuresSayWhyAndWhatToDo) {
             EXPECT_FALSE(QFileInfo::exists(c.path));
         }
     }
+    QFile::setPermissions(closed,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 TEST(EngineErrorTest, ACopyThatCannotBeMadeSaysWhyInFrench) {
