@@ -139,7 +139,6 @@ void ChartsView::refresh() {
     bar->addAxis(names, Qt::AlignLeft);
     series->attachAxis(names);
     auto* hours = new QValueAxis;
-    hours->setLabelFormat(QStringLiteral("%.0f h"));
     hours->setLabelsFont(labels);
     bar->addAxis(hours, Qt::AlignBottom);
     series->attachAxis(hours);
@@ -150,6 +149,12 @@ void ChartsView::refresh() {
         hours->setMin(0);
         hours->applyNiceNumbers();
     }
+    // As many decimals as the steps between ticks need: a morning's work
+    // reads 0,5 h, 1 h, not 0 h, 1 h, 1 h.
+    const qreal step = (hours->max() - hours->min()) / std::max(1, hours->tickCount() - 1);
+    hours->setLabelFormat(step >= 1     ? QStringLiteral("%.0f h")
+                          : step >= 0.1 ? QStringLiteral("%.1f h")
+                                        : QStringLiteral("%.2f h"));
     bar->legend()->hide();
     bar->setLocalizeNumbers(true);  // 118,6 h, as the rest of the window
     bar->setLocale(QLocale(QLocale::French, QLocale::France));

@@ -88,6 +88,19 @@ INSERT INTO clients (NOM) VALUES ('Atelier Morin'), ('Boulangerie Caron'),
     ('Cabinet Lefèvre'), ('Mairie de Saint-Aubin');
 INSERT INTO travaux (TRAVAUX, ORDRE) VALUES ('Développement', 1), ('Réunion', 2),
     ('Téléphone', 3), ('Déplacement', 4), ('Documentation', 5);
+-- The morning's work, for the report and the charts.
+WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 11)
+INSERT INTO activites ("USER", SURVEILLANCES, CLIENTS, DEBUT, FIN, DUREE, COMMENTAIRE)
+SELECT '',
+    CASE i % 4 WHEN 0 THEN 'Développement' WHEN 1 THEN 'Réunion' WHEN 2 THEN 'Téléphone'
+        ELSE 'Documentation' END,
+    CASE i % 3 WHEN 0 THEN 'Atelier Morin' WHEN 1 THEN 'Cabinet Lefèvre'
+        ELSE 'Mairie de Saint-Aubin' END,
+    datetime(date('now', 'localtime'), '+7 hours', '+' || (i * 20) || ' minutes'),
+    datetime(date('now', 'localtime'), '+7 hours', '+' || (i * 20 + 5 + i % 5 * 3) || ' minutes'),
+    (5 + i % 5 * 3) * 60,
+    CASE WHEN i % 4 = 1 THEN 'Point d''avancement' END
+FROM n;
 SQL
 
 start
@@ -118,6 +131,10 @@ if wid=$(waitfor "Consulter" 5); then
     xdotool windowfocus --sync "$wid" key alt+v
     sleep 1
     shoot "$wid" consult.png
+    # The same entries as charts (Graphiques).
+    xdotool key alt+h
+    sleep 1
+    shoot "$wid" charts.png
     xdotool key Escape
 fi
 sleep 1

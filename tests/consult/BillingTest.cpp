@@ -27,6 +27,7 @@
 #include <QTemporaryDir>
 #include <QTextDocument>
 #include <QTimeZone>
+#include <QValueAxis>
 #include <ctime>
 #include <memory>
 
@@ -694,6 +695,28 @@ TEST_F(BillingTest, ChartsOfAnEmptySelectionDrawWithoutComplaint) {
     qInstallMessageHandler(previous);
     EXPECT_TRUE(complaints.filter("range").isEmpty() && complaints.filter("NaN").isEmpty())
         << complaints.join("\n").toStdString();
+}
+
+// A morning's work: the hour axis steps by less than an hour, and every
+// tick's label differs from the others.
+TEST_F(BillingTest, TheHourAxisLabelsEachTickDifferently) {
+    addBatch("Matin", 40);  // 40 minutes
+    form->cbClients->setEditText("Matin");
+    view();
+    ASSERT_EQ(billing->StatusLine->text(), batchStatus(40));
+    billing->ChartsButton->click();
+    const QList<QAbstractAxis*> axes = billing->chartsView()->Bars->chart()->axes(Qt::Horizontal);
+    ASSERT_EQ(axes.size(), 1);
+    const auto* hours = qobject_cast<QValueAxis*>(axes[0]);
+    ASSERT_NE(hours, nullptr);
+    QStringList labels;
+    const int ticks = hours->tickCount();
+    for (int k = 0; k < ticks; ++k) {
+        const double at = hours->min() + k * (hours->max() - hours->min()) / (ticks - 1);
+        labels << QString::asprintf(hours->labelFormat().toLatin1().constData(), at);
+    }
+    EXPECT_EQ(QSet<QString>(labels.begin(), labels.end()).size(), labels.size())
+        << labels.join(" | ").toStdString();
 }
 
 }  // namespace
