@@ -3,7 +3,7 @@
 set -eu
 PACKAGES="build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev \
 libsqlite3-dev sqlite3 libgtest-dev libgmock-dev xvfb xauth fonts-dejavu-core \
-qt6-translations-l10n desktop-file-utils appstream clang libclang-rt-14-dev \
+qt6-translations-l10n desktop-file-utils appstream clang libclang-rt-14-dev lld \
 qt6-charts-dev libqt6opengl6-dev poppler-utils libical-dev libx11-dev libxss-dev dbus \
 libpq-dev postgresql"
 
