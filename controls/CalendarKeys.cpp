@@ -24,9 +24,10 @@ CalendarKeys::CalendarKeys(QDateTimeEdit* picker) : QObject(picker) {
 void CalendarKeys::install(QDateTimeEdit* picker) { new CalendarKeys(picker); }
 
 bool CalendarKeys::eventFilter(QObject* watched, QEvent* event) {
-    auto* picker = static_cast<QDateTimeEdit*>(watched);
-    if (event->type() != QEvent::KeyPress || !picker->calendarPopup() || picker->isReadOnly())
-        return false;
+    // Only key presses; the box may be half destroyed when others come.
+    if (event->type() != QEvent::KeyPress) return false;
+    auto* picker = qobject_cast<QDateTimeEdit*>(watched);
+    if (!picker || !picker->calendarPopup() || picker->isReadOnly()) return false;
     const auto* key = static_cast<QKeyEvent*>(event);
     if (!isOpenKey(key->key(), key->modifiers())) return false;
     // The only way in is the press on the arrow, which places the calendar
