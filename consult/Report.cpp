@@ -8,6 +8,7 @@
 #include "data/engine/Field.h"
 #include "data/engine/Query.h"
 #include "data/engine/Quoting.h"
+#include "data/engine/Values.h"
 #include "platform/Regional.h"
 #include "settings/outils.h"
 
@@ -39,26 +40,14 @@ qint32 widen(qint32 width, QByteArrayView text) {
     return n > width ? static_cast<qint32>(n) : width;
 }
 
-inline bool digitsAt(const char* p, int n, int& out) {
-    int v = 0;
-    for (int i = 0; i < n; ++i) {
-        if (p[i] < '0' || p[i] > '9') return false;
-        v = v * 10 + (p[i] - '0');
-    }
-    out = v;
-    return true;
-}
-
 // 'yyyy-MM-dd[ HH:mm:ss]' -> 'dd/MM/yyyy[ HH:mm:ss]' (the time left out at
 // midnight) into out, with its value; false for any other form.
 bool storedToFrench(const char* p, qsizetype n, char* out, int& outSize, DateTime& value) {
-    int y, mo, d, h = 0, mi = 0, s = 0;
-    if (!((n == 10 || n == 19) && p[4] == '-' && p[7] == '-' && digitsAt(p, 4, y) &&
-          digitsAt(p + 5, 2, mo) && digitsAt(p + 8, 2, d) && y >= 1000 && QDate::isValid(y, mo, d)))
+    db::detail::StoredParts t;
+    if (!db::detail::splitStored(p, n, t) || t.year < 1000 ||
+        !QDate::isValid(t.year, t.month, t.day) || !QTime::isValid(t.hour, t.minute, t.second))
         return false;
-    if (n == 19 && !(p[10] == ' ' && p[13] == ':' && p[16] == ':' && digitsAt(p + 11, 2, h) &&
-                     digitsAt(p + 14, 2, mi) && digitsAt(p + 17, 2, s) && QTime::isValid(h, mi, s)))
-        return false;
+    const int y = t.year, mo = t.month, d = t.day, h = t.hour, mi = t.minute, s = t.second;
     // The value by hand (days from the civil date), as DateTime(QDate, QTime) gives it.
     const int yy = mo <= 2 ? y - 1 : y;
     const int era = yy / 400;

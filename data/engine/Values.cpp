@@ -91,14 +91,19 @@ inline bool digits(const char* p, int n, int& out) {
 }
 }  // namespace
 
+bool splitStored(const char* p, qsizetype n, StoredParts& t) {
+    t.hour = t.minute = t.second = 0;
+    return (n == 10 || n == 19) && p[4] == '-' && p[7] == '-' && digits(p, 4, t.year) &&
+           digits(p + 5, 2, t.month) && digits(p + 8, 2, t.day) &&
+           (n == 10 || (p[10] == ' ' && p[13] == ':' && p[16] == ':' && digits(p + 11, 2, t.hour) &&
+                        digits(p + 14, 2, t.minute) && digits(p + 17, 2, t.second)));
+}
+
 std::optional<DateTime> parseStored(const char* p, int n) {
-    int y, mo, d, h = 0, mi = 0, s = 0;
-    if ((n == 10 || n == 19) && p[4] == '-' && p[7] == '-' && digits(p, 4, y) &&
-        digits(p + 5, 2, mo) && digits(p + 8, 2, d) &&
-        (n == 10 || (p[10] == ' ' && p[13] == ':' && p[16] == ':' && digits(p + 11, 2, h) &&
-                     digits(p + 14, 2, mi) && digits(p + 17, 2, s)))) {
-        const QDate date(y, mo, d);
-        const QTime time(h, mi, s);
+    StoredParts t;
+    if (splitStored(p, n, t)) {
+        const QDate date(t.year, t.month, t.day);
+        const QTime time(t.hour, t.minute, t.second);
         if (date.isValid() && time.isValid()) return DateTime(date, time);
         return std::nullopt;
     }

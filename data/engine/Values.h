@@ -30,6 +30,13 @@ bool isDateTimeType(const char* declType);
 // "name" for SQLite, with any double quote doubled.
 QString quoteName(const QString& name);
 
+// The numbers of the stored form 'YYYY-MM-DD HH:MM:SS' (or the date alone,
+// the time then zero), unchecked as a date; false for any other shape.
+struct StoredParts {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+};
+bool splitStored(const char* text, qsizetype length, StoredParts& parts);
+
 // Stored form 'YYYY-MM-DD HH:MM:SS' (or the date alone) read back.
 std::optional<DateTime> parseStored(const char* text, int length);
 
