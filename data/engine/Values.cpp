@@ -79,26 +79,6 @@ std::vector<ColumnInfo> tableInfo(sqlite3* db, const QString& table) {
     return columns;
 }
 
-namespace {
-inline bool digits(const char* p, int n, int& out) {
-    int v = 0;
-    for (int i = 0; i < n; ++i) {
-        if (p[i] < '0' || p[i] > '9') return false;
-        v = v * 10 + (p[i] - '0');
-    }
-    out = v;
-    return true;
-}
-}  // namespace
-
-bool splitStored(const char* p, qsizetype n, StoredParts& t) {
-    t.hour = t.minute = t.second = 0;
-    return (n == 10 || n == 19) && p[4] == '-' && p[7] == '-' && digits(p, 4, t.year) &&
-           digits(p + 5, 2, t.month) && digits(p + 8, 2, t.day) &&
-           (n == 10 || (p[10] == ' ' && p[13] == ':' && p[16] == ':' && digits(p + 11, 2, t.hour) &&
-                        digits(p + 14, 2, t.minute) && digits(p + 17, 2, t.second)));
-}
-
 std::optional<DateTime> parseStored(const char* p, int n) {
     StoredParts t;
     if (splitStored(p, n, t)) {
@@ -125,14 +105,13 @@ bool frenchForms() {
 }  // namespace
 
 QString storedDateTimeText(const char* p, int n) {
-    int y, mo, d, h = 0, mi = 0, s = 0;
-    if (frenchForms() && (n == 10 || n == 19) && p[4] == '-' && p[7] == '-' && digits(p, 4, y) &&
-        digits(p + 5, 2, mo) && digits(p + 8, 2, d) && y >= 1000 && QDate::isValid(y, mo, d) &&
-        (n == 10 || (p[10] == ' ' && p[13] == ':' && p[16] == ':' && digits(p + 11, 2, h) &&
-                     digits(p + 14, 2, mi) && digits(p + 17, 2, s) && QTime::isValid(h, mi, s)))) {
+    StoredParts t;
+    if (frenchForms() && splitStored(p, n, t) && t.year >= 1000 &&
+        QDate::isValid(t.year, t.month, t.day) && QTime::isValid(t.hour, t.minute, t.second)) {
         // 'yyyy-MM-dd HH:mm:ss' -> 'dd/MM/yyyy HH:mm:ss', the time left out at midnight.
         char out[19] = {p[8], p[9], '/', p[5], p[6], '/', p[0], p[1], p[2], p[3]};
-        if (n == 10 || (h == 0 && mi == 0 && s == 0)) return QString::fromLatin1(out, 10);
+        if (n == 10 || (t.hour == 0 && t.minute == 0 && t.second == 0))
+            return QString::fromLatin1(out, 10);
         out[10] = ' ';
         std::copy(p + 11, p + 19, out + 11);
         return QString::fromLatin1(out, 19);
