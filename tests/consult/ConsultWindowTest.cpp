@@ -118,6 +118,19 @@ protected:
         ASSERT_EQ(t.asInteger("ID"), id);
     }
 
+    // Dupont's report, the grid, and entry 1's comment open in its cell
+    // editor; null when no editor opened.
+    QLineEdit* editFirstComment() {
+        report("Tous", kDupont, QDate(2009, 12, 25), QDate(2009, 12, 26));
+        form->Button2->click();
+        TDBGrid* grid = form->DBGrid1;
+        goToId(1);
+        const QModelIndex comment = grid->model()->index(module->ADOTable1.recNo(), 6);
+        grid->setCurrentIndex(comment);
+        grid->edit(comment);
+        return qobject_cast<QLineEdit*>(grid->cellEditor());
+    }
+
     TempDatabase db;
     test::FakeClock clock{DateTime(QDate(2009, 12, 26), QTime(15, 0, 7))};
     test::ScriptedBoxes boxes;
@@ -410,14 +423,7 @@ TEST_F(ConsultWindowTest, ClosingPostsAnEditStillPendingInTheGrid) {
     for (const auto& w : ways) {
         SCOPED_TRACE(w.how);
         open();
-        report("Tous", kDupont, QDate(2009, 12, 25), QDate(2009, 12, 26));
-        form->Button2->click();
-        TDBGrid* grid = form->DBGrid1;
-        goToId(1);
-        const QModelIndex comment = grid->model()->index(module->ADOTable1.recNo(), 6);
-        grid->setCurrentIndex(comment);
-        grid->edit(comment);
-        auto* editor = qobject_cast<QLineEdit*>(grid->cellEditor());
+        QLineEdit* editor = editFirstComment();
         ASSERT_NE(editor, nullptr);
         const QString typed = QStringLiteral("fermé par ") + w.how;
         editor->setText(typed);  // still in the cell editor
@@ -431,14 +437,7 @@ TEST_F(ConsultWindowTest, ClosingPostsAnEditStillPendingInTheGrid) {
 
 TEST_F(ConsultWindowTest, VoirStoresAnEditStillPendingInTheGrid) {
     open();
-    report("Tous", kDupont, QDate(2009, 12, 25), QDate(2009, 12, 26));
-    form->Button2->click();
-    TDBGrid* grid = form->DBGrid1;
-    goToId(1);
-    const QModelIndex comment = grid->model()->index(module->ADOTable1.recNo(), 6);
-    grid->setCurrentIndex(comment);
-    grid->edit(comment);
-    auto* editor = qobject_cast<QLineEdit*>(grid->cellEditor());
+    QLineEdit* editor = editFirstComment();
     ASSERT_NE(editor, nullptr);
     editor->setText("revu");
     const QString text = report("Tous", kDupont, QDate(2009, 12, 25), QDate(2009, 12, 26), true);
