@@ -28,6 +28,14 @@ int main(int argc, char** argv) {
                 "Tavix est déjà ouvert pour cet utilisateur, mais ne répond pas.\n"
                 "Attendez qu'il réponde ou fermez-le, puis lancez Tavix de nouveau."));
             return 1;
+        case tavix::SingleInstance::Outcome::NoLock:
+            tavix::messageBoxes().inform(
+                QStringLiteral("Tavix ne peut pas vérifier qu'il n'est pas déjà ouvert : aucun "
+                               "verrou ne peut être créé dans « %1 ».\n"
+                               "Libérez de la place ou rendez ce dossier accessible en écriture, "
+                               "puis lancez Tavix de nouveau.")
+                    .arg(instance.folders().join(QStringLiteral(" » ni dans « "))));
+            return 1;
     }
     // Logout and shutdown end the program the ordinary way.
     tavix::TerminationSignals ending;
