@@ -12,6 +12,7 @@
 #include <cstdlib>
 
 #include "consult/BillingPanel.h"
+#include "consult/PeriodPresets.h"
 #include "consult/Report.h"
 #include "consult/ReportView.h"
 #include "controls/CalendarKeys.h"
@@ -120,6 +121,7 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     DateFin->setCalendarPopup(true);
     CalendarKeys::install(DateFin);
     Label5 = label(QStringLiteral("Label5"), QStringLiteral("Fin"), DateFin, Panel2);
+    Presets = new PeriodPresets(dateDebut, DateFin, Panel2);
     chkTout = new QCheckBox(QStringLiteral("Tout"), Panel2);
     chkTout->setObjectName(QStringLiteral("chkTout"));
     chkComm = new QCheckBox(QStringLiteral("Commentaires"), Panel2);
@@ -128,7 +130,7 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     auto* filters = new QHBoxLayout(Panel2);
     for (QWidget* w :
          std::initializer_list<QWidget*>{Label2, cbTravaux, Label3, cbClients, Label4, dateDebut,
-                                         Label5, DateFin, chkTout, chkComm, Commenter})
+                                         Label5, DateFin, Presets, chkTout, chkComm, Commenter})
         filters->addWidget(w);
     filters->addStretch(1);
 
@@ -205,6 +207,11 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     connect(this, &TForm5::reportReady, Billing, &BillingPanel::startTotals);
 
     connect(Commenter, &QPushButton::clicked, this, guarded([this] { Button1Click(); }));
+    // A period chosen in one click is shown at once.
+    connect(Presets, &PeriodPresets::chosen, this, [this] {
+        chkTout->setChecked(false);
+        Commenter->click();
+    });
     connect(ColorButton1, &QPushButton::clicked, this, guarded([this] { BitBtn1Click(); }));
     connect(ColorButton2, &QPushButton::clicked, this, guarded([this] { ColorButton2Click(); }));
     connect(Button2, &QPushButton::clicked, this, guarded([this] { Button2Click(); }));
@@ -253,9 +260,7 @@ void TForm5::FormActivate() {
     Panel3->show();
 
     const DateTime now = clock().now();
-    const QDateTime today(now.date(), now.time());
-    dateDebut->setDateTime(today);
-    DateFin->setDateTime(today);
+    PeriodPresets::restoreDates(*dateDebut, *DateFin, QDateTime(now.date(), now.time()));
 
     cbClients->clear();
     cbTravaux->clear();
@@ -293,6 +298,8 @@ void TForm5::FormClose() {
     } catch (const Error&) {
         // Closing the window goes on whatever the query says.
     }
+    // The next opening starts from the same period.
+    PeriodPresets::keepDates(*dateDebut, *DateFin);
 }
 
 void TForm5::ColorButton2Click() { close(); }
