@@ -23,6 +23,12 @@ public:
     QImage picture();
     void copyPicture();
 
+    // A name as the charts show it: no wider than kNameWidth pixels in
+    // `font`, shortened with "…" (the full name is in the tooltip and the
+    // accessible description).
+    static constexpr int kNameWidth = 150;
+    static QString shortName(const QString& name, const QFont& font);
+
     QComboBox* GroupingBox;
     QPushButton* CopyButton;
     QChartView* Bars;

@@ -6,6 +6,8 @@
 #include <libical/ical.h>
 #include <sqlite3.h>
 
+#include <QBarCategoryAxis>
+#include <QBarSet>
 #include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,8 +17,12 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QHorizontalBarSeries>
 #include <QLabel>
+#include <QLegendMarker>
 #include <QPieSeries>
+#include <QPieSlice>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -27,6 +33,7 @@
 #include <QTemporaryDir>
 #include <QTextDocument>
 #include <QTimeZone>
+#include <QToolTip>
 #include <QValueAxis>
 #include <ctime>
 #include <memory>
@@ -793,6 +800,46 @@ TEST_F(BillingTest, TheHourAxisLabelsEachTickDifferently) {
     }
     EXPECT_EQ(QSet<QString>(labels.begin(), labels.end()).size(), labels.size())
         << labels.join(" | ").toStdString();
+}
+
+// Long names at the window's size: each label keeps its figure and a name
+// shortened with "…"; the full name is in the tooltip of its bar, slice and
+// legend entry, and in the charts' descriptions. The legend sits below the
+// pie, where it has the chart's width.
+TEST_F(BillingTest, LongNamesInTheChartsKeepTheirFigureAndTellTheFullName) {
+    const QString longName = "Garage Tremblay et fils, carrosserie générale de la Haute-Ville";
+    addBatch(longName, 450);  // 7,5 h
+    form->cbClients->setEditText(longName);
+    view();
+    billing->ChartsButton->click();
+    ChartsView* c = billing->chartsView();
+    const auto* names = qobject_cast<QBarCategoryAxis*>(c->Bars->chart()->axes(Qt::Vertical)[0]);
+    ASSERT_NE(names, nullptr);
+    ASSERT_EQ(names->categories().size(), 1);
+    const QString label = names->categories()[0];
+    EXPECT_TRUE(label.endsWith(" — 7,50 h")) << label.toStdString();
+    EXPECT_TRUE(label.contains(u'…'));
+    EXPECT_LE(QFontMetrics(names->labelsFont()).horizontalAdvance(label.section(" — ", 0, 0)),
+              ChartsView::kNameWidth);
+    EXPECT_TRUE(c->Bars->accessibleDescription().contains(longName));
+    EXPECT_TRUE(c->Pie->accessibleDescription().contains(longName));
+
+    const QString full = longName + " — 7,50 h";
+    auto* set = qobject_cast<QAbstractBarSeries*>(c->Bars->chart()->series()[0])->barSets()[0];
+    emit set->hovered(true, 0);
+    EXPECT_EQ(QToolTip::text(), full);
+    emit set->hovered(false, 0);
+    auto* pie = qobject_cast<QPieSeries*>(c->Pie->chart()->series()[0]);
+    ASSERT_EQ(pie->count(), 1);
+    EXPECT_TRUE(pie->slices()[0]->label().contains(u'…'));
+    emit pie->slices()[0]->hovered(true);
+    EXPECT_EQ(QToolTip::text(), longName + " (100,0 %)");
+    emit pie->slices()[0]->hovered(false);
+    const auto markers = c->Pie->chart()->legend()->markers(pie);
+    ASSERT_EQ(markers.size(), 1);
+    emit markers[0]->hovered(true);
+    EXPECT_EQ(QToolTip::text(), longName + " (100,0 %)");
+    EXPECT_EQ(c->Pie->chart()->legend()->alignment(), Qt::AlignBottom);
 }
 
 }  // namespace
