@@ -159,27 +159,38 @@ TEST_F(TrackingWindowTest, GeometryIsRestoredAndSavedAtClosing) {
 }
 
 // Whatever is stored, the window opens wholly on the screen (the test
-// screen: 800 × 800), no larger than it.
+// platform's, 800 × 800), frame included, no larger than it.
 TEST_F(TrackingWindowTest, AStoredGeometryPutsTheWindowWhollyOnTheScreen) {
     const QList<QScreen*> screens = QGuiApplication::screens();
     ASSERT_EQ(screens.size(), 1);
     if (screens[0]->availableGeometry() != QRect(0, 0, 800, 800))
         GTEST_SKIP() << "a screen other than the test platform's";
+    useSampleDatabase();
+    start();
+    const QRect inner(form->geometry().topLeft(), form->geometry().size());
+    const QRect outer = form->frameGeometry();
+    // The screen less the frame the platform draws around the window.
+    const QRect room = QRect(0, 0, 800, 800)
+                           .marginsRemoved(QMargins(
+                               inner.left() - outer.left(), inner.top() - outer.top(),
+                               outer.right() - inner.right(), outer.bottom() - inner.bottom()));
+    form.reset();
+    module.reset();
+    const int right = room.right() + 1, bottom = room.bottom() + 1;
     const struct {
         const char *top, *left, *width, *height;
         QRect expected;
     } cases[] = {
-        {"", "", "", "", QRect(43, 124, 757, 661)},              // the designed bounds, moved in
-        {"124", "256", "757", "661", QRect(43, 124, 757, 661)},  // saved on a larger screen
-        {"700", "100", "300", "300", QRect(100, 500, 300, 300)},
-        {"", "", "2000000000", "", QRect(0, 124, 800, 661)},
-        {"10", "20", "2000000000", "2000000000", QRect(0, 0, 800, 800)},
-        {"-50000", "", "", "", QRect(43, 124, 757, 661)},
-        {"", "50000", "", "", QRect(43, 124, 757, 661)},
-        {"-2000000000", "-2000000000", "2000000000", "2000000000", QRect(0, 0, 800, 800)},
-        {"-600", "-700", "", "", QRect(0, 0, 757, 661)},
+        {"", "", "", "", QRect(right - 757, 124, 757, 661)},  // the designed bounds, moved in
+        {"124", "256", "757", "661", QRect(right - 757, 124, 757, 661)},  // from a larger screen
+        {"700", "100", "300", "300", QRect(100, bottom - 300, 300, 300)},
+        {"", "", "2000000000", "", QRect(room.left(), 124, room.width(), 661)},
+        {"10", "20", "2000000000", "2000000000", room},
+        {"-50000", "", "", "", QRect(right - 757, 124, 757, 661)},
+        {"", "50000", "", "", QRect(right - 757, 124, 757, 661)},
+        {"-2000000000", "-2000000000", "2000000000", "2000000000", room},
+        {"-600", "-700", "", "", QRect(room.topLeft(), QSize(757, 661))},
     };
-    useSampleDatabase();
     for (const auto& c : cases) {
         WriteSetting("top", c.top);
         WriteSetting("left", c.left);
@@ -187,6 +198,7 @@ TEST_F(TrackingWindowTest, AStoredGeometryPutsTheWindowWhollyOnTheScreen) {
         WriteSetting("height", c.height);
         start();
         EXPECT_EQ(form->geometry(), c.expected) << c.top << ' ' << c.left << ' ' << c.width;
+        EXPECT_TRUE(QRect(0, 0, 800, 800).contains(form->frameGeometry()));
         form->close();  // what closing writes back is on the screen too
         EXPECT_EQ(ReadSetting("width").toInt(), c.expected.width());
         EXPECT_EQ(ReadSetting("top").toInt(), c.expected.top());

@@ -461,12 +461,12 @@ TEST_F(BillingTest, TextsThatLookLikeFormulasAreWrittenAsText) {
         ASSERT_EQ(r.size(), 11);
         for (int text : {0, 1, 2, 10}) EXPECT_EQ(r[text], "'" + formulas[i]) << i << " " << text;
         EXPECT_EQ(r[7], "600");
-        EXPECT_EQ(r[8], "0:10:00");
+        EXPECT_EQ(r[8], "00:10:00");
         EXPECT_EQ(r[9], "0,17");
     }
 
     // The summary by client, and by activity with rounding on.
-    for (const auto [grouping, rounding] :
+    for (const auto& [grouping, rounding] :
          {std::pair{Grouping::Client, ""}, std::pair{Grouping::Activity, "15 haut"}}) {
         billing->summaryView()->GroupingBox->setCurrentIndex(int(grouping));
         billing->summaryView()->RoundingBox->setCurrentIndex(
@@ -813,7 +813,7 @@ TEST_F(BillingTest, LongNamesInTheChartsKeepTheirFigureAndTellTheFullName) {
     view();
     billing->ChartsButton->click();
     ChartsView* c = billing->chartsView();
-    const auto* names = qobject_cast<QBarCategoryAxis*>(c->Bars->chart()->axes(Qt::Vertical)[0]);
+    auto* names = qobject_cast<QBarCategoryAxis*>(c->Bars->chart()->axes(Qt::Vertical)[0]);
     ASSERT_NE(names, nullptr);
     ASSERT_EQ(names->categories().size(), 1);
     const QString label = names->categories()[0];

@@ -50,6 +50,10 @@ Outcome startAnother(const QStringList& folder, int patienceMs = 10000) {
     return outcome.get();
 }
 
+Outcome startAnother(const QString& folder, int patienceMs = 10000) {
+    return startAnother(QStringList{folder}, patienceMs);
+}
+
 TEST(SingleInstanceTest, ASecondStartBringsTheFirstForwardAndEnds) {
     QTemporaryDir folder;
     SingleInstance first(folder.path());
