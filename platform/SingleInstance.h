@@ -26,6 +26,9 @@ public:
     // answer (it may be ending after a restart).
     explicit SingleInstance(QStringList folders = {}, int patienceMs = 10000,
                             QObject* parent = nullptr);
+    explicit SingleInstance(const QString& folder, int patienceMs = 10000,
+                            QObject* parent = nullptr)
+        : SingleInstance(QStringList{folder}, patienceMs, parent) {}
     ~SingleInstance() override;
 
     enum class Outcome {
