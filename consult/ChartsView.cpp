@@ -136,11 +136,13 @@ void ChartsView::refresh() {
     QStringList full;
     for (const Item& i : bars) {
         *set << double(i.seconds) / 3600.0;
-        // The figure beside the name: exact, and read with it. The chart
-        // would cut the end, the figure; a long name is shortened instead.
-        const QString figure = QStringLiteral(" — %1 h").arg(decimalHoursText(i.seconds));
-        categories << shortName(i.name, labels) + figure;
-        full << i.name + figure;
+        // The figure under the name: exact, and read with it. The chart
+        // cuts a label too wide at its end, the figure; a long name is
+        // shortened instead.
+        const QString figure = QStringLiteral("%1 h").arg(decimalHoursText(i.seconds));
+        categories << shortName(i.name, labels, kNameWidth).toHtmlEscaped() +
+                          QStringLiteral("<br>") + figure;
+        full << i.name + QStringLiteral(" — ") + figure;
     }
     connect(set, &QBarSet::hovered, set,
             [full](bool over, int index) { tip(over, full.value(index)); });
@@ -189,8 +191,9 @@ void ChartsView::refresh() {
     int colour = 0;
     for (const Item& i : largest(lines, kPieSlices)) {
         const QString share = shareText(i.seconds, summary_->seconds());
-        QPieSlice* slice = pie->append(
-            QStringLiteral("%1 (%2 %)").arg(shortName(i.name, labels), share), double(i.seconds));
+        QPieSlice* slice = pie->append(shortName(i.name, labels, kLegendNameWidth).toHtmlEscaped() +
+                                           QStringLiteral("<br>") + share + QStringLiteral(" %"),
+                                       double(i.seconds));
         slice->setColor(i.name == QLatin1String("Autres") ? kColours[7] : kColours[colour++ % 7]);
         slice->setBorderColor(Qt::white);
         slice->setLabelFont(labels);
@@ -202,9 +205,9 @@ void ChartsView::refresh() {
     auto* pieChart = new QChart;
     pieChart->setTitle(QStringLiteral("Part de chaque %1").arg(what));
     pieChart->addSeries(pie);
-    // Below the pie, the legend has the chart's whole width; on its right
-    // it was given a narrow strip and cut its entries.
-    pieChart->legend()->setAlignment(Qt::AlignBottom);
+    // Each entry on two lines, the share under the name: the legend's strip
+    // beside the pie is narrow.
+    pieChart->legend()->setAlignment(Qt::AlignRight);
     pieChart->legend()->setFont(labels);
     const QList<QLegendMarker*> markers = pieChart->legend()->markers(pie);
     for (qsizetype m = 0; m < markers.size() && m < sliceTexts.size(); ++m) {
@@ -219,8 +222,8 @@ void ChartsView::refresh() {
     Pie->setAccessibleDescription(shares.join(QStringLiteral(" ; ")));
 }
 
-QString ChartsView::shortName(const QString& name, const QFont& font) {
-    return QFontMetrics(font).elidedText(name, Qt::ElideRight, kNameWidth);
+QString ChartsView::shortName(const QString& name, const QFont& font, int width) {
+    return QFontMetrics(font).elidedText(name, Qt::ElideRight, width);
 }
 
 QImage ChartsView::picture() {

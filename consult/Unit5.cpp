@@ -5,6 +5,7 @@
 #include <QDateTimeEdit>
 #include <QDir>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QTimer>
@@ -127,12 +128,16 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     chkComm = new QCheckBox(QStringLiteral("Commentaires"), Panel2);
     chkComm->setObjectName(QStringLiteral("chkComm"));
     Commenter = commandButton(QStringLiteral("Commenter"), QStringLiteral("&Voir"), Panel2);
-    auto* filters = new QHBoxLayout(Panel2);
+    auto* filters = new QGridLayout(Panel2);
+    int column = 0;
     for (QWidget* w :
          std::initializer_list<QWidget*>{Label2, cbTravaux, Label3, cbClients, Label4, dateDebut,
-                                         Label5, DateFin, Presets, chkTout, chkComm, Commenter})
-        filters->addWidget(w);
-    filters->addStretch(1);
+                                         Label5, DateFin, chkTout, chkComm, Commenter})
+        filters->addWidget(w, 0, column++);
+    filters->setColumnStretch(column, 1);
+    // The periods under the dates: beside them, the bar would not fit a
+    // small screen.
+    filters->addWidget(Presets, 1, 4, 1, column - 4, Qt::AlignLeft);
 
     Panel3 = new QWidget(this);
     Panel3->setObjectName(QStringLiteral("Panel3"));

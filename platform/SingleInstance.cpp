@@ -128,9 +128,10 @@ SingleInstance::Lock SingleInstance::tryLock() {
         // turned read-only or full since.
         const QByteArray name = QFile::encodeName(path);
         int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        const int openError = errno;
         if (fd < 0) fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) {
-            qWarning("tavix: %s cannot be opened: %s", qPrintable(path), std::strerror(errno));
+            qWarning("tavix: %s cannot be opened: %s", qPrintable(path), std::strerror(openError));
             continue;
         }
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {

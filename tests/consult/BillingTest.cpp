@@ -804,8 +804,7 @@ TEST_F(BillingTest, TheHourAxisLabelsEachTickDifferently) {
 
 // Long names at the window's size: each label keeps its figure and a name
 // shortened with "…"; the full name is in the tooltip of its bar, slice and
-// legend entry, and in the charts' descriptions. The legend sits below the
-// pie, where it has the chart's width.
+// legend entry, and in the charts' descriptions.
 TEST_F(BillingTest, LongNamesInTheChartsKeepTheirFigureAndTellTheFullName) {
     const QString longName = "Garage Tremblay et fils, carrosserie générale de la Haute-Ville";
     addBatch(longName, 450);  // 7,5 h
@@ -817,9 +816,9 @@ TEST_F(BillingTest, LongNamesInTheChartsKeepTheirFigureAndTellTheFullName) {
     ASSERT_NE(names, nullptr);
     ASSERT_EQ(names->categories().size(), 1);
     const QString label = names->categories()[0];
-    EXPECT_TRUE(label.endsWith(" — 7,50 h")) << label.toStdString();
+    EXPECT_TRUE(label.endsWith("<br>7,50 h")) << label.toStdString();
     EXPECT_TRUE(label.contains(u'…'));
-    EXPECT_LE(QFontMetrics(names->labelsFont()).horizontalAdvance(label.section(" — ", 0, 0)),
+    EXPECT_LE(QFontMetrics(names->labelsFont()).horizontalAdvance(label.section("<br>", 0, 0)),
               ChartsView::kNameWidth);
     EXPECT_TRUE(c->Bars->accessibleDescription().contains(longName));
     EXPECT_TRUE(c->Pie->accessibleDescription().contains(longName));
@@ -832,6 +831,7 @@ TEST_F(BillingTest, LongNamesInTheChartsKeepTheirFigureAndTellTheFullName) {
     auto* pie = qobject_cast<QPieSeries*>(c->Pie->chart()->series()[0]);
     ASSERT_EQ(pie->count(), 1);
     EXPECT_TRUE(pie->slices()[0]->label().contains(u'…'));
+    EXPECT_TRUE(pie->slices()[0]->label().endsWith("<br>100,0 %"));
     emit pie->slices()[0]->hovered(true);
     EXPECT_EQ(QToolTip::text(), longName + " (100,0 %)");
     emit pie->slices()[0]->hovered(false);
@@ -839,7 +839,13 @@ TEST_F(BillingTest, LongNamesInTheChartsKeepTheirFigureAndTellTheFullName) {
     ASSERT_EQ(markers.size(), 1);
     emit markers[0]->hovered(true);
     EXPECT_EQ(QToolTip::text(), longName + " (100,0 %)");
-    EXPECT_EQ(c->Pie->chart()->legend()->alignment(), Qt::AlignBottom);
+    // Names are text, not markup.
+    addBatch("<b>A & B</b>", 60);
+    form->cbClients->setEditText("Tous");
+    view();
+    names = qobject_cast<QBarCategoryAxis*>(c->Bars->chart()->axes(Qt::Vertical)[0]);
+    EXPECT_TRUE(names->categories().filter("&lt;b&gt;A &amp; B&lt;/b&gt;<br>").size() == 1)
+        << names->categories().join(" | ").toStdString();
 }
 
 }  // namespace
