@@ -32,9 +32,11 @@ int main(int argc, char** argv) {
             tavix::messageBoxes().inform(
                 QStringLiteral("Tavix ne peut pas vérifier qu'il n'est pas déjà ouvert : aucun "
                                "verrou ne peut être créé dans « %1 ».\n"
-                               "Libérez de la place ou rendez ce dossier accessible en écriture, "
+                               "Libérez de la place ou rendez %2 accessible en écriture, "
                                "puis lancez Tavix de nouveau.")
-                    .arg(instance.folders().join(QStringLiteral(" » ni dans « "))));
+                    .arg(instance.folders().join(QStringLiteral(" » ni dans « ")),
+                         instance.folders().size() > 1 ? QStringLiteral("l'un de ces dossiers")
+                                                       : QStringLiteral("ce dossier")));
             return 1;
     }
     // Logout and shutdown end the program the ordinary way.
