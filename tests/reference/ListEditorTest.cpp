@@ -366,6 +366,6 @@ TEST_P(RenameTest, TypingOverAStoredNameAsksFirst) {
 }
 
 INSTANTIATE_TEST_SUITE_P(FileAndServer, RenameTest, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "Server" : "File"; });
+                         [](const auto& p) { return p.param ? "Server" : "File"; });
 
 }  // namespace
