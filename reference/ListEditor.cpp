@@ -135,11 +135,21 @@ TDBGrid::Typed TListEditor::askRename(const QString& field, const QString& oldNa
     }
     const int answer = messageBoxes().choose(text, answers);
     if (answer <= 0) return TDBGrid::Typed::Drop;
-    // Stored at once: the entries follow only a name that was stored.
+    // Stored at once: the entries follow only a name that was stored. A
+    // rename that could not be stored leaves the row as it was, so that the
+    // next try asks again.
     ds->setFieldText(field, newName);
-    db::postOrOfferReload(*ds);
-    if (answer == 2 && ds->state() == db::TableDataset::State::Browse)
-        DataModule2->RenameInLog(names_.logColumn, oldName, newName);
+    try {
+        db::postOrOfferReload(*ds);
+    } catch (...) {
+        if (ds->state() != db::TableDataset::State::Browse) ds->setFieldText(field, oldName);
+        throw;
+    }
+    if (ds->state() != db::TableDataset::State::Browse) {
+        ds->setFieldText(field, oldName);
+        return TDBGrid::Typed::Drop;
+    }
+    if (answer == 2) DataModule2->RenameInLog(names_.logColumn, oldName, newName);
     return TDBGrid::Typed::Done;
 }
 

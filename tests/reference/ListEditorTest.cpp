@@ -365,6 +365,45 @@ TEST_P(RenameTest, TypingOverAStoredNameAsksFirst) {
     }
 }
 
+// A rename the database refuses renames no entry, and the next try asks
+// again and renames both.
+TEST_P(RenameTest, ARefusedRenameRenamesNoEntryAndIsAskedAgain) {
+    if (cluster)
+        cluster->exec(path,
+                      "CREATE FUNCTION refus() RETURNS trigger AS $$ BEGIN RAISE EXCEPTION "
+                      "'base en lecture seule'; END $$ LANGUAGE plpgsql; CREATE TRIGGER "
+                      "lecture_seule BEFORE UPDATE ON clients FOR EACH ROW EXECUTE FUNCTION "
+                      "refus()");
+    else
+        db.exec(
+            "CREATE TRIGGER lecture_seule BEFORE UPDATE ON clients "
+            "BEGIN SELECT RAISE(ABORT, 'base en lecture seule'); END");
+    TListEditor& form = show<TForm3>();
+    type(1, 0, "Nouveau");
+    boxes.choices = {2};
+    validate();
+    ASSERT_EQ(boxes.errors.size(), 1);
+    EXPECT_TRUE(boxes.errors[0].contains("lecture seule")) << boxes.errors[0].toStdString();
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(logNames("CLIENTS"), (QStringList{"Durand=1", "Garage Tremblay=3"}));
+
+    EXPECT_EQ(form.DBGrid1->model()->index(1, 0).data().toString(), "Garage Tremblay");
+
+    if (cluster)
+        cluster->exec(path, "DROP TRIGGER lecture_seule ON clients");
+    else
+        db.exec("DROP TRIGGER lecture_seule");
+    type(1, 0, "Nouveau");
+    boxes.choices = {2};
+    // A new click: one click is told a refusal once.
+    QTest::mouseClick(form.ColorButton2, Qt::LeftButton);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(boxes.questions.size(), 2) << "asked again";
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(listNames(module.tblClients), (QStringList{"Durand", "Nouveau"}));
+    EXPECT_EQ(logNames("CLIENTS"), (QStringList{"Durand=1", "Nouveau=3"}));
+}
+
 INSTANTIATE_TEST_SUITE_P(FileAndServer, RenameTest, ::testing::Values(false, true),
                          [](const auto& p) { return p.param ? "Server" : "File"; });
 
