@@ -23,6 +23,7 @@
 #include <utility>
 
 #include "app/EmptyListHint.h"
+#include "app/ScreenFit.h"
 #include "app/ScrollColumn.h"
 #include "consult/Unit5.h"
 #include "controls/ColorButton.h"
@@ -54,33 +55,13 @@ namespace {
 const QPoint kDesignedPosition(256, 124);
 const QSize kDesignedSize(757, 661);
 
-// Bounds a window can be reached at: a size beyond the largest screen's
-// available area is bounded by it (a huge window would also cost its whole
-// size in memory), and a window that would lie wholly outside every screen
-// goes back to its designed position.
-QRect reachableBounds(qint64 left, qint64 top, qint64 width, qint64 height) {
-    const QList<QScreen*> screens = QGuiApplication::screens();
-    QRect largest(QPoint(0, 0), kDesignedSize);
-    qint64 largestArea = -1;
-    for (const QScreen* screen : screens) {
-        const QRect area = screen->availableGeometry();
-        if (qint64(area.width()) * area.height() > largestArea) {
-            largestArea = qint64(area.width()) * area.height();
-            largest = area;
-        }
-    }
-    width = std::min<qint64>(width, largest.width());
-    height = std::min<qint64>(height, largest.height());
-    const auto overlaps = [&](const QRect& s) {
-        return left < s.x() + qint64(s.width()) && left + std::max<qint64>(width, 1) > s.x() &&
-               top < s.y() + qint64(s.height()) && top + std::max<qint64>(height, 1) > s.y();
-    };
-    if (std::none_of(screens.begin(), screens.end(),
-                     [&](const QScreen* s) { return overlaps(s->geometry()); })) {
-        left = kDesignedPosition.x();
-        top = kDesignedPosition.y();
-    }
-    return QRect(int(left), int(top), int(width), int(height));
+// Bounds a window can be reached at: wholly on one screen, within the
+// frame the window manager adds (a window saved on a larger screen would
+// otherwise open partly off a smaller one).
+QRect reachableBounds(qint64 left, qint64 top, qint64 width, qint64 height, const QMargins& frame) {
+    QList<QRect> areas;
+    for (const QScreen* screen : QGuiApplication::screens()) areas << screen->availableGeometry();
+    return fitOnScreen(left, top, width, height, areas, frame, kDesignedPosition);
 }
 
 // Top of the scrolling part of the left panel, just below the stopwatch.
@@ -449,7 +430,10 @@ void TForm1::applySavedGeometry() {
     } catch (const Error&) {
         failure = std::current_exception();
     }
-    setGeometry(reachableBounds(values[1], values[0], values[2], values[3]));
+    const QRect outer = frameGeometry();
+    const QMargins frame(current.left() - outer.left(), current.top() - outer.top(),
+                         outer.right() - current.right(), outer.bottom() - current.bottom());
+    setGeometry(reachableBounds(values[1], values[0], values[2], values[3], frame));
     if (failure) std::rethrow_exception(failure);
 }
 
@@ -537,15 +521,44 @@ void TForm1::ShowEmptyHints() {
     const bool open = DataModule2->ADOConnection1.connected();
     const bool locked = !NoListEditing(Config);
     if (open && DataModule2->ActivityButtons.empty())
-        ActivityHint->showFor(QStringLiteral("Aucune surveillance pour l'instant."),
-                              QStringLiteral("Ajouter une surveillance…"), locked);
+        showHintFor(*ActivityHint, storedCount(QStringLiteral("travaux")),
+                    {QStringLiteral("Aucune surveillance pour l'instant."),
+                     QStringLiteral("Ajouter une surveillance…"),
+                     QStringLiteral("%1 surveillance%2 enregistrée%2, affichée%2 au prochain "
+                                    "lancement de Tavix."),
+                     QStringLiteral("Modifier les surveillances…")},
+                    locked);
     else
         ActivityHint->hide();
     if (open && RadioGroup1->count() == 0)
-        ClientHint->showFor(QStringLiteral("Aucun client pour l'instant."),
-                            QStringLiteral("Ajouter un client…"), locked);
+        showHintFor(
+            *ClientHint, storedCount(QStringLiteral("clients")),
+            {QStringLiteral("Aucun client pour l'instant."), QStringLiteral("Ajouter un client…"),
+             QStringLiteral("%1 client%2 enregistré%2, affiché%2 au prochain lancement "
+                            "de Tavix."),
+             QStringLiteral("Modifier les clients…")},
+            locked);
     else
         ClientHint->hide();
+}
+
+// The lists are built once per run: rows stored since (the restart was
+// declined) are not shown yet, and the hint must not call the list empty.
+qint64 TForm1::storedCount(const QString& table) {
+    try {
+        return DataModule2->CountRows(table);
+    } catch (const Error&) {
+        return 0;  // as the window was built
+    }
+}
+
+void TForm1::showHintFor(EmptyListHint& hint, qint64 stored, const HintTexts& texts, bool locked) {
+    if (stored <= 0) {
+        hint.showFor(texts.empty, texts.add, locked);
+        return;
+    }
+    hint.showFor(texts.stored.arg(stored).arg(stored > 1 ? QStringLiteral("s") : QString()),
+                 texts.edit, locked);
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -956,8 +969,10 @@ void TForm1::Voirlaide1Click() {
 void TForm1::relance() {
     const QString executable = paths::executablePath();
     if (!messageBoxes().confirm(QStringLiteral(
-            "Voulez-vous relancer l'application pour appliquer les modifications ?")))
+            "Voulez-vous relancer l'application pour appliquer les modifications ?"))) {
+        ShowEmptyHints();
         return;
+    }
     // The next copy offers a running timing, ended now; it waits for this
     // copy to end rather than bring it forward.
     keepPendingTiming();

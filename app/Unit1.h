@@ -162,6 +162,14 @@ private:
     template <class F>
     auto userAction(F f);
     std::optional<TimingState> runningState() const;
+    // The hints of ShowEmptyHints: an empty list, or rows stored since the
+    // list was built.
+    struct HintTexts {
+        QString empty, add, stored, edit;
+    };
+    static qint64 storedCount(const QString& table);
+    static void showHintFor(EmptyListHint& hint, qint64 stored, const HintTexts& texts,
+                            bool locked);
     void storeEntry(const LogEntry& entry);
     PendingTiming::Log entryLog() const;
 

@@ -28,6 +28,16 @@ int main(int argc, char** argv) {
                 "Tavix est déjà ouvert pour cet utilisateur, mais ne répond pas.\n"
                 "Attendez qu'il réponde ou fermez-le, puis lancez Tavix de nouveau."));
             return 1;
+        case tavix::SingleInstance::Outcome::NoLock:
+            tavix::messageBoxes().inform(
+                QStringLiteral("Tavix ne peut pas vérifier qu'il n'est pas déjà ouvert : aucun "
+                               "verrou ne peut être créé dans « %1 ».\n"
+                               "Libérez de la place ou rendez %2 accessible en écriture, "
+                               "puis lancez Tavix de nouveau.")
+                    .arg(instance.folders().join(QStringLiteral(" » ni dans « ")),
+                         instance.folders().size() > 1 ? QStringLiteral("l'un de ces dossiers")
+                                                       : QStringLiteral("ce dossier")));
+            return 1;
     }
     // Logout and shutdown end the program the ordinary way.
     tavix::TerminationSignals ending;

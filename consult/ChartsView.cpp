@@ -7,13 +7,17 @@
 #include <QChartView>
 #include <QClipboard>
 #include <QComboBox>
+#include <QCursor>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHorizontalBarSeries>
 #include <QLabel>
+#include <QLegendMarker>
 #include <QPieSeries>
 #include <QPieSlice>
 #include <QPushButton>
 #include <QShortcut>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <algorithm>
@@ -47,6 +51,14 @@ std::vector<Item> largest(const std::vector<SummaryLine>& lines, int keep) {
         items.push_back({QStringLiteral("Autres"), rest});
     }
     return items;
+}
+
+// The full text under the mouse, or none when it leaves.
+void tip(bool over, const QString& text) {
+    if (over)
+        QToolTip::showText(QCursor::pos(), text);
+    else
+        QToolTip::hideText();
 }
 
 QChartView* chartView(const QString& name, QWidget* parent) {
@@ -121,11 +133,19 @@ void ChartsView::refresh() {
     QStringList spoken;
     std::vector<Item> bars = largest(lines, kBars);
     std::reverse(bars.begin(), bars.end());
+    QStringList full;
     for (const Item& i : bars) {
         *set << double(i.seconds) / 3600.0;
-        // The figure beside the name: exact, and read with it.
-        categories << QStringLiteral("%1 — %2 h").arg(i.name, decimalHoursText(i.seconds));
+        // The figure under the name: exact, and read with it. The chart
+        // cuts a label too wide at its end, the figure; a long name is
+        // shortened instead.
+        const QString figure = QStringLiteral("%1 h").arg(decimalHoursText(i.seconds));
+        categories << shortName(i.name, labels, kNameWidth).toHtmlEscaped() +
+                          QStringLiteral("<br>") + figure;
+        full << i.name + QStringLiteral(" — ") + figure;
     }
+    connect(set, &QBarSet::hovered, set,
+            [full](bool over, int index) { tip(over, full.value(index)); });
     for (auto it = bars.rbegin(); it != bars.rend(); ++it)
         spoken << QStringLiteral("%1 : %2 h").arg(it->name, decimalHoursText(it->seconds));
     auto* series = new QHorizontalBarSeries;
@@ -167,26 +187,43 @@ void ChartsView::refresh() {
     // Pie: shares of the total.
     auto* pie = new QPieSeries;
     QStringList shares;
+    QStringList sliceTexts;
     int colour = 0;
     for (const Item& i : largest(lines, kPieSlices)) {
         const QString share = shareText(i.seconds, summary_->seconds());
-        QPieSlice* slice =
-            pie->append(QStringLiteral("%1 (%2 %)").arg(i.name, share), double(i.seconds));
+        QPieSlice* slice = pie->append(shortName(i.name, labels, kLegendNameWidth).toHtmlEscaped() +
+                                           QStringLiteral("<br>") + share + QStringLiteral(" %"),
+                                       double(i.seconds));
         slice->setColor(i.name == QLatin1String("Autres") ? kColours[7] : kColours[colour++ % 7]);
         slice->setBorderColor(Qt::white);
         slice->setLabelFont(labels);
+        const QString text = QStringLiteral("%1 (%2 %)").arg(i.name, share);
+        connect(slice, &QPieSlice::hovered, slice, [text](bool over) { tip(over, text); });
+        sliceTexts << text;
         shares << QStringLiteral("%1 : %2 %").arg(i.name, share);
     }
     auto* pieChart = new QChart;
     pieChart->setTitle(QStringLiteral("Part de chaque %1").arg(what));
     pieChart->addSeries(pie);
+    // Each entry on two lines, the share under the name: the legend's strip
+    // beside the pie is narrow.
     pieChart->legend()->setAlignment(Qt::AlignRight);
     pieChart->legend()->setFont(labels);
+    const QList<QLegendMarker*> markers = pieChart->legend()->markers(pie);
+    for (qsizetype m = 0; m < markers.size() && m < sliceTexts.size(); ++m) {
+        const QString text = sliceTexts[m];
+        connect(markers[m], &QLegendMarker::hovered, markers[m],
+                [text](bool over) { tip(over, text); });
+    }
     QChart* oldPie = Pie->chart();
     Pie->setChart(pieChart);
     delete oldPie;
     Pie->setAccessibleName(pieChart->title());
     Pie->setAccessibleDescription(shares.join(QStringLiteral(" ; ")));
+}
+
+QString ChartsView::shortName(const QString& name, const QFont& font, int width) {
+    return QFontMetrics(font).elidedText(name, Qt::ElideRight, width);
 }
 
 QImage ChartsView::picture() {

@@ -23,6 +23,14 @@ public:
     QImage picture();
     void copyPicture();
 
+    // A name as the charts show it: no wider than `width` pixels in `font`,
+    // shortened with "…" (the full name is in the tooltip and the
+    // accessible description); its figure goes on a line of its own. The
+    // widths fit the charts at the window's first size.
+    static constexpr int kNameWidth = 130;       // bars
+    static constexpr int kLegendNameWidth = 90;  // the pie's legend
+    static QString shortName(const QString& name, const QFont& font, int width);
+
     QComboBox* GroupingBox;
     QPushButton* CopyButton;
     QChartView* Bars;

@@ -8,7 +8,9 @@ namespace tavix {
 
 CsvWriter::CsvWriter() : data_("\xEF\xBB\xBF") {}
 
-QString CsvWriter::field(const QString& value) {
+namespace {
+
+QString quoted(const QString& value) {
     static const QString special = QStringLiteral(";\"\r\n\t");
     bool quote = false;
     for (const QChar c : value) quote = quote || special.contains(c);
@@ -18,7 +20,19 @@ QString CsvWriter::field(const QString& value) {
     return u'"' + out + u'"';
 }
 
-void CsvWriter::record(const QStringList& fields) {
+}  // namespace
+
+QString CsvWriter::field(const QString& value) {
+    static const QString formula = QStringLiteral("=+-@\t\r");
+    if (value.isEmpty() || !formula.contains(value.front())) return quoted(value);
+    QString out = u'\'' + value;
+    out.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + out + u'"';
+}
+
+QString CsvWriter::field(const Field& f) { return f.figure ? quoted(f.value) : field(f.value); }
+
+void CsvWriter::record(const QList<Field>& fields) {
     QString line;
     for (qsizetype i = 0; i < fields.size(); ++i) {
         if (i) line += u';';
@@ -26,6 +40,10 @@ void CsvWriter::record(const QStringList& fields) {
     }
     line += QStringLiteral("\r\n");
     data_ += line.toUtf8();
+}
+
+void CsvWriter::record(const QStringList& texts) {
+    record(QList<Field>(texts.begin(), texts.end()));
 }
 
 QString isoLocal(const DateTime& value) {
@@ -58,19 +76,19 @@ EntriesCsv::EntriesCsv(const Rounding& rounding) : rounding_(rounding) {
 }
 
 void EntriesCsv::add(const Entry& e) {
-    QStringList fields{e.user,
-                       e.activity,
-                       e.client,
-                       isoLocal(e.start),
-                       isoLocal(e.end),
-                       regional::dateTimeToText(e.start),
-                       regional::dateTimeToText(e.end),
-                       QString::number(e.duration),
-                       hmsText(e.duration),
-                       decimalHoursText(e.duration)};
+    QList<CsvWriter::Field> fields{e.user,
+                                   e.activity,
+                                   e.client,
+                                   isoLocal(e.start),
+                                   isoLocal(e.end),
+                                   regional::dateTimeToText(e.start),
+                                   regional::dateTimeToText(e.end),
+                                   CsvWriter::figure(QString::number(e.duration)),
+                                   CsvWriter::figure(hmsText(e.duration)),
+                                   CsvWriter::figure(decimalHoursText(e.duration))};
     if (rounding_.active()) {
         const qint64 r = rounding_.apply(e.duration);
-        fields << hmsText(r) << decimalHoursText(r);
+        fields << CsvWriter::figure(hmsText(r)) << CsvWriter::figure(decimalHoursText(r));
     }
     fields << e.comment;
     csv_.record(fields);
@@ -88,10 +106,15 @@ QByteArray summaryCsv(const Summary& summary, Grouping grouping) {
         titles << QStringLiteral("Durée arrondie (s)") << QStringLiteral("Durée arrondie (h:mm:ss)")
                << QStringLiteral("Durée arrondie (heures)");
     csv.record(titles);
-    auto figures = [&](QStringList fields, qint64 entries, qint64 seconds, qint64 r) {
-        fields << QString::number(entries) << QString::number(seconds) << hmsText(seconds)
-               << decimalHoursText(seconds) << shareText(seconds, summary.seconds());
-        if (rounded) fields << QString::number(r) << hmsText(r) << decimalHoursText(r);
+    auto figures = [&](const QStringList& keys, qint64 entries, qint64 seconds, qint64 r) {
+        QList<CsvWriter::Field> fields(keys.begin(), keys.end());
+        for (const QString& f :
+             {QString::number(entries), QString::number(seconds), hmsText(seconds),
+              decimalHoursText(seconds), shareText(seconds, summary.seconds())})
+            fields << CsvWriter::figure(f);
+        if (rounded)
+            for (const QString& f : {QString::number(r), hmsText(r), decimalHoursText(r)})
+                fields << CsvWriter::figure(f);
         csv.record(fields);
     };
     for (const SummaryLine& l : summary.lines(grouping))

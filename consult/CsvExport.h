@@ -12,13 +12,34 @@ namespace tavix {
 // between fields, CR LF after each record (RFC 4180 otherwise: a field
 // holding ";", a quote, a line break or a tab is quoted, quotes doubled,
 // line breaks inside kept).
+//
+// A text that starts as a formula would ("=", "+", "-", "@", tab, CR) is
+// written with a leading apostrophe and quoted, so that a spreadsheet shows
+// it instead of running it: names and comments are whatever a user typed,
+// or a file someone sent. Figures the program computed are written as they
+// are and stay numbers.
 class CsvWriter {
 public:
+    // One field of a record: text unless made by figure().
+    class Field {
+    public:
+        Field(const QString& text) : value(text) {}  // NOLINT: a text converts as itself
+        QString value;
+        bool figure = false;
+    };
+    static Field figure(const QString& value) {
+        Field f(value);
+        f.figure = true;
+        return f;
+    }
+
     CsvWriter();
-    void record(const QStringList& fields);
+    void record(const QList<Field>& fields);
+    void record(const QStringList& texts);
     QByteArray take() { return std::move(data_); }
 
     static QString field(const QString& value);
+    static QString field(const Field& f);
 
 private:
     QByteArray data_;

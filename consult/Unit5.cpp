@@ -5,6 +5,7 @@
 #include <QDateTimeEdit>
 #include <QDir>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QTimer>
@@ -12,6 +13,7 @@
 #include <cstdlib>
 
 #include "consult/BillingPanel.h"
+#include "consult/PeriodPresets.h"
 #include "consult/Report.h"
 #include "consult/ReportView.h"
 #include "controls/CalendarKeys.h"
@@ -120,17 +122,22 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     DateFin->setCalendarPopup(true);
     CalendarKeys::install(DateFin);
     Label5 = label(QStringLiteral("Label5"), QStringLiteral("Fin"), DateFin, Panel2);
+    Presets = new PeriodPresets(dateDebut, DateFin, Panel2);
     chkTout = new QCheckBox(QStringLiteral("Tout"), Panel2);
     chkTout->setObjectName(QStringLiteral("chkTout"));
     chkComm = new QCheckBox(QStringLiteral("Commentaires"), Panel2);
     chkComm->setObjectName(QStringLiteral("chkComm"));
     Commenter = commandButton(QStringLiteral("Commenter"), QStringLiteral("&Voir"), Panel2);
-    auto* filters = new QHBoxLayout(Panel2);
+    auto* filters = new QGridLayout(Panel2);
+    int column = 0;
     for (QWidget* w :
          std::initializer_list<QWidget*>{Label2, cbTravaux, Label3, cbClients, Label4, dateDebut,
                                          Label5, DateFin, chkTout, chkComm, Commenter})
-        filters->addWidget(w);
-    filters->addStretch(1);
+        filters->addWidget(w, 0, column++);
+    filters->setColumnStretch(column, 1);
+    // The periods under the dates: beside them, the bar would not fit a
+    // small screen.
+    filters->addWidget(Presets, 1, 4, 1, column - 4, Qt::AlignLeft);
 
     Panel3 = new QWidget(this);
     Panel3->setObjectName(QStringLiteral("Panel3"));
@@ -205,6 +212,11 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     connect(this, &TForm5::reportReady, Billing, &BillingPanel::startTotals);
 
     connect(Commenter, &QPushButton::clicked, this, guarded([this] { Button1Click(); }));
+    // A period chosen in one click is shown at once.
+    connect(Presets, &PeriodPresets::chosen, this, [this] {
+        chkTout->setChecked(false);
+        Commenter->click();
+    });
     connect(ColorButton1, &QPushButton::clicked, this, guarded([this] { BitBtn1Click(); }));
     connect(ColorButton2, &QPushButton::clicked, this, guarded([this] { ColorButton2Click(); }));
     connect(Button2, &QPushButton::clicked, this, guarded([this] { Button2Click(); }));
@@ -253,9 +265,7 @@ void TForm5::FormActivate() {
     Panel3->show();
 
     const DateTime now = clock().now();
-    const QDateTime today(now.date(), now.time());
-    dateDebut->setDateTime(today);
-    DateFin->setDateTime(today);
+    PeriodPresets::restoreDates(*dateDebut, *DateFin, QDateTime(now.date(), now.time()));
 
     cbClients->clear();
     cbTravaux->clear();
@@ -293,6 +303,8 @@ void TForm5::FormClose() {
     } catch (const Error&) {
         // Closing the window goes on whatever the query says.
     }
+    // The next opening starts from the same period.
+    PeriodPresets::keepDates(*dateDebut, *DateFin);
 }
 
 void TForm5::ColorButton2Click() { close(); }

@@ -15,6 +15,7 @@ class QWidget;
 namespace tavix {
 
 class BillingPanel;
+class PeriodPresets;
 class ReportReader;
 class ReportView;
 class TColorButton;
@@ -42,6 +43,7 @@ public:
     QDateTimeEdit* dateDebut;
     QLabel* Label5;
     QDateTimeEdit* DateFin;
+    PeriodPresets* Presets;
     QCheckBox* chkTout;
     QCheckBox* chkComm;
     TColorButton* Commenter;

@@ -172,6 +172,10 @@ void TDBGrid::applyEditor() {
     QScopedValueRollback guard(committing_, true);
     commitFailed_ = true;  // until the row has taken the text
     try {
+        if (typedCheck_ && !checkTyped(*line)) {
+            commitFailed_ = false;
+            return;
+        }
         model_->setCellText(editorIndex_, line->text());
     } catch (...) {
         refusedText_ = line->text();
@@ -179,6 +183,27 @@ void TDBGrid::applyEditor() {
         throw;
     }
     commitFailed_ = false;
+}
+
+// False when the check took care of the text (stored it or dropped it).
+bool TDBGrid::checkTyped(QLineEdit& line) {
+    db::TableDataset* ds = dataSet();
+    const int field = model_->fieldIndex(editorIndex_.column());
+    if (!ds || !ds->active() || field < 0 || ds->state() == DsState::Insert) return true;
+    if (ds->recNo() != editorIndex_.row()) ds->setRecNo(editorIndex_.row());
+    const QString shown = ds->textAt(editorIndex_.row(), field);
+    const QString typed = line.text();
+    if (typed == shown) return true;
+    switch (typedCheck_(model_->fieldDef(editorIndex_.column()).name, shown, typed)) {
+        case Typed::Take:
+            return true;
+        case Typed::Drop:
+            line.setText(shown);
+            return false;
+        case Typed::Done:
+            break;
+    }
+    return false;
 }
 
 // One user action (a key, a click) may ask several times for the same

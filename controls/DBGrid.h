@@ -6,9 +6,12 @@
 #include <QPointer>
 #include <QString>
 #include <QTableView>
+#include <functional>
 
 #include "controls/DBGridModel.h"
 #include "controls/DataSource.h"
+
+class QLineEdit;
 
 namespace tavix {
 
@@ -65,6 +68,15 @@ public:
 
     TDBGridModel* gridModel() const { return model_; }
 
+    // Asked before text typed in a cell replaces the text of a row already
+    // stored (not of a new row): Take puts it into the row, Done says the
+    // check stored what the user wanted itself, Drop gives the cell its text
+    // back and keeps the row as it was.
+    enum class Typed { Take, Done, Drop };
+    using TypedCheck =
+        std::function<Typed(const QString& field, const QString& shown, const QString& typed)>;
+    void setTypedCheck(TypedCheck check) { typedCheck_ = std::move(check); }
+
 signals:
     void titleClick(const QString& title);
     void cellClick(const QString& title);
@@ -87,6 +99,7 @@ private:
     void attachDataSet();
     void applyColumnWidths();
     void applyEditor();
+    bool checkTyped(QLineEdit& line);
     bool refusalAlreadyShown() const;
     void moveToRow(int row);
     void syncCurrent(int column);
@@ -108,6 +121,7 @@ private:
     quint64 inputSerial_ = 0;    // user key and mouse presses in this window
     quint64 refusedAt_ = 0;      // ...when refusedText_ was refused
     QString refusedText_;
+    TypedCheck typedCheck_;
 };
 
 }  // namespace tavix

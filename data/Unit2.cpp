@@ -357,6 +357,49 @@ qint64 TDataModule2::CountLogEntries(const QString& user, const QString& client,
     return count;
 }
 
+namespace {
+
+QString logColumn(const QString& column) {
+    // Only the two columns a reference list names; anything else is a fault
+    // of the caller, never text to put into a statement.
+    if (column != QLatin1String("CLIENTS") && column != QLatin1String("SURVEILLANCES"))
+        throw Error(QStringLiteral("Colonne du journal inconnue : %1").arg(column));
+    return column;
+}
+
+}  // namespace
+
+qint64 TDataModule2::CountEntriesNaming(const QString& column, const QString& name) {
+    ADOQuery1.clear();
+    ADOQuery1.add(QStringLiteral("SELECT COUNT(*) AS N FROM activites WHERE ") + logColumn(column) +
+                  QStringLiteral(" = ") + db::quoted(name));
+    ADOQuery1.open();
+    const qint64 count = ADOQuery1.asString(QStringLiteral("N")).toLongLong();
+    ADOQuery1.close();
+    return count;
+}
+
+qint64 TDataModule2::CountRows(const QString& table) {
+    if (table != QLatin1String("clients") && table != QLatin1String("travaux"))
+        throw Error(QStringLiteral("Table inconnue : %1").arg(table));
+    ADOQuery1.clear();
+    ADOQuery1.add(QStringLiteral("SELECT COUNT(*) AS N FROM ") + table);
+    ADOQuery1.open();
+    const qint64 count = ADOQuery1.asString(QStringLiteral("N")).toLongLong();
+    ADOQuery1.close();
+    return count;
+}
+
+void TDataModule2::RenameInLog(const QString& column, const QString& oldName,
+                               const QString& newName) {
+    const QString c = logColumn(column);
+    ADOQuery1.clear();
+    ADOQuery1.add(QStringLiteral("UPDATE activites SET ") + c + QStringLiteral(" = ") +
+                  db::quoted(newName) + QStringLiteral(" WHERE ") + c + QStringLiteral(" = ") +
+                  db::quoted(oldName));
+    ADOQuery1.execute();
+}
+
 quint8 TDataModule2::SchemaVersion() {
     // The declaration alone: reading the rows would make every start as slow
     // as the log is long.

@@ -78,6 +78,13 @@ public:
                            const DateTime& start, const DateTime& end, qint32 duration,
                            const QString& comment);
 
+    // The log entries that name this client (column CLIENTS) or this
+    // activity (SURVEILLANCES), and the renaming of those entries.
+    qint64 CountEntriesNaming(const QString& column, const QString& name);
+    // Rows stored in clients or travaux.
+    qint64 CountRows(const QString& table);
+    void RenameInLog(const QString& column, const QString& oldName, const QString& newName);
+
     // On a server: the entries a lost connection kept waiting on this
     // workstation are stored now; returns how many were. Runs by itself
     // every RetryIntervalMs while some wait, and when the database opens.

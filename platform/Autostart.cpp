@@ -43,6 +43,8 @@ QString command() {
 
 QString location() { return kRunKey; }
 
+QString caption() { return QStringLiteral("Lancer au démarrage de Windows"); }
+
 #else
 
 namespace {
@@ -131,6 +133,8 @@ QString commandFromExec(const QString& value) {
 }  // namespace
 
 QString location() { return folder() + QStringLiteral("/tavix.desktop"); }
+
+QString caption() { return QStringLiteral("Lancer à l'ouverture de la session"); }
 
 void enable(const QString& executablePath) {
     // The folder plays the part of the Run key: when it cannot be made,

@@ -23,4 +23,9 @@ QString command();
 // The desktop entry's file, or the Run key's path on Windows.
 QString location();
 
+// The settings window's caption for starting with the session: "Lancer au
+// démarrage de Windows" on Windows, "Lancer à l'ouverture de la session"
+// elsewhere.
+QString caption();
+
 }  // namespace tavix::autostart

@@ -7,15 +7,17 @@
 #include "controls/ColorButton.h"
 #include "controls/DBNavigator.h"
 #include "controls/DataSource.h"
+#include "controls/ReloadOffer.h"
+#include "data/Unit2.h"
 #include "data/engine/TableDataset.h"
 #include "platform/Services.h"
 
 namespace tavix {
 
 TListEditor::TListEditor(const QString& objectName, const QString& title, db::TableDataset* dataSet,
-                         const QList<TDBGrid::Column>& columns, const QString& sortField,
-                         QWidget* parent)
-    : QDialog(parent) {
+                         const QList<TDBGrid::Column>& columns, Names names, QWidget* parent)
+    : QDialog(parent), names_(std::move(names)) {
+    const QString& sortField = names_.nameField;
     setObjectName(objectName);
     setWindowTitle(QStringLiteral("Tavix"));
     setAttribute(Qt::WA_DeleteOnClose, false);  // the caller owns it
@@ -65,6 +67,12 @@ TListEditor::TListEditor(const QString& objectName, const QString& title, db::Ta
     DBGrid1->setAccessibleName(title);
     DBGrid1->setColumns(columns);
     DBGrid1->setDataSource(DataSource1);
+    DBGrid1->setTypedCheck(
+        [this](const QString& field, const QString& shown, const QString& typed) {
+            return field.compare(names_.nameField, Qt::CaseInsensitive) == 0
+                       ? askRename(field, shown, typed)
+                       : TDBGrid::Typed::Take;
+        });
 
     DBNavigator1 = new TDBNavigator(this);
     DBNavigator1->setObjectName(QStringLiteral("DBNavigator1"));
@@ -96,6 +104,53 @@ TListEditor::TListEditor(const QString& objectName, const QString& title, db::Ta
 void TListEditor::ColorButton2Click() {
     DBNavigator1->btnClick(TDBNavigator::Button::Refresh);
     close();
+}
+
+TDBGrid::Typed TListEditor::askRename(const QString& field, const QString& oldName,
+                                      const QString& newName) {
+    db::TableDataset* ds = DataSource1->dataSet();
+    if (!ds || !DataModule2) return TDBGrid::Typed::Take;
+    // A name that was empty had nothing to lose.
+    if (oldName.trimmed().isEmpty()) return TDBGrid::Typed::Take;
+    const qint64 used = DataModule2->CountEntriesNaming(names_.logColumn, oldName);
+    QString text =
+        QStringLiteral("Renommer %1 « %2 » en « %3 » ?\n").arg(names_.noun, oldName, newName);
+    QStringList answers{QStringLiteral("Annuler")};
+    if (used == 0) {
+        text += QStringLiteral("Aucune entrée ne porte ce nom.");
+        answers << QStringLiteral("Renommer");
+    } else if (used == 1) {
+        text += QStringLiteral(
+            "1 entrée porte ce nom : elle le garde, sauf si vous la renommez "
+            "aussi.");
+        answers << QStringLiteral("Renommer sans l'entrée")
+                << QStringLiteral("Renommer aussi l'entrée");
+    } else {
+        text += QStringLiteral(
+                    "%1 entrées portent ce nom : elles le gardent, sauf si vous les "
+                    "renommez aussi.")
+                    .arg(used);
+        answers << QStringLiteral("Renommer sans les entrées")
+                << QStringLiteral("Renommer aussi les %1 entrées").arg(used);
+    }
+    const int answer = messageBoxes().choose(text, answers);
+    if (answer <= 0) return TDBGrid::Typed::Drop;
+    // Stored at once: the entries follow only a name that was stored. A
+    // rename that could not be stored leaves the row as it was, so that the
+    // next try asks again.
+    ds->setFieldText(field, newName);
+    try {
+        db::postOrOfferReload(*ds);
+    } catch (...) {
+        if (ds->state() != db::TableDataset::State::Browse) ds->setFieldText(field, oldName);
+        throw;
+    }
+    if (ds->state() != db::TableDataset::State::Browse) {
+        ds->setFieldText(field, oldName);
+        return TDBGrid::Typed::Drop;
+    }
+    if (answer == 2) DataModule2->RenameInLog(names_.logColumn, oldName, newName);
+    return TDBGrid::Typed::Done;
 }
 
 void TListEditor::FormClose() {

@@ -40,10 +40,24 @@ public:
     void FormClose();
 
 protected:
-    // sortField: the names' column, listed in dictionary order.
+    // What the list holds: nameField, its names' column (listed in
+    // dictionary order); logColumn, the log's column that copies a name; the
+    // noun for one row ("le client").
+    struct Names {
+        QString nameField;
+        QString logColumn;
+        QString noun;
+    };
     TListEditor(const QString& objectName, const QString& title, db::TableDataset* dataSet,
-                const QList<TDBGrid::Column>& columns, const QString& sortField, QWidget* parent);
+                const QList<TDBGrid::Column>& columns, Names names, QWidget* parent);
     void closeEvent(QCloseEvent* event) override;
+
+private:
+    // A name typed over a stored one renames that row: asked first, saying
+    // how many log entries carry the old name and offering to rename them.
+    TDBGrid::Typed askRename(const QString& field, const QString& oldName, const QString& newName);
+
+    Names names_;
 };
 
 }  // namespace tavix

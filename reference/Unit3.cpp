@@ -7,6 +7,7 @@ namespace tavix {
 TForm3::TForm3(QWidget* parent)
     : TListEditor(QStringLiteral("Form3"), QStringLiteral("Edition des clients"),
                   &DataModule2->tblClients, {{QStringLiteral("NOM"), 580, {}}},
-                  QStringLiteral("NOM"), parent) {}
+                  {QStringLiteral("NOM"), QStringLiteral("CLIENTS"), QStringLiteral("le client")},
+                  parent) {}
 
 }  // namespace tavix

@@ -12,6 +12,7 @@
 
 #include "controls/ColorButton.h"
 #include "data/Unit2.h"
+#include "platform/Autostart.h"
 #include "platform/Paths.h"
 #include "platform/Services.h"
 #include "settings/md5.h"
@@ -113,8 +114,7 @@ void TForm7::buildControls() {
     CheckBox6 =
         captionLeftBox(QStringLiteral("CheckBox6"),
                        QStringLiteral("Verrouiller l'édition des surveillances"), GroupBox1);
-    CheckBox3 = captionLeftBox(QStringLiteral("CheckBox3"),
-                               QStringLiteral("Lancer au démarrage de Windows"), GroupBox1);
+    CheckBox3 = captionLeftBox(QStringLiteral("CheckBox3"), autostart::caption(), GroupBox1);
     CheckBox7 = captionLeftBox(QStringLiteral("CheckBox7"), QStringLiteral("Mettre en avant-plan"),
                                GroupBox1);
     CheckBox9 =

@@ -161,6 +161,43 @@ TEST_F(FirstStepsTest, EmptyListsShowWhatToDoAndOpenTheirEditors) {
     }
 }
 
+// Rows added in the editors but not shown, the restart declined: the hints
+// say they are stored (never "Aucun client", which invites adding them
+// twice), and still open the editors.
+TEST_F(FirstStepsTest, ARestartDeclinedLeavesHintsThatFollowWhatIsStored) {
+    start();
+    const struct {
+        EmptyListHint* hint;
+        QString insert;
+        QString text;
+        QString button;
+    } cases[] = {
+        {form->ClientHint,
+         "INSERT INTO clients (NOM) VALUES ('Garage Tremblay'), ('Durand'), ('Martin')",
+         "3 clients enregistrés, affichés au prochain lancement de Tavix.",
+         "Modifier les clients…"},
+        {form->ActivityHint, "INSERT INTO travaux (TRAVAUX, ORDRE) VALUES ('Saisie', 1)",
+         "1 surveillance enregistrée, affichée au prochain lancement de Tavix.",
+         "Modifier les surveillances…"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.button.toStdString());
+        // What the user adds in the editor the hint opens.
+        modals.scripts.push_back([&](QDialog&) {
+            db.exec(c.insert);
+            return int(QDialog::Accepted);
+        });
+        boxes.answers = {false};
+        c.hint->button()->click();
+        ASSERT_EQ(boxes.confirms.size(), 1);
+        boxes.confirms.clear();
+        ASSERT_TRUE(c.hint->isVisible());
+        EXPECT_EQ(c.hint->text()->text(), c.text);
+        EXPECT_EQ(c.hint->button()->text(), c.button);
+        EXPECT_EQ(form->RadioGroup1->count(), 0) << "the list itself waits for the restart";
+    }
+}
+
 TEST_F(FirstStepsTest, HintsFollowTheListsAndTheirLock) {
     const struct {
         const char* what;

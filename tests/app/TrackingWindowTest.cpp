@@ -21,6 +21,7 @@
 
 #include "WindowFixture.h"
 #include "app/EmptyListHint.h"
+#include "app/ScreenFit.h"
 #include "app/Unit1.h"
 #include "common/Fakes.h"
 #include "common/TempDatabase.h"
@@ -131,16 +132,16 @@ TEST_F(TrackingWindowTest, ConfigurationFlagsApplyToTheWindow) {
 
 TEST_F(TrackingWindowTest, GeometryIsRestoredAndSavedAtClosing) {
     useSampleDatabase();
-    WriteSetting("width", "640");
+    WriteSetting("width", "500");
     start();
-    EXPECT_EQ(form->width(), 640);
+    EXPECT_EQ(form->width(), 500);
     EXPECT_EQ(form->height(), 661) << "the designed height stays";
     form->close();
     EXPECT_FALSE(module->ADOConnection1.connected());
     EXPECT_TRUE(form->Closing);
     form->Timer1Timer();
     EXPECT_FALSE(form->Timer1->isActive()) << "the tick after closing stops the timer";
-    EXPECT_EQ(ReadSetting("width"), "640");
+    EXPECT_EQ(ReadSetting("width"), "500");
     EXPECT_EQ(ReadSetting("height"), "661");
     EXPECT_EQ(ReadSetting("top"), "124");
     EXPECT_EQ(ReadSetting("left"), "256");
@@ -151,33 +152,45 @@ TEST_F(TrackingWindowTest, GeometryIsRestoredAndSavedAtClosing) {
     form.reset();
     module.reset();
     start();
-    EXPECT_EQ(form->geometry(), QRect(30, 40, 640, 661));
+    EXPECT_EQ(form->geometry(), QRect(30, 40, 500, 661));
     form->close();
     EXPECT_EQ(ReadSetting("top"), "40");
     EXPECT_EQ(ReadSetting("left"), "30");
 }
 
-TEST_F(TrackingWindowTest, AStoredGeometryKeepsTheWindowWithinReach) {
-    QRect largest;
-    for (const QScreen* screen : QGuiApplication::screens())
-        if (screen->availableGeometry().width() * screen->availableGeometry().height() >
-            largest.width() * largest.height())
-            largest = screen->availableGeometry();
-    ASSERT_FALSE(largest.isEmpty());
-    const QRect designed(256, 124, 757, 661);
+// Whatever is stored, the window opens wholly on the screen (the test
+// platform's, 800 × 800), frame included, no larger than it.
+TEST_F(TrackingWindowTest, AStoredGeometryPutsTheWindowWhollyOnTheScreen) {
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    ASSERT_EQ(screens.size(), 1);
+    if (screens[0]->availableGeometry() != QRect(0, 0, 800, 800))
+        GTEST_SKIP() << "a screen other than the test platform's";
+    useSampleDatabase();
+    start();
+    const QRect inner(form->geometry().topLeft(), form->geometry().size());
+    const QRect outer = form->frameGeometry();
+    // The screen less the frame the platform draws around the window.
+    const QRect room = QRect(0, 0, 800, 800)
+                           .marginsRemoved(QMargins(
+                               inner.left() - outer.left(), inner.top() - outer.top(),
+                               outer.right() - inner.right(), outer.bottom() - inner.bottom()));
+    form.reset();
+    module.reset();
+    const int right = room.right() + 1, bottom = room.bottom() + 1;
     const struct {
         const char *top, *left, *width, *height;
         QRect expected;
     } cases[] = {
-        {"", "", "2000000000", "", QRect(256, 124, largest.width(), 661)},
-        {"10", "20", "2000000000", "2000000000", QRect(20, 10, largest.width(), largest.height())},
-        {"-50000", "", "", "", designed},
-        {"", "50000", "", "", designed},
-        {"-2000000000", "-2000000000", "2000000000", "2000000000",
-         QRect(QPoint(256, 124), largest.size())},
-        {"-600", "-700", "", "", QRect(-700, -600, 757, 661)},  // a corner still shows
+        {"", "", "", "", QRect(right - 757, 124, 757, 661)},  // the designed bounds, moved in
+        {"124", "256", "757", "661", QRect(right - 757, 124, 757, 661)},  // from a larger screen
+        {"700", "100", "300", "300", QRect(100, bottom - 300, 300, 300)},
+        {"", "", "2000000000", "", QRect(room.left(), 124, room.width(), 661)},
+        {"10", "20", "2000000000", "2000000000", room},
+        {"-50000", "", "", "", QRect(right - 757, 124, 757, 661)},
+        {"", "50000", "", "", QRect(right - 757, 124, 757, 661)},
+        {"-2000000000", "-2000000000", "2000000000", "2000000000", room},
+        {"-600", "-700", "", "", QRect(room.topLeft(), QSize(757, 661))},
     };
-    useSampleDatabase();
     for (const auto& c : cases) {
         WriteSetting("top", c.top);
         WriteSetting("left", c.left);
@@ -185,12 +198,41 @@ TEST_F(TrackingWindowTest, AStoredGeometryKeepsTheWindowWithinReach) {
         WriteSetting("height", c.height);
         start();
         EXPECT_EQ(form->geometry(), c.expected) << c.top << ' ' << c.left << ' ' << c.width;
-        form->close();  // what closing writes back is within reach too
+        EXPECT_TRUE(QRect(0, 0, 800, 800).contains(form->frameGeometry()));
+        form->close();  // what closing writes back is on the screen too
         EXPECT_EQ(ReadSetting("width").toInt(), c.expected.width());
         EXPECT_EQ(ReadSetting("top").toInt(), c.expected.top());
         form.reset();
         module.reset();
     }
+}
+
+// The screen the window overlaps most takes it, within the frame the window
+// manager adds; a window on no screen goes to the designed place.
+TEST(ScreenFitTest, TheWindowLandsWhollyOnOneScreen) {
+    const QRect small(0, 0, 1024, 768), wide(1024, 0, 1920, 1080), below(0, 768, 1024, 768);
+    const QPoint designed(256, 124);
+    const QMargins noFrame, frame(4, 30, 4, 4);
+    const struct {
+        QRect wanted;
+        QList<QRect> screens;
+        QMargins frame;
+        QRect expected;
+    } cases[] = {
+        {{256, 124, 757, 661}, {small}, noFrame, {256, 107, 757, 661}},
+        {{256, 124, 757, 661}, {small}, frame, {256, 103, 757, 661}},
+        {{0, 0, 1024, 768}, {small}, frame, {4, 30, 1016, 734}},
+        {{1500, 100, 1600, 1000}, {small, wide}, noFrame, {1344, 80, 1600, 1000}},
+        {{900, 100, 757, 661}, {small, wide}, noFrame, {1024, 100, 757, 661}},
+        {{300, 1200, 757, 661}, {small, wide, below}, noFrame, {267, 875, 757, 661}},
+        {{5000, 5000, 757, 661}, {wide, small}, noFrame, {256, 107, 757, 661}},
+        {{5000, 5000, 100, 100}, {}, noFrame, {5000, 5000, 100, 100}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(fitOnScreen(c.wanted.x(), c.wanted.y(), c.wanted.width(), c.wanted.height(),
+                              c.screens, c.frame, designed),
+                  c.expected)
+            << c.wanted.x() << ',' << c.wanted.y();
 }
 
 TEST_F(TrackingWindowTest, ADatabaseThatCannotBeOpenedIsToldOnceAndTheWindowGoesOn) {

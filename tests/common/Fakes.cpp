@@ -30,6 +30,7 @@ MessageBoxes::Answer ScriptedBoxes::ask(const QString& text) {
 
 int ScriptedBoxes::choose(const QString& text, const QStringList& offered) {
     questions.append(text);
+    offers.append(offered);
     if (whenShown) whenShown(text);
     if (choices.empty()) return 0;
     const int choice = choices.front();

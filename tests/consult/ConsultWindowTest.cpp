@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSettings>
 #include <QTest>
 #include <functional>
@@ -21,6 +22,7 @@
 #include "app/Unit1.h"
 #include "common/Fakes.h"
 #include "common/TempDatabase.h"
+#include "consult/PeriodPresets.h"
 #include "consult/ReportView.h"
 #include "consult/Unit5.h"
 #include "controls/ColorButton.h"
@@ -137,6 +139,63 @@ protected:
     std::unique_ptr<TDataModule2> module;
     std::unique_ptr<TForm5> form;
 };
+
+// Weeks from Monday to Sunday, months whole, across a year's turn and a
+// short February.
+TEST(PeriodPresetsTest, EachPeriodHoldsOrPrecedesToday) {
+    using P = PeriodPresets::Period;
+    const struct {
+        QDate today;
+        P period;
+        QDate first, last;
+    } cases[] = {
+        {QDate(2009, 12, 26), P::ThisWeek, QDate(2009, 12, 21), QDate(2009, 12, 27)},
+        {QDate(2009, 12, 21), P::ThisWeek, QDate(2009, 12, 21), QDate(2009, 12, 27)},
+        {QDate(2009, 12, 27), P::ThisWeek, QDate(2009, 12, 21), QDate(2009, 12, 27)},
+        {QDate(2010, 1, 2), P::LastWeek, QDate(2009, 12, 21), QDate(2009, 12, 27)},
+        {QDate(2009, 12, 26), P::ThisMonth, QDate(2009, 12, 1), QDate(2009, 12, 31)},
+        {QDate(2024, 2, 10), P::ThisMonth, QDate(2024, 2, 1), QDate(2024, 2, 29)},
+        {QDate(2010, 1, 15), P::LastMonth, QDate(2009, 12, 1), QDate(2009, 12, 31)},
+        {QDate(2023, 3, 31), P::LastMonth, QDate(2023, 2, 1), QDate(2023, 2, 28)},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PeriodPresets::range(c.period, c.today), std::pair(c.first, c.last))
+            << c.today.toString(Qt::ISODate).toStdString() << ' ' << int(c.period);
+}
+
+TEST_F(ConsultWindowTest, APeriodInOneClickAndTheDatesOutliveTheWindow) {
+    open();
+    const QString week = report("Tous", "Tous", QDate(2009, 12, 21), QDate(2009, 12, 27));
+    waitForReport();
+    ASSERT_TRUE(week.contains("L'Oréal"));
+    form->RichEdit1->clear();
+    form->dateDebut->setDate(QDate(2001, 1, 1));
+    form->chkTout->setChecked(true);
+    QPushButton* thisWeek = form->Presets->button(PeriodPresets::Period::ThisWeek);
+    EXPECT_EQ(thisWeek->text(), "Cette semaine");
+    EXPECT_FALSE(thisWeek->accessibleDescription().isEmpty());
+    thisWeek->click();
+    waitForReport();
+    EXPECT_EQ(form->dateDebut->date(), QDate(2009, 12, 21));
+    EXPECT_EQ(form->DateFin->date(), QDate(2009, 12, 27));
+    EXPECT_FALSE(form->chkTout->isChecked()) << "a period is not everything";
+    EXPECT_EQ(form->RichEdit1->text(), week) << "shown at once";
+
+    QStringList captions;
+    for (const auto p : {PeriodPresets::Period::LastWeek, PeriodPresets::Period::ThisMonth,
+                         PeriodPresets::Period::LastMonth})
+        captions << form->Presets->button(p)->text();
+    EXPECT_EQ(captions, (QStringList{"Semaine dernière", "Ce mois", "Mois dernier"}));
+
+    // Closed on last month, opened again: the same dates, at the time now.
+    form->Presets->button(PeriodPresets::Period::LastMonth)->click();
+    waitForReport();
+    form->close();
+    form.reset();
+    open();
+    EXPECT_EQ(form->dateDebut->dateTime(), QDateTime(QDate(2009, 11, 1), QTime(15, 0, 7)));
+    EXPECT_EQ(form->DateFin->dateTime(), QDateTime(QDate(2009, 11, 30), QTime(15, 0, 7)));
+}
 
 TEST_F(ConsultWindowTest, OpeningFillsTheListsAndShowsTheReportMode) {
     module->ADOTable1.open();

@@ -21,6 +21,7 @@
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
@@ -38,7 +39,7 @@ using Outcome = SingleInstance::Outcome;
 
 // Another start, as a second process would make it: in a thread of its own,
 // while this one's loop answers as the running copy.
-Outcome startAnother(const QString& folder, int patienceMs = 10000) {
+Outcome startAnother(const QStringList& folder, int patienceMs = 10000) {
     auto outcome = std::async(std::launch::async, [&] {
         SingleInstance other(folder, patienceMs);
         return other.acquire();
@@ -47,6 +48,10 @@ Outcome startAnother(const QString& folder, int patienceMs = 10000) {
         [&] { return outcome.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
         30000));
     return outcome.get();
+}
+
+Outcome startAnother(const QString& folder, int patienceMs = 10000) {
+    return startAnother(QStringList{folder}, patienceMs);
 }
 
 TEST(SingleInstanceTest, ASecondStartBringsTheFirstForwardAndEnds) {
@@ -121,6 +126,85 @@ TEST(SingleInstanceTest, ACopyThatDiedNeverBlocksAStart) {
     QSignalSpy asked(&next, &SingleInstance::activationRequested);
     EXPECT_EQ(startAnother(folder.path()), Outcome::Forwarded) << "its socket answers";
     EXPECT_TRUE(QTest::qWaitFor([&] { return asked.count() == 1; }));
+}
+
+// A file system mounted for one test: a tmpfs with no room left, or a
+// read-only view of a folder. Mounting needs root; without it the test skips.
+class Mount {
+public:
+    enum Kind { Full, ReadOnly };
+    Mount(Kind kind, const QString& at) : at_(QFile::encodeName(at)) {
+        if (kind == Full) {
+            mounted_ =
+                ::mount("tavix-full", at_.constData(), "tmpfs", 0, "size=4k,nr_inodes=2") == 0;
+            // The one inode left goes to a file that also takes the one block.
+            QFile filler(at + "/plein");
+            if (mounted_ && filler.open(QIODevice::WriteOnly)) filler.write(QByteArray(8192, 'x'));
+        } else {
+            mounted_ = ::mount(at_.constData(), at_.constData(), nullptr, MS_BIND, nullptr) == 0 &&
+                       ::mount(nullptr, at_.constData(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY,
+                               nullptr) == 0;
+        }
+        error_ = mounted_ ? QString() : QString::fromLocal8Bit(std::strerror(errno));
+    }
+    ~Mount() {
+        if (mounted_) ::umount2(at_.constData(), MNT_DETACH);
+    }
+    Mount(const Mount&) = delete;
+    Mount& operator=(const Mount&) = delete;
+    bool mounted() const { return mounted_; }
+    std::string error() const { return error_.toStdString(); }
+
+private:
+    QByteArray at_;
+    bool mounted_ = false;
+    QString error_;
+};
+
+// A runtime folder that can hold no lock: the lock beside the data still
+// keeps to one copy, and a second start still finds the first.
+TEST(SingleInstanceTest, ARuntimeFolderThatHoldsNoLockStillAllowsOneCopy) {
+    for (const Mount::Kind kind : {Mount::Full, Mount::ReadOnly}) {
+        QTemporaryDir runtime, data, otherRuntime;
+        Mount mount(kind, runtime.path());
+        if (!mount.mounted()) GTEST_SKIP() << "cannot mount a file system here: " << mount.error();
+        QFile probe(runtime.filePath("essai"));
+        ASSERT_FALSE(probe.open(QIODevice::WriteOnly)) << "the runtime folder takes files";
+
+        SingleInstance first({runtime.path(), data.path()});
+        ASSERT_EQ(first.acquire(), Outcome::First) << kind;
+        EXPECT_TRUE(QFile::exists(data.filePath("tavix.lock")));
+        QSignalSpy asked(&first, &SingleInstance::activationRequested);
+        EXPECT_EQ(startAnother({runtime.path(), data.path()}), Outcome::Forwarded) << kind;
+        // A start whose runtime folder works, but not this copy's, finds the
+        // lock beside the data taken and the copy that holds it.
+        EXPECT_EQ(startAnother({otherRuntime.path(), data.path()}), Outcome::Forwarded) << kind;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return asked.count() == 2; })) << kind;
+    }
+}
+
+// No folder can hold a lock: the start is refused, not run blind beside
+// another copy; a lock file made earlier can still be locked read-only.
+TEST(SingleInstanceTest, WithNoFolderForALockTheStartIsRefused) {
+    QTemporaryDir runtime, data;
+    QFile made(data.filePath("tavix.lock"));
+    ASSERT_TRUE(made.open(QIODevice::WriteOnly));
+    made.close();
+    Mount full(Mount::Full, runtime.path());
+    if (!full.mounted()) GTEST_SKIP() << "cannot mount a file system here: " << full.error();
+    {
+        Mount readOnly(Mount::ReadOnly, data.path());
+        ASSERT_TRUE(readOnly.mounted()) << readOnly.error();
+        SingleInstance first({runtime.path(), data.path()}, 300);
+        ASSERT_EQ(first.acquire(), Outcome::First) << "the existing lock file";
+        EXPECT_EQ(startAnother({runtime.path(), data.path()}, 300), Outcome::Unanswered)
+            << "locked, though no socket can be made there";
+    }
+    QFile::remove(data.filePath("tavix.lock"));
+    Mount readOnly(Mount::ReadOnly, data.path());
+    ASSERT_TRUE(readOnly.mounted()) << readOnly.error();
+    SingleInstance refused({runtime.path(), data.path()}, 300);
+    EXPECT_EQ(refused.acquire(), Outcome::NoLock);
 }
 
 TEST(TerminationSignalsTest, EachEndOfSessionSignalReachesTheLoop) {

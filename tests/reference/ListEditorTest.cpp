@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "common/Fakes.h"
+#include "common/PgCluster.h"
 #include "common/TempDatabase.h"
 #include "controls/ColorButton.h"
 #include "controls/DBNavigator.h"
@@ -230,12 +231,180 @@ TEST_F(ListEditorTest, DeleteAsksAndAnnulerKeepsTheRow) {
 
 TEST_F(ListEditorTest, ClosingByTheTitleBarPostsNothing) {
     TForm3& form = show<TForm3>();
+    form.DBNavigator1->btnClick(Button::Insert);
     type(0, 0, "Martin et fils");
     form.DBGrid1->commitEditor();
     form.close();
     EXPECT_FALSE(form.isVisible());
-    EXPECT_EQ(module.tblClients.state(), State::Edit) << "still pending in the dataset";
+    EXPECT_EQ(module.tblClients.state(), State::Insert) << "still pending in the dataset";
     EXPECT_EQ(clients(), QStringList({"Martin", "Durand"}));
 }
+
+// Typing over a stored name renames that row only once the user said so,
+// told how many log entries keep the old name, which may follow it; on a
+// file and on a server, for clients and activities alike.
+class RenameTest : public ListEditorTest, public ::testing::WithParamInterface<bool> {
+public:
+    void SetUp() override {
+        if (GetParam()) {
+            cluster = test::PgCluster::get();
+            if (!cluster)
+                GTEST_SKIP() << "PostgreSQL indisponible : "
+                             << test::PgCluster::reason().toStdString();
+            path = cluster->createDatabase();
+        } else {
+            path = db.path();
+        }
+        module.DatabasePath = path;
+        ASSERT_TRUE(module.OpenDatabase());
+        for (db::TableDataset* list : {&module.tblClients, &module.tblTravaux}) {
+            list->open();
+            for (const char* name : {"Garage Tremblay", "Durand"}) {
+                list->append();
+                list->setFieldText(list->fields()[0].name, name);
+                list->post();
+            }
+        }
+        const DateTime start(QDate(2026, 3, 2), QTime(8, 0));
+        for (int i = 0; i < 3; ++i)
+            module.AddLogEntry("", "Garage Tremblay", "Garage Tremblay", start.addSecs(i * 60),
+                               start.addSecs(i * 60 + 30), 30, "");
+        module.AddLogEntry("", "Durand", "Durand", start, start.addSecs(30), 30, "");
+    }
+
+    // "name=count" for each name the log's column holds, by name.
+    QStringList logNames(const QString& column) const {
+        const QString sql =
+            QString("SELECT \"%1\", COUNT(*) FROM activites GROUP BY \"%1\" ORDER BY \"%1\"")
+                .arg(column);
+        if (cluster) {
+            QStringList out = cluster->rows(path, sql);
+            out.replaceInStrings("|", "=");
+            return out;
+        }
+        QStringList out;
+        for (const auto& r : db.rows(sql)) out << r[0].toString() + "=" + r[1].toString();
+        return out;
+    }
+    QStringList listNames(db::TableDataset& list) const {
+        list.refresh();
+        QStringList out;
+        for (int row = 0; row < list.recordCount(); ++row) out << list.textAt(row, 0);
+        out.sort();
+        return out;
+    }
+
+    test::PgCluster* cluster = nullptr;
+    QString path;
+};
+
+TEST_P(RenameTest, TypingOverAStoredNameAsksFirst) {
+    const struct {
+        std::function<TListEditor&(ListEditorTest&)> make;
+        db::TableDataset* list;
+        const char* noun;
+        const char* logColumn;
+    } cases[] = {
+        {[](ListEditorTest& t) -> TListEditor& { return t.show<TForm3>(); }, &module.tblClients,
+         "le client", "CLIENTS"},
+        {[](ListEditorTest& t) -> TListEditor& { return t.show<TForm4>(); }, &module.tblTravaux,
+         "la surveillance", "SURVEILLANCES"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.noun);
+        boxes.questions.clear();
+        boxes.offers.clear();
+        // Rows in dictionary order: Durand, Garage Tremblay. Typed over, then
+        // Down, as a user goes on to the next row: "Annuler" keeps it all.
+        TListEditor* form = &c.make(*this);
+        type(1, 0, "Nouveau");
+        boxes.choices = {0};
+        QTest::keyClick(form->DBGrid1->cellEditor(), Qt::Key_Down);
+        QCoreApplication::processEvents();
+        ASSERT_EQ(boxes.questions.size(), 1);
+        EXPECT_EQ(boxes.questions[0],
+                  QString("Renommer %1 « Garage Tremblay » en « Nouveau » ?\n3 entrées portent ce "
+                          "nom : elles le gardent, sauf si vous les renommez aussi.")
+                      .arg(c.noun));
+        EXPECT_EQ(boxes.offers[0], (QStringList{"Annuler", "Renommer sans les entrées",
+                                                "Renommer aussi les 3 entrées"}));
+        EXPECT_EQ(form->DBGrid1->model()->index(1, 0).data().toString(), "Garage Tremblay");
+        validate();
+        EXPECT_FALSE(form->isVisible());
+        EXPECT_EQ(listNames(*c.list), (QStringList{"Durand", "Garage Tremblay"}));
+
+        // Renamed alone: the entries keep the old name.
+        form = &c.make(*this);
+        type(1, 0, "Nouveau");
+        boxes.choices = {1};
+        validate();
+        EXPECT_EQ(listNames(*c.list), (QStringList{"Durand", "Nouveau"}));
+        EXPECT_EQ(logNames(c.logColumn), (QStringList{"Durand=1", "Garage Tremblay=3"}));
+
+        // A name no entry carries is still not replaced unasked.
+        form = &c.make(*this);
+        type(1, 0, "Garage Tremblay & fils");
+        boxes.choices = {1};
+        validate();
+        ASSERT_EQ(boxes.questions.size(), 3);
+        EXPECT_TRUE(boxes.questions[2].endsWith("?\nAucune entrée ne porte ce nom."));
+        EXPECT_EQ(boxes.offers[2], (QStringList{"Annuler", "Renommer"}));
+        EXPECT_EQ(listNames(*c.list), (QStringList{"Durand", "Garage Tremblay & fils"}));
+
+        // Renamed with its entry, a name holding quotes.
+        form = &c.make(*this);
+        type(0, 0, "Durand \"l'aîné\"");
+        boxes.choices = {2};
+        validate();
+        ASSERT_EQ(boxes.questions.size(), 4);
+        EXPECT_EQ(boxes.offers[3],
+                  (QStringList{"Annuler", "Renommer sans l'entrée", "Renommer aussi l'entrée"}));
+        EXPECT_EQ(listNames(*c.list), (QStringList{"Durand \"l'aîné\"", "Garage Tremblay & fils"}));
+        EXPECT_EQ(logNames(c.logColumn), (QStringList{"Durand \"l'aîné\"=1", "Garage Tremblay=3"}));
+        EXPECT_TRUE(boxes.errors.isEmpty()) << boxes.errors.join('\n').toStdString();
+    }
+}
+
+// A rename the database refuses renames no entry, and the next try asks
+// again and renames both.
+TEST_P(RenameTest, ARefusedRenameRenamesNoEntryAndIsAskedAgain) {
+    if (cluster)
+        cluster->exec(path,
+                      "CREATE FUNCTION refus() RETURNS trigger AS $$ BEGIN RAISE EXCEPTION "
+                      "'base en lecture seule'; END $$ LANGUAGE plpgsql; CREATE TRIGGER "
+                      "lecture_seule BEFORE UPDATE ON clients FOR EACH ROW EXECUTE FUNCTION "
+                      "refus()");
+    else
+        db.exec(
+            "CREATE TRIGGER lecture_seule BEFORE UPDATE ON clients "
+            "BEGIN SELECT RAISE(ABORT, 'base en lecture seule'); END");
+    TListEditor& form = show<TForm3>();
+    type(1, 0, "Nouveau");
+    boxes.choices = {2};
+    validate();
+    ASSERT_EQ(boxes.errors.size(), 1);
+    EXPECT_TRUE(boxes.errors[0].contains("lecture seule")) << boxes.errors[0].toStdString();
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(logNames("CLIENTS"), (QStringList{"Durand=1", "Garage Tremblay=3"}));
+
+    EXPECT_EQ(form.DBGrid1->model()->index(1, 0).data().toString(), "Garage Tremblay");
+
+    if (cluster)
+        cluster->exec(path, "DROP TRIGGER lecture_seule ON clients");
+    else
+        db.exec("DROP TRIGGER lecture_seule");
+    type(1, 0, "Nouveau");
+    boxes.choices = {2};
+    // A new click: one click is told a refusal once.
+    QTest::mouseClick(form.ColorButton2, Qt::LeftButton);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(boxes.questions.size(), 2) << "asked again";
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(listNames(module.tblClients), (QStringList{"Durand", "Nouveau"}));
+    EXPECT_EQ(logNames("CLIENTS"), (QStringList{"Durand=1", "Nouveau=3"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(FileAndServer, RenameTest, ::testing::Values(false, true),
+                         [](const auto& p) { return p.param ? "Server" : "File"; });
 
 }  // namespace
