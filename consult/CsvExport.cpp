@@ -50,7 +50,8 @@ EntriesCsv::EntriesCsv(const Rounding& rounding) : rounding_(rounding) {
                        QStringLiteral("Durée (s)"),
                        QStringLiteral("Durée (h:mm:ss)"),
                        QStringLiteral("Durée (heures)")};
-    if (rounding_.active())
+    // Rounded per line, an entry has no rounded duration of its own.
+    if (rounding_.active() && !rounding_.perLine)
         titles << QStringLiteral("Durée arrondie (h:mm:ss)")
                << QStringLiteral("Durée arrondie (heures)");
     titles << QStringLiteral("Commentaire");
@@ -68,7 +69,7 @@ void EntriesCsv::add(const Entry& e) {
                        QString::number(e.duration),
                        hmsText(e.duration),
                        decimalHoursText(e.duration)};
-    if (rounding_.active()) {
+    if (rounding_.active() && !rounding_.perLine) {
         const qint64 r = rounding_.apply(e.duration);
         fields << hmsText(r) << decimalHoursText(r);
     }
@@ -98,7 +99,8 @@ QByteArray summaryCsv(const Summary& summary, Grouping grouping) {
         figures(l.keys, l.entries, l.seconds, l.rounded);
     QStringList total{QStringLiteral("Total")};
     while (total.size() < keys) total << QString();
-    figures(total, summary.entries(), summary.seconds(), summary.rounded());
+    figures(total, summary.entries(), summary.seconds(), summary.rounded(grouping));
+    if (rounded) csv.record({QStringLiteral("Arrondi : ") + summary.rounding().rule(grouping)});
     return csv.take();
 }
 
