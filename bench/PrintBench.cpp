@@ -133,6 +133,8 @@ void runSize(int count, int rounds) {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    for (const int n : {1000, 10000, 100000}) runSize(n, n >= 100000 ? 1 : 3);
+    QList<int> sizes = {1000, 10000, 100000};
+    if (argc > 1) sizes = {QByteArray(argv[1]).toInt()};
+    for (const int n : sizes) runSize(n, n >= 100000 ? 1 : 3);
     return 0;
 }

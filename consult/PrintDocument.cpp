@@ -39,6 +39,12 @@ PrintLayout::PrintLayout(QPagedPaintDevice& device, const Summary& summary, Grou
     height_ = device.height();
     metrics_.emplace(font_, &device);
     boldMetrics_.emplace(bold_, &device);
+    // The painter draws in device pixels; the raw fonts are sized to match.
+    const qreal pixels = font_.pointSizeF() * device.logicalDpiY() / 72.0;
+    raw_ = QRawFont::fromFont(font_);
+    rawBold_ = QRawFont::fromFont(bold_);
+    raw_.setPixelSize(pixels);
+    rawBold_.setPixelSize(pixels);
     line_ = metrics_->lineSpacing();
     pad_ = line_ * 0.25;
     top_ = line_ * 3.5;
@@ -204,39 +210,62 @@ void PrintLayout::row(const Table& t, const QStringList& cells, bool bold, bool 
     y_ += h;
 }
 
-// Plain drawText at a point for every cell: no rectangle to lay out in. Cells
-// are measured only when they may not fit, and figures by their characters.
+// Each cell's glyphs are painted where they go: no text layout per cell.
+// Cells are cut short only when they do not fit.
 void PrintLayout::paintCells(const Table& t, const QStringList& cells, bool bold) {
     QPainter& p = *painter_;
     p.setFont(bold ? bold_ : font_);
     const QFontMetricsF& metrics = bold ? *boldMetrics_ : *metrics_;
     const qreal h = line_ + pad_ * 2;
-    const qreal widest = metrics.maxWidth();
     const qreal baseline = y_ + pad_ + metrics.ascent();
     qreal x = 0;
     for (int c = 0; c < t.widths.size(); ++c) {
         const qreal w = t.widths[c] * width_;
-        QString text = oneLine(cells.value(c));
+        const QString text = oneLine(cells.value(c));
         const qreal room = w - pad_ * 2;
-        if (text.size() * widest > room) text = metrics.elidedText(text, Qt::ElideRight, room);
         const bool number = c >= t.firstNumber && c <= t.lastNumber;
-        qreal at = x + pad_;
-        if (number) at += room - advance(text, metrics, bold);
-        p.drawText(QPointF(at, baseline), text);
+        qreal textWidth = 0;
+        const QGlyphRun* run = text.isEmpty() ? nullptr : glyphs(text, bold, textWidth);
+        if (run && textWidth <= room) {
+            p.drawGlyphRun(QPointF(x + pad_ + (number ? room - textWidth : 0), baseline), *run);
+        } else if (!text.isEmpty()) {
+            const QString shown = metrics.elidedText(text, Qt::ElideRight, room);
+            const qreal at = number ? room - metrics.horizontalAdvance(shown) : 0;
+            p.drawText(QPointF(x + pad_ + at, baseline), shown);
+        }
         x += w;
     }
     p.drawLine(QPointF(0, y_ + h), QPointF(width_, y_ + h));
 }
 
-qreal PrintLayout::advance(const QString& text, const QFontMetricsF& metrics, bool bold) {
-    auto& known = bold ? boldAdvances_ : advances_;
-    qreal sum = 0;
-    for (const QChar c : text) {
-        auto it = known.constFind(c);
-        if (it == known.cend()) it = known.insert(c, metrics.horizontalAdvance(c));
-        sum += *it;
+const QGlyphRun* PrintLayout::glyphs(const QString& text, bool bold, qreal& width) {
+    auto& known = runs_[bold ? 1 : 0];
+    if (const auto it = known.constFind(text); it != known.cend()) {
+        width = it->second;
+        return it->first.isEmpty() ? nullptr : &it->first;
     }
-    return sum;
+    const QRawFont& raw = bold ? rawBold_ : raw_;
+    QGlyphRun run;
+    width = 0;
+    if (raw.isValid()) {
+        const QList<quint32> indexes = raw.glyphIndexesForString(text);
+        if (!indexes.contains(0u) && indexes.size() == text.size()) {
+            const QList<QPointF> advances = raw.advancesForGlyphIndexes(indexes);
+            QList<QPointF> positions;
+            positions.reserve(advances.size());
+            for (const QPointF& a : advances) {
+                positions.append(QPointF(width, 0));
+                width += a.x();
+            }
+            run.setRawFont(raw);
+            run.setGlyphIndexes(indexes);
+            run.setPositions(positions);
+        }
+    }
+    // Names and figures repeat; dates and comments mostly do not.
+    if (known.size() > 4096) known.clear();
+    const auto it = known.insert(text, {run, width});
+    return run.isEmpty() ? nullptr : &it->first;
 }
 
 }  // namespace tavix

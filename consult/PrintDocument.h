@@ -2,8 +2,10 @@
 
 #include <QFont>
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QHash>
 #include <QList>
+#include <QRawFont>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -56,8 +58,10 @@ private:
     void pageHeader();
     void summaryRows(bool dry);
     void paintCells(const Table& t, const QStringList& cells, bool bold);
-    // Width of a short text, added up from its characters' (figures only).
-    qreal advance(const QString& text, const QFontMetricsF& metrics, bool bold);
+    // A cell's glyphs straight from the font's character map, with no
+    // shaping (table text needs none); empty when a character is missing,
+    // the cell then going the ordinary way.
+    const QGlyphRun* glyphs(const QString& text, bool bold, qreal& width);
 
     QPagedPaintDevice& device_;
     const Summary& summary_;
@@ -66,7 +70,8 @@ private:
     std::unique_ptr<QPainter> painter_;
     QFont font_, bold_;
     std::optional<QFontMetricsF> metrics_, boldMetrics_;
-    QHash<QChar, qreal> advances_, boldAdvances_;
+    QRawFont raw_, rawBold_;
+    QHash<QString, std::pair<QGlyphRun, qreal>> runs_[2];  // of texts met, by weight
     qreal width_ = 0, height_ = 0, line_ = 0, top_ = 0, bottom_ = 0, pad_ = 0;
     qreal y_ = 0;
     int page_ = 0, pages_ = 0;
