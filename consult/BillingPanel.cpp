@@ -17,7 +17,11 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <climits>
+#include <exception>
+#include <thread>
 
 #include "consult/ChartsView.h"
 #include "consult/CsvExport.h"
@@ -350,7 +354,24 @@ bool BillingPanel::exportFile(Export kind, const QString& path) {
                 writer.setCreator(QStringLiteral("Tavix - surveillance de tâches"));
                 if (!paintSelection(writer, QStringLiteral("Export en PDF…"))) return false;
             }
-            writeExport(path, buffer.data());
+            // A large file takes a while to reach the disk: the window
+            // answers meanwhile.
+            std::exception_ptr failed;
+            std::atomic<bool> written{false};
+            std::thread writing([&] {
+                try {
+                    writeExport(path, buffer.data());
+                } catch (...) {
+                    failed = std::current_exception();
+                }
+                written = true;
+            });
+            while (!written) {
+                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+            writing.join();
+            if (failed) std::rethrow_exception(failed);
             break;
         }
     }
