@@ -367,8 +367,8 @@ bool BillingPanel::exportFile(Export kind, const QString& path) {
                 written = true;
             });
             while (!written) {
-                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
             writing.join();
             if (failed) std::rethrow_exception(failed);
@@ -400,7 +400,9 @@ bool BillingPanel::paintSelection(QPagedPaintDevice& device, const QString& what
     progress.setObjectName(QStringLiteral("PaintProgress"));
     progress.setWindowTitle(QStringLiteral("Tavix - surveillance de tâches"));
     progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(0);
+    // Shown once the work proves long; until then, what the user types
+    // waits, so nothing changes under the painting.
+    progress.setMinimumDuration(400);
     progress.setAutoClose(false);
     progress.setAutoReset(false);
     progress.setLabelText(QStringLiteral("%1\n%2 pages").arg(what).arg(layout.pageCount()));
@@ -414,7 +416,8 @@ bool BillingPanel::paintSelection(QPagedPaintDevice& device, const QString& what
             ++painted;
         });
         progress.setValue(int(std::min<qint64>(painted, progress.maximum())));
-        QCoreApplication::processEvents();
+        QCoreApplication::processEvents(progress.isVisible() ? QEventLoop::AllEvents
+                                                             : QEventLoop::ExcludeUserInputEvents);
         if (progress.wasCanceled()) {
             if (auto* printer = dynamic_cast<QPrinter*>(&device)) printer->abort();
             return false;
