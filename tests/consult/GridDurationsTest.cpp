@@ -117,7 +117,8 @@ protected:
             sum += toSeconds(m->data(m->index(r, duration), Qt::DisplayRole).toString());
         EXPECT_EQ(sum, seconds);
         // The report, hidden behind the grid, is written anew when it shows.
-        // (On a server the report itself reads no rows yet, whatever the edits.)
+        // (On a server the report's cells still read as empty: the shared
+        // query hands over cells from SQLite only.)
         if (GetParam() == Engine::Server) return;
         form->Button2->click();
         ASSERT_TRUE(QTest::qWaitFor([&] { return !form->reportRunning(); }, 10000));
