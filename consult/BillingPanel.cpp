@@ -1,18 +1,27 @@
 #include "consult/BillingPanel.h"
 
+#include <QBuffer>
 #include <QButtonGroup>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QPdfWriter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QShortcut>
-#include <QTextDocument>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <climits>
+#include <exception>
+#include <thread>
 
 #include "consult/ChartsView.h"
 #include "consult/CsvExport.h"
@@ -121,6 +130,10 @@ BillingPanel::BillingPanel(QWidget* report, QWidget* editing, QWidget* parent)
             }));
     connect(summary_, &SummaryView::roundingChosen, this,
             guarded([this](const Rounding& r) { setRounding(r); }));
+    // Rounded per line, the billed total is that of the lines shown.
+    connect(summary_, &SummaryView::groupingChosen, this, [this] {
+        if (filter_ && !cursor_) StatusLine->setText(statusText());
+    });
 
     const Rounding saved = Rounding::fromSetting(ReadSetting(kRoundingSetting));
     totals_ = Summary(saved);
@@ -224,6 +237,12 @@ void BillingPanel::stopTotals() {
     PrintButton->setEnabled(false);
 }
 
+void BillingPanel::reread() {
+    if (!filter_) return;
+    recompute(totals_.rounding());
+    readTotals(totalsSliceMs);
+}
+
 void BillingPanel::readTotals(qint64 budgetMs) {
     if (!cursor_) return;
     bool done = false;
@@ -259,9 +278,12 @@ QString BillingPanel::statusText() const {
                           regional::dateToText(totals_.lastEnd().date()));
     QString text =
         totalsText(totals_.entries(), totals_.seconds()) + QStringLiteral(" — ") + period;
-    if (totals_.rounding().active())
-        text += QStringLiteral(" — arrondi : %1 — %2 h")
-                    .arg(hmsText(totals_.rounded()), decimalHoursText(totals_.rounded()));
+    if (totals_.rounding().active()) {
+        const Grouping g = summary_->grouping();
+        const qint64 billed = totals_.rounded(g);
+        text += QStringLiteral(" — facturé : %1 — %2 h, %3")
+                    .arg(hmsText(billed), decimalHoursText(billed), totals_.rounding().rule(g));
+    }
     return text;
 }
 
@@ -322,9 +344,34 @@ bool BillingPanel::exportFile(Export kind, const QString& path) {
         }
         case Export::Pdf: {
             finishTotals();
-            const auto doc = buildPrintDocument(totals_, summary_->grouping(),
-                                                [this](const auto& each) { forEach(each); });
-            writeExport(path, printToPdf(*doc, statusText(), filter_->describe()));
+            // Painted in memory: a cancelled export leaves the file as it was.
+            QBuffer buffer;
+            buffer.open(QIODevice::WriteOnly);
+            {
+                QPdfWriter writer(&buffer);
+                setUpPage(writer);
+                writer.setTitle(QStringLiteral("Surveillances %1").arg(statusText()));
+                writer.setCreator(QStringLiteral("Tavix - surveillance de tâches"));
+                if (!paintSelection(writer, QStringLiteral("Export en PDF…"))) return false;
+            }
+            // A large file takes a while to reach the disk: the window
+            // answers meanwhile.
+            std::exception_ptr failed;
+            std::atomic<bool> written{false};
+            std::thread writing([&] {
+                try {
+                    writeExport(path, buffer.data());
+                } catch (...) {
+                    failed = std::current_exception();
+                }
+                written = true;
+            });
+            while (!written) {
+                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            writing.join();
+            if (failed) std::rethrow_exception(failed);
             break;
         }
     }
@@ -334,16 +381,50 @@ bool BillingPanel::exportFile(Export kind, const QString& path) {
 void BillingPanel::print() {
     if (!filter_) return;
     QPrinter printer(QPrinter::HighResolution);
-    printer.setPageSize(QPageSize(QPageSize::A4));
-    printer.setPageOrientation(QPageLayout::Landscape);
+    setUpPage(printer);
     printer.setDocName(QStringLiteral("Surveillances"));
     QPrintDialog dialog(&printer, window());
     dialog.setWindowTitle(QStringLiteral("Imprimer"));
     if (modalRunner().exec(dialog) != QDialog::Accepted) return;
     finishTotals();
-    const auto doc = buildPrintDocument(totals_, summary_->grouping(),
-                                        [this](const auto& each) { forEach(each); });
-    printDocument(printer, *doc, statusText(), filter_->describe());
+    paintSelection(printer, QStringLiteral("Impression…"));
+}
+
+// Reads and paints the selection a slice at a time, the window answering
+// between slices, under a progress dialog that can cancel.
+bool BillingPanel::paintSelection(QPagedPaintDevice& device, const QString& what) {
+    PrintLayout layout(device, totals_, summary_->grouping(), statusText(), filter_->describe(),
+                       totals_.entries());
+    QProgressDialog progress(what, QStringLiteral("&Annuler"), 0,
+                             int(std::min<qint64>(totals_.entries(), INT_MAX)), window());
+    progress.setObjectName(QStringLiteral("PaintProgress"));
+    progress.setWindowTitle(QStringLiteral("Tavix - surveillance de tâches"));
+    progress.setWindowModality(Qt::WindowModal);
+    // Shown once the work proves long; until then, what the user types
+    // waits, so nothing changes under the painting.
+    progress.setMinimumDuration(400);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    progress.setLabelText(QStringLiteral("%1\n%2 pages").arg(what).arg(layout.pageCount()));
+    progress.setValue(0);
+    layout.begin();
+    EntryCursor cursor(DataModule2->ADOConnection1, *filter_);
+    qint64 painted = 0;
+    for (bool done = false; !done;) {
+        done = cursor.read(paintSliceMs, [&](const Entry& e) {
+            layout.add(e);
+            ++painted;
+        });
+        progress.setValue(int(std::min<qint64>(painted, progress.maximum())));
+        QCoreApplication::processEvents(progress.isVisible() ? QEventLoop::AllEvents
+                                                             : QEventLoop::ExcludeUserInputEvents);
+        if (progress.wasCanceled()) {
+            if (auto* printer = dynamic_cast<QPrinter*>(&device)) printer->abort();
+            return false;
+        }
+    }
+    layout.finish();
+    return true;
 }
 
 }  // namespace tavix

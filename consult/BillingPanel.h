@@ -12,6 +12,7 @@ class QButtonGroup;
 class QLabel;
 class QMenu;
 class QPrinter;
+class QPagedPaintDevice;
 class QPushButton;
 class QTimer;
 
@@ -50,6 +51,9 @@ public:
     void startTotals();   // once the report has been read
     void finishTotals();  // reads what is left at once
     void stopTotals();    // drops a reading in progress and its selection
+    // The entries changed: the totals of the same selection are read again,
+    // a first slice at once.
+    void reread();
     // How long one slice of reading may hold the window, in ms.
     int totalsSliceMs = 30;
 
@@ -70,7 +74,10 @@ public:
     QMenu* ExportMenu;
 
     // Writes one export to a chosen path, asking before replacing a file.
+    // False when the user declined or cancelled; the file is then as it was.
     bool exportFile(Export kind, const QString& path);
+    // How long one slice of painting may hold the window, in ms.
+    int paintSliceMs = 30;
 
 signals:
     void totalsReady();
@@ -86,6 +93,7 @@ private:
     void show(QWidget* page);
     void forEach(const std::function<void(const Entry&)>& each) const;
     QString statusText() const;
+    bool paintSelection(QPagedPaintDevice& device, const QString& what);
 
     QWidget* report_;
     QWidget* editing_;

@@ -68,7 +68,8 @@ EntriesCsv::EntriesCsv(const Rounding& rounding) : rounding_(rounding) {
                        QStringLiteral("Durée (s)"),
                        QStringLiteral("Durée (h:mm:ss)"),
                        QStringLiteral("Durée (heures)")};
-    if (rounding_.active())
+    // Rounded per line, an entry has no rounded duration of its own.
+    if (rounding_.active() && !rounding_.perLine)
         titles << QStringLiteral("Durée arrondie (h:mm:ss)")
                << QStringLiteral("Durée arrondie (heures)");
     titles << QStringLiteral("Commentaire");
@@ -86,7 +87,7 @@ void EntriesCsv::add(const Entry& e) {
                                    CsvWriter::figure(QString::number(e.duration)),
                                    CsvWriter::figure(hmsText(e.duration)),
                                    CsvWriter::figure(decimalHoursText(e.duration))};
-    if (rounding_.active()) {
+    if (rounding_.active() && !rounding_.perLine) {
         const qint64 r = rounding_.apply(e.duration);
         fields << CsvWriter::figure(hmsText(r)) << CsvWriter::figure(decimalHoursText(r));
     }
@@ -121,7 +122,8 @@ QByteArray summaryCsv(const Summary& summary, Grouping grouping) {
         figures(l.keys, l.entries, l.seconds, l.rounded);
     QStringList total{QStringLiteral("Total")};
     while (total.size() < keys) total << QString();
-    figures(total, summary.entries(), summary.seconds(), summary.rounded());
+    figures(total, summary.entries(), summary.seconds(), summary.rounded(grouping));
+    if (rounded) csv.record({QStringLiteral("Arrondi : ") + summary.rounding().rule(grouping)});
     return csv.take();
 }
 

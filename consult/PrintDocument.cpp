@@ -1,13 +1,10 @@
 #include "consult/PrintDocument.h"
 
-#include <QAbstractTextDocumentLayout>
-#include <QFile>
+#include <QFontMetricsF>
+#include <QPageLayout>
+#include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPrinter>
-#include <QTemporaryDir>
-#include <QTextCursor>
-#include <QTextDocument>
-#include <QTextTable>
 
 #include "platform/Error.h"
 #include "platform/Regional.h"
@@ -18,171 +15,257 @@ namespace {
 
 const QString kTitle = QStringLiteral("Tavix - surveillance de tâches");
 
-QTextTable* table(QTextCursor& cursor, const QStringList& titles, const QList<int>& percents) {
-    QTextTableFormat format;
-    format.setHeaderRowCount(1);
-    format.setCellPadding(2);
-    format.setCellSpacing(0);
-    format.setBorder(0.5);
-    format.setBorderCollapse(true);
-    format.setWidth(QTextLength(QTextLength::PercentageLength, 100));
-    QList<QTextLength> widths;
-    for (const int p : percents) widths << QTextLength(QTextLength::PercentageLength, p);
-    format.setColumnWidthConstraints(widths);
-    QTextTable* t = cursor.insertTable(1, int(titles.size()), format);
-    QTextCharFormat bold;
-    bold.setFontWeight(QFont::Bold);
-    for (int c = 0; c < titles.size(); ++c)
-        t->cellAt(0, c).firstCursorPosition().insertText(titles[c], bold);
-    return t;
-}
-
-// Cells from firstNumber to lastNumber (included) are aligned right.
-void addRow(QTextTable* t, const QStringList& cells, int firstNumber, int lastNumber,
-            bool bold = false) {
-    const int row = t->rows();
-    t->appendRows(1);
-    QTextCharFormat chars;
-    if (bold) chars.setFontWeight(QFont::Bold);
-    QTextBlockFormat right;
-    right.setAlignment(Qt::AlignRight);
-    for (int c = 0; c < cells.size(); ++c) {
-        QTextCursor cell = t->cellAt(row, c).firstCursorPosition();
-        if (c >= firstNumber && c <= lastNumber) cell.setBlockFormat(right);
-        cell.insertText(cells[c], chars);
-    }
-}
-
-void heading(QTextCursor& cursor, const QString& text) {
-    QTextBlockFormat block;
-    block.setTopMargin(8);
-    block.setBottomMargin(4);
-    QTextCharFormat chars;
-    chars.setFontWeight(QFont::Bold);
-    chars.setFontPointSize(11);
-    cursor.insertBlock(block, chars);
-    cursor.insertText(text);
+QString oneLine(QString text) {
+    for (QChar& c : text)
+        if (c == u'\n' || c == u'\r' || c == u'\t') c = u' ';
+    return text;
 }
 
 }  // namespace
 
-std::unique_ptr<QTextDocument> buildPrintDocument(const Summary& summary, Grouping grouping,
-                                                  const EntrySource& entries) {
-    auto doc = std::make_unique<QTextDocument>();
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPointSizeF(7.5);
-    doc->setDefaultFont(font);
-    doc->setDocumentMargin(0);
-    QTextCursor cursor(doc.get());
+void setUpPage(QPagedPaintDevice& device) {
+    device.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
+                                     QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter));
+}
+
+PrintLayout::PrintLayout(QPagedPaintDevice& device, const Summary& summary, Grouping grouping,
+                         const QString& period, const QString& filter, qint64 entries)
+    : device_(device), summary_(summary), grouping_(grouping), period_(period), filter_(filter) {
+    font_ = QFont(QStringLiteral("DejaVu Sans"));
+    font_.setPointSizeF(7.5);
+    bold_ = font_;
+    bold_.setBold(true);
+    width_ = device.width();
+    height_ = device.height();
+    metrics_.emplace(font_, &device);
+    boldMetrics_.emplace(bold_, &device);
+    // The painter draws in device pixels; the raw fonts are sized to match.
+    const qreal pixels = font_.pointSizeF() * device.logicalDpiY() / 72.0;
+    raw_ = QRawFont::fromFont(font_);
+    rawBold_ = QRawFont::fromFont(bold_);
+    raw_.setPixelSize(pixels);
+    rawBold_.setPixelSize(pixels);
+    line_ = metrics_->lineSpacing();
+    pad_ = line_ * 0.25;
+    top_ = line_ * 3.5;
+    bottom_ = height_ - line_ * 2;
 
     const bool rounded = summary.rounding().active();
-    heading(cursor, QStringLiteral("Synthèse — %1").arg(groupingName(grouping).toLower()));
-    QStringList titles = keyTitles(grouping);
-    const int keys = int(titles.size());
-    titles << QStringLiteral("Entrées") << QStringLiteral("Durée") << QStringLiteral("Heures")
-           << QStringLiteral("Part (%)");
-    if (rounded) titles << QStringLiteral("Durée arrondie") << QStringLiteral("Heures arrondies");
-    QList<int> percents;
-    const int figures = int(titles.size()) - keys;
-    for (int i = 0; i < keys; ++i) percents << (100 - figures * 10) / keys;
-    for (int i = 0; i < figures; ++i) percents << 10;
-    cursor.movePosition(QTextCursor::End);
-    QTextTable* sums = table(cursor, titles, percents);
-    auto figureCells = [&](QStringList cells, qint64 n, qint64 s, qint64 r) {
+    sums_.titles = keyTitles(grouping);
+    const int keys = int(sums_.titles.size());
+    sums_.titles << QStringLiteral("Entrées") << QStringLiteral("Durée") << QStringLiteral("Heures")
+                 << QStringLiteral("Part (%)");
+    if (rounded)
+        sums_.titles << QStringLiteral("Durée arrondie") << QStringLiteral("Heures arrondies");
+    const int figures = int(sums_.titles.size()) - keys;
+    for (int i = 0; i < keys; ++i) sums_.widths << (1.0 - figures * 0.1) / keys;
+    for (int i = 0; i < figures; ++i) sums_.widths << 0.1;
+    sums_.firstNumber = keys;
+    sums_.lastNumber = int(sums_.titles.size()) - 1;
+
+    // Rounded per entry, each entry's rounded duration stands beside its own.
+    const bool perEntry = rounded && !summary.rounding().perLine;
+    rows_.titles = {QStringLiteral("Début"),        QStringLiteral("Fin"),
+                    QStringLiteral("Surveillance"), QStringLiteral("Client"),
+                    QStringLiteral("Utilisateur"),  QStringLiteral("Durée"),
+                    QStringLiteral("Heures")};
+    rows_.widths = {0.11, 0.11, 0.12, 0.15, 0.08, 0.07, 0.05};
+    if (perEntry) {
+        rows_.titles << QStringLiteral("Arrondie") << QStringLiteral("Heures arr.");
+        rows_.widths << 0.07 << 0.06;
+    }
+    rows_.titles << QStringLiteral("Commentaire");
+    qreal used = 0;
+    for (const qreal w : rows_.widths) used += w;
+    rows_.widths << 1.0 - used;
+    rows_.firstNumber = 5;
+    rows_.lastNumber = perEntry ? 8 : 6;
+
+    // The same placement, dry: how many pages.
+    page_ = 1;
+    y_ = top_;
+    summaryRows(true);
+    for (qint64 i = 0; i < entries; ++i) row(rows_, {}, false, true);
+    pages_ = page_;
+}
+
+PrintLayout::~PrintLayout() {
+    if (painter_ && painter_->isActive()) painter_->end();
+}
+
+void PrintLayout::summaryRows(bool dry) {
+    heading(QStringLiteral("Synthèse — %1").arg(groupingName(grouping_).toLower()), dry);
+    startTable(sums_, dry);
+    const bool rounded = summary_.rounding().active();
+    auto figures = [&](QStringList cells, qint64 n, qint64 s, qint64 r) {
         cells << QString::number(n) << hmsText(s) << decimalHoursText(s)
-              << shareText(s, summary.seconds());
+              << shareText(s, summary_.seconds());
         if (rounded) cells << hmsText(r) << decimalHoursText(r);
         return cells;
     };
-    for (const SummaryLine& l : summary.lines(grouping))
-        addRow(sums, figureCells(l.keys, l.entries, l.seconds, l.rounded), keys, 99);
+    if (!dry) {
+        for (const SummaryLine& l : summary_.lines(grouping_))
+            row(sums_, figures(l.keys, l.entries, l.seconds, l.rounded), false, false);
+    } else {
+        for (size_t i = 0, n = summary_.lines(grouping_).size(); i < n; ++i)
+            row(sums_, {}, false, true);
+    }
     QStringList total{QStringLiteral("Total")};
-    while (total.size() < keys) total << QString();
-    addRow(sums, figureCells(total, summary.entries(), summary.seconds(), summary.rounded()), keys,
-           99, true);
-
-    cursor.movePosition(QTextCursor::End);
-    heading(cursor,
-            QStringLiteral("Entrées — %1").arg(totalsText(summary.entries(), summary.seconds())));
-    cursor.movePosition(QTextCursor::End);
-    QTextTable* rows =
-        table(cursor,
-              {QStringLiteral("Début"), QStringLiteral("Fin"), QStringLiteral("Surveillance"),
-               QStringLiteral("Client"), QStringLiteral("Utilisateur"), QStringLiteral("Durée"),
-               QStringLiteral("Heures"), QStringLiteral("Commentaire")},
-              {12, 12, 13, 17, 9, 8, 6, 23});
-    entries([&](const Entry& e) {
-        addRow(rows,
-               {regional::dateTimeToText(e.start), regional::dateTimeToText(e.end), e.activity,
-                e.client, e.user, hmsText(e.duration), decimalHoursText(e.duration), e.comment},
-               5, 6);
-    });
-    return doc;
+    while (total.size() < sums_.firstNumber) total << QString();
+    row(sums_,
+        dry ? QStringList()
+            : figures(total, summary_.entries(), summary_.seconds(), summary_.rounded(grouping_)),
+        true, dry);
+    if (rounded)
+        heading(QStringLiteral("Durées arrondies : ") + summary_.rounding().rule(grouping_), dry);
+    heading(QStringLiteral("Entrées — %1").arg(totalsText(summary_.entries(), summary_.seconds())),
+            dry);
+    startTable(rows_, dry);
 }
 
-int printDocument(QPrinter& printer, QTextDocument& document, const QString& period,
-                  const QString& filter) {
-    QPainter painter;
-    if (!painter.begin(&printer)) {
-        const QString file = printer.outputFileName();
+void PrintLayout::begin() {
+    painter_ = std::make_unique<QPainter>();
+    if (!painter_->begin(&device_)) {
+        const auto* printer = dynamic_cast<const QPrinter*>(&device_);
+        const QString file = printer ? printer->outputFileName() : QString();
         throw Error(file.isEmpty() ? QStringLiteral("L'impression n'a pas pu commencer")
                                    : QStringLiteral("Impossible d'écrire « %1 »").arg(file));
     }
-    document.documentLayout()->setPaintDevice(&printer);
-    const QRectF area = printer.pageRect(QPrinter::DevicePixel);
-    QFont headerFont(QStringLiteral("DejaVu Sans"));
-    headerFont.setPointSizeF(8);
-    const QFontMetricsF metrics(headerFont, &printer);
-    const qreal line = metrics.lineSpacing();
-    const qreal headerHeight = line * 3.5;
-    const qreal footerHeight = line * 2;
-    const QSizeF body(area.width(), area.height() - headerHeight - footerHeight);
-    document.setPageSize(body);
-    const int pages = document.pageCount();
-    for (int i = 0; i < pages; ++i) {
-        if (i > 0 && !printer.newPage())
-            throw Error(QStringLiteral("Impossible d'ajouter une page"));
-        painter.setFont(headerFont);
-        painter.setPen(Qt::black);
-        QFont bold = headerFont;
-        bold.setBold(true);
-        painter.setFont(bold);
-        painter.drawText(QRectF(0, 0, area.width(), line), Qt::AlignLeft,
-                         QStringLiteral("Surveillances %1").arg(period));
-        painter.setFont(headerFont);
-        painter.drawText(QRectF(0, 0, area.width(), line), Qt::AlignRight, kTitle);
-        painter.drawText(QRectF(0, line, area.width(), line), Qt::AlignLeft, filter);
-        painter.drawLine(QPointF(0, line * 2.5), QPointF(area.width(), line * 2.5));
-        painter.save();
-        painter.translate(0, headerHeight - i * body.height());
-        document.drawContents(&painter, QRectF(QPointF(0, i * body.height()), body));
-        painter.restore();
-        painter.drawText(QRectF(0, area.height() - line, area.width(), line), Qt::AlignRight,
-                         QStringLiteral("Page %1 / %2").arg(i + 1).arg(pages));
-    }
-    painter.end();
-    return pages;
+    painter_->setPen(Qt::black);
+    page_ = 1;
+    current_ = nullptr;
+    pageHeader();
+    y_ = top_;
+    summaryRows(false);
 }
 
-QByteArray printToPdf(QTextDocument& document, const QString& period, const QString& filter) {
-    QTemporaryDir dir;
-    if (!dir.isValid()) throw Error(QStringLiteral("Le dossier temporaire n'a pas pu être créé"));
-    const QString draft = dir.filePath(QStringLiteral("document.pdf"));
-    {
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(draft);
-        printer.setPageSize(QPageSize(QPageSize::A4));
-        printer.setPageOrientation(QPageLayout::Landscape);
-        printer.setPageMargins(QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter);
-        printer.setDocName(QStringLiteral("Surveillances %1").arg(period));
-        printer.setCreator(kTitle);
-        printDocument(printer, document, period, filter);
+void PrintLayout::add(const Entry& e) {
+    QStringList cells{regional::dateTimeToText(e.start),
+                      regional::dateTimeToText(e.end),
+                      e.activity,
+                      e.client,
+                      e.user,
+                      hmsText(e.duration),
+                      decimalHoursText(e.duration)};
+    if (rows_.lastNumber == 8) {
+        const qint64 r = summary_.rounding().apply(e.duration);
+        cells << hmsText(r) << decimalHoursText(r);
     }
-    QFile file(draft);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Error(QStringLiteral("Impossible de lire « %1 »").arg(draft));
-    return file.readAll();
+    cells << e.comment;
+    row(rows_, cells, false, false);
+}
+
+void PrintLayout::finish() {
+    if (!painter_) return;
+    if (!painter_->end()) throw Error(QStringLiteral("Le document n'a pas pu être terminé"));
+}
+
+void PrintLayout::newPage(bool dry) {
+    ++page_;
+    y_ = top_;
+    if (dry) return;
+    if (!device_.newPage()) throw Error(QStringLiteral("Impossible d'ajouter une page"));
+    pageHeader();
+}
+
+void PrintLayout::pageHeader() {
+    QPainter& p = *painter_;
+    p.setFont(bold_);
+    p.drawText(QRectF(0, 0, width_, line_), Qt::AlignLeft,
+               QStringLiteral("Surveillances %1").arg(period_));
+    p.setFont(font_);
+    p.drawText(QRectF(0, 0, width_, line_), Qt::AlignRight, kTitle);
+    p.drawText(QRectF(0, line_, width_, line_), Qt::AlignLeft, filter_);
+    p.drawLine(QPointF(0, line_ * 2.5), QPointF(width_, line_ * 2.5));
+    p.drawText(QRectF(0, height_ - line_, width_, line_), Qt::AlignRight,
+               QStringLiteral("Page %1 / %2").arg(page_).arg(pages_));
+}
+
+void PrintLayout::heading(const QString& text, bool dry) {
+    const qreal h = line_ * 1.6;
+    if (y_ + h + line_ * 2 > bottom_) newPage(dry);  // never alone at a page's foot
+    if (!dry) {
+        painter_->setFont(bold_);
+        painter_->drawText(QRectF(0, y_ + line_ * 0.4, width_, line_), Qt::AlignLeft,
+                           oneLine(text));
+    }
+    y_ += h;
+}
+
+void PrintLayout::startTable(const Table& t, bool dry) {
+    current_ = &t;
+    row(t, t.titles, true, dry);
+}
+
+void PrintLayout::row(const Table& t, const QStringList& cells, bool bold, bool dry) {
+    const qreal h = line_ + pad_ * 2;
+    if (y_ + h > bottom_) {
+        newPage(dry);
+        if (current_ && &cells != &current_->titles) {
+            if (!dry) paintCells(*current_, current_->titles, true);
+            y_ += h;
+        }
+    }
+    if (!dry) paintCells(t, cells, bold);
+    y_ += h;
+}
+
+// Each cell's glyphs are painted where they go: no text layout per cell.
+// Cells are cut short only when they do not fit.
+void PrintLayout::paintCells(const Table& t, const QStringList& cells, bool bold) {
+    QPainter& p = *painter_;
+    p.setFont(bold ? bold_ : font_);
+    const QFontMetricsF& metrics = bold ? *boldMetrics_ : *metrics_;
+    const qreal h = line_ + pad_ * 2;
+    const qreal baseline = y_ + pad_ + metrics.ascent();
+    qreal x = 0;
+    for (int c = 0; c < t.widths.size(); ++c) {
+        const qreal w = t.widths[c] * width_;
+        const QString text = oneLine(cells.value(c));
+        const qreal room = w - pad_ * 2;
+        const bool number = c >= t.firstNumber && c <= t.lastNumber;
+        qreal textWidth = 0;
+        const QGlyphRun* run = text.isEmpty() ? nullptr : glyphs(text, bold, textWidth);
+        if (run && textWidth <= room) {
+            p.drawGlyphRun(QPointF(x + pad_ + (number ? room - textWidth : 0), baseline), *run);
+        } else if (!text.isEmpty()) {
+            const QString shown = metrics.elidedText(text, Qt::ElideRight, room);
+            const qreal at = number ? room - metrics.horizontalAdvance(shown) : 0;
+            p.drawText(QPointF(x + pad_ + at, baseline), shown);
+        }
+        x += w;
+    }
+    p.drawLine(QPointF(0, y_ + h), QPointF(width_, y_ + h));
+}
+
+const QGlyphRun* PrintLayout::glyphs(const QString& text, bool bold, qreal& width) {
+    auto& known = runs_[bold ? 1 : 0];
+    if (const auto it = known.constFind(text); it != known.cend()) {
+        width = it->second;
+        return it->first.isEmpty() ? nullptr : &it->first;
+    }
+    const QRawFont& raw = bold ? rawBold_ : raw_;
+    QGlyphRun run;
+    width = 0;
+    if (raw.isValid()) {
+        const QList<quint32> indexes = raw.glyphIndexesForString(text);
+        if (!indexes.contains(0u) && indexes.size() == text.size()) {
+            const QList<QPointF> advances = raw.advancesForGlyphIndexes(indexes);
+            QList<QPointF> positions;
+            positions.reserve(advances.size());
+            for (const QPointF& a : advances) {
+                positions.append(QPointF(width, 0));
+                width += a.x();
+            }
+            run.setRawFont(raw);
+            run.setGlyphIndexes(indexes);
+            run.setPositions(positions);
+        }
+    }
+    // Names and figures repeat; dates and comments mostly do not.
+    if (known.size() > 4096) known.clear();
+    const auto it = known.insert(text, {run, width});
+    return run.isEmpty() ? nullptr : &it->first;
 }
 
 }  // namespace tavix

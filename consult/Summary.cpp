@@ -32,18 +32,47 @@ qint64 Rounding::apply(qint64 seconds) const {
 QString Rounding::toSetting() const {
     if (!active()) return {};
     return QString::number(minutes) +
-           (nearest ? QStringLiteral(" proche") : QStringLiteral(" haut"));
+           (nearest ? QStringLiteral(" proche") : QStringLiteral(" haut")) +
+           (perLine ? QStringLiteral(" ligne") : QString());
 }
 
 Rounding Rounding::fromSetting(const QString& text) {
     const QStringList parts = text.split(u' ', Qt::SkipEmptyParts);
-    if (parts.size() != 2) return {};
+    if (parts.size() != 2 && !(parts.size() == 3 && parts[2] == QLatin1String("ligne"))) return {};
     bool ok = false;
     const int m = parts[0].toInt(&ok);
     if (!ok || std::find(std::begin(kSteps), std::end(kSteps), m) == std::end(kSteps)) return {};
-    if (parts[1] == QLatin1String("haut")) return {m, false};
-    if (parts[1] == QLatin1String("proche")) return {m, true};
+    const bool perLine = parts.size() == 3;
+    if (parts[1] == QLatin1String("haut")) return {m, false, perLine};
+    if (parts[1] == QLatin1String("proche")) return {m, true, perLine};
     return {};
+}
+
+QString Rounding::rule(Grouping g) const {
+    if (!active()) return QStringLiteral("sans arrondi");
+    QString step;
+    switch (minutes) {
+        case 1:
+            step = nearest ? QStringLiteral("à la minute la plus proche")
+                           : QStringLiteral("à la minute supérieure");
+            break;
+        case 15:
+            step = nearest ? QStringLiteral("au quart d'heure le plus proche")
+                           : QStringLiteral("au quart d'heure supérieur");
+            break;
+        case 30:
+            step = nearest ? QStringLiteral("à la demi-heure la plus proche")
+                           : QStringLiteral("à la demi-heure supérieure");
+            break;
+        default:
+            step = (nearest ? QStringLiteral("aux %1 minutes les plus proches")
+                            : QStringLiteral("aux %1 minutes supérieures"))
+                       .arg(minutes);
+    }
+    return QStringLiteral("arrondi ") + step +
+           (perLine ? QStringLiteral(", sur le total de chaque ligne (%1)")
+                          .arg(groupingName(g).toLower())
+                    : QStringLiteral(", entrée par entrée"));
 }
 
 QString Rounding::label() const {
@@ -190,8 +219,18 @@ void Summary::add(const Entry& e) {
 std::vector<SummaryLine> Summary::lines(Grouping g) const {
     std::vector<SummaryLine> out;
     out.reserve(groups_[size_t(g)].size());
-    for (const auto& [key, line] : groups_[size_t(g)]) out.push_back(line);
+    for (const auto& [key, line] : groups_[size_t(g)]) {
+        out.push_back(line);
+        if (rounding_.perLine) out.back().rounded = rounding_.apply(line.seconds);
+    }
     return out;
+}
+
+qint64 Summary::rounded(Grouping g) const {
+    if (!rounding_.perLine) return rounded_;
+    qint64 sum = 0;
+    for (const auto& [key, line] : groups_[size_t(g)]) sum += rounding_.apply(line.seconds);
+    return sum;
 }
 
 }  // namespace tavix

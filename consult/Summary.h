@@ -11,19 +11,28 @@
 
 namespace tavix {
 
-// Billing rounding, applied to each entry's duration: to a step of whole
-// minutes, either up or to the nearest step (half a step goes up).
+enum class Grouping : int;
+
+// Billing rounding to a step of whole minutes, either up or to the nearest
+// step (half a step goes up); applied to each entry's duration, or to the
+// total of each line of the summary (per client, per day...).
 struct Rounding {
     int minutes = 0;  // 0: exact figures
     bool nearest = false;
+    bool perLine = false;
 
     bool active() const { return minutes > 0; }
     qint64 apply(qint64 seconds) const;
 
-    // The settings store's form: "" (none), "15 haut", "15 proche".
+    // The settings store's form: "" (none), "15 haut", "15 proche", and
+    // " ligne" after either when the lines' totals are rounded.
     QString toSetting() const;
     static Rounding fromSetting(const QString& text);
-    QString label() const;  // "Au quart d'heure supérieur"...
+    QString label() const;  // "À 15 minutes, par excès"... (the step alone)
+    // The rule in words, as shown beside the totals it changes: "arrondi au
+    // quart d'heure supérieur, entrée par entrée"; per line, the grouping
+    // whose lines are rounded is named.
+    QString rule(Grouping g) const;
     // Every choice offered, "none" first.
     static std::vector<Rounding> choices();
     bool operator==(const Rounding&) const = default;
@@ -41,7 +50,7 @@ QString shareText(qint64 part, qint64 total);
 // "12 entrées — 07:45:00 — 7,75 h"
 QString totalsText(qint64 entries, qint64 seconds);
 
-enum class Grouping { Client, Activity, ClientActivity, Day, Week, Month };
+enum class Grouping : int { Client, Activity, ClientActivity, Day, Week, Month };
 inline constexpr std::array kGroupings{Grouping::Client,         Grouping::Activity,
                                        Grouping::ClientActivity, Grouping::Day,
                                        Grouping::Week,           Grouping::Month};
@@ -67,11 +76,14 @@ public:
     const Rounding& rounding() const { return rounding_; }
     qint64 entries() const { return entries_; }
     qint64 seconds() const { return seconds_; }
-    qint64 rounded() const { return rounded_; }
+    qint64 rounded() const { return rounded_; }  // each entry rounded, added up
+    // The billed total: per entry as rounded(); per line, the lines of g
+    // each rounded, added up.
+    qint64 rounded(Grouping g) const;
     DateTime firstStart() const { return first_; }  // zero when empty
     DateTime lastEnd() const { return last_; }
 
-    // In the order of their sort keys.
+    // In the order of their sort keys; `rounded` as the rounding bills it.
     std::vector<SummaryLine> lines(Grouping g) const;
 
 private:

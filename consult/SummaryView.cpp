@@ -92,6 +92,14 @@ SummaryView::SummaryView(QWidget* parent) : QWidget(parent) {
     RoundingBox = new QComboBox(this);
     RoundingBox->setObjectName(QStringLiteral("RoundingBox"));
     for (const Rounding& r : Rounding::choices()) RoundingBox->addItem(r.label(), r.toSetting());
+    ScopeBox = new QComboBox(this);
+    ScopeBox->setObjectName(QStringLiteral("ScopeBox"));
+    ScopeBox->setAccessibleName(QStringLiteral("Arrondir"));
+    ScopeBox->addItem(QStringLiteral("entrée par entrée"), false);
+    ScopeBox->addItem(QStringLiteral("sur le total de chaque ligne"), true);
+    RuleLabel = new QLabel(this);
+    RuleLabel->setObjectName(QStringLiteral("RuleLabel"));
+    RuleLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     SortBox = new QComboBox(this);
     SortBox->setObjectName(QStringLiteral("SortBox"));
 
@@ -120,19 +128,27 @@ SummaryView::SummaryView(QWidget* parent) : QWidget(parent) {
     auto* sort = new QLabel(QStringLiteral("&Trier par"), this);
     sort->setBuddy(SortBox);
     auto* choices = new QHBoxLayout;
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{group, GroupingBox, round, RoundingBox, sort, SortBox})
+    for (QWidget* w : std::initializer_list<QWidget*>{group, GroupingBox, round, RoundingBox,
+                                                      ScopeBox, sort, SortBox})
         choices->addWidget(w);
     choices->addStretch(1);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addLayout(choices);
     layout->addWidget(Table, 1);
+    layout->addWidget(RuleLabel);
 
-    connect(GroupingBox, &QComboBox::currentIndexChanged, this, [this] { refresh(); });
-    connect(RoundingBox, &QComboBox::currentIndexChanged, this, [this] {
-        emit roundingChosen(Rounding::fromSetting(RoundingBox->currentData().toString()));
+    connect(GroupingBox, &QComboBox::currentIndexChanged, this, [this] {
+        refresh();
+        emit groupingChosen();
     });
+    const auto chosen = [this] {
+        Rounding r = Rounding::fromSetting(RoundingBox->currentData().toString());
+        r.perLine = r.active() && ScopeBox->currentData().toBool();
+        emit roundingChosen(r);
+    };
+    connect(RoundingBox, &QComboBox::currentIndexChanged, this, chosen);
+    connect(ScopeBox, &QComboBox::currentIndexChanged, this, chosen);
     // The header's sort and the keyboard's are the same.
     connect(SortBox, &QComboBox::activated, this, [this](int i) {
         if (i >= 0) Table->sortByColumn(i / 2, i % 2 ? Qt::DescendingOrder : Qt::AscendingOrder);
@@ -149,7 +165,11 @@ Grouping SummaryView::grouping() const { return Grouping(GroupingBox->currentDat
 
 void SummaryView::setRounding(const Rounding& r) {
     const QSignalBlocker quiet(RoundingBox);
-    RoundingBox->setCurrentIndex(std::max(0, RoundingBox->findData(r.toSetting())));
+    const QSignalBlocker quietToo(ScopeBox);
+    Rounding step = r;
+    step.perLine = false;
+    RoundingBox->setCurrentIndex(std::max(0, RoundingBox->findData(step.toSetting())));
+    ScopeBox->setCurrentIndex(r.perLine ? 1 : 0);
 }
 
 void SummaryView::setSummary(const Summary& summary) {
@@ -162,6 +182,12 @@ void SummaryView::refresh() {
     const int column = Table->horizontalHeader()->sortIndicatorSection();
     const Qt::SortOrder order = Table->horizontalHeader()->sortIndicatorOrder();
     Model->setSummary(*summary_, grouping());
+    const Rounding& r = summary_->rounding();
+    RuleLabel->setVisible(r.active());
+    RuleLabel->setText(QStringLiteral("Total facturé : %1 — %2 h, %3")
+                           .arg(hmsText(summary_->rounded(grouping())),
+                                decimalHoursText(summary_->rounded(grouping())),
+                                r.rule(grouping())));
     // The names take the room left; the figures stay together on the right.
     const int keys = int(keyTitles(grouping()).size());
     for (int c = 0; c < Model->columnCount(); ++c)

@@ -8,6 +8,7 @@
 
 class QComboBox;
 class QLabel;
+class QLabel;
 class QSortFilterProxyModel;
 class QTableView;
 
@@ -49,6 +50,8 @@ public:
 
     QComboBox* GroupingBox;
     QComboBox* RoundingBox;
+    QComboBox* ScopeBox;  // each entry, or each line's total
+    QLabel* RuleLabel;    // the rounding rule in words
     QComboBox* SortBox;
     QTableView* Table;
     SummaryModel* Model;
@@ -56,6 +59,7 @@ public:
 
 signals:
     void roundingChosen(const tavix::Rounding& rounding);
+    void groupingChosen();
 
 private:
     void fillSortBox();

@@ -221,6 +221,7 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     connect(ColorButton2, &QPushButton::clicked, this, guarded([this] { ColorButton2Click(); }));
     connect(Button2, &QPushButton::clicked, this, guarded([this] { Button2Click(); }));
     connect(Button3, &QPushButton::clicked, this, guarded([this] { Button3Click(); }));
+    connect(&DataModule2->LogEdits, &LogDurations::changed, this, guarded([this] { logEdited(); }));
     connect(DBGrid1, &TDBGrid::titleClick, this,
             guarded([this](const QString& title) { DBGrid1TitleClick(title); }));
     connect(DBGrid1, &TDBGrid::cellClick, this,
@@ -345,7 +346,15 @@ void TForm5::Button1Click() {
     }
     if (Panel4->isVisible()) openGridTable();
 
-    reader_ = std::make_unique<ReportReader>(DataModule2->ADOConnection1, selection, comments);
+    lastReport_ = std::make_unique<ReportSelection>(selection);
+    lastComments_ = comments;
+    reportStale_ = false;
+    readReport();
+}
+
+void TForm5::readReport() {
+    reader_ =
+        std::make_unique<ReportReader>(DataModule2->ADOConnection1, *lastReport_, lastComments_);
     RichEdit1->setReport(reader_->text());
     // A short first slice: a screenful shows at once, the rest follows.
     readReportRows(
@@ -353,6 +362,20 @@ void TForm5::Button1Click() {
     // More is to come: the first screen is painted now rather than when the
     // window system next asks, which would be after the next slice.
     if (reader_) RichEdit1->viewport()->repaint();
+}
+
+// A row stored or deleted in the grid: every total shown follows at once;
+// the report, hidden behind the grid, is written again when it shows.
+void TForm5::logEdited() {
+    Billing->reread();
+    if (!lastReport_) return;
+    if (Panel3->isVisible()) {
+        stopReport();
+        click_.start();
+        readReport();
+    } else {
+        reportStale_ = true;
+    }
 }
 
 void TForm5::openGridTable() {
@@ -407,6 +430,12 @@ void TForm5::Button2Click() {
         Panel3->show();
         Button2->setText(kToEditing);
         Button3->setEnabled(false);
+        if (reportStale_ && lastReport_) {
+            reportStale_ = false;
+            stopReport();
+            click_.start();
+            readReport();
+        }
     }
 }
 

@@ -17,6 +17,7 @@ namespace tavix {
 class BillingPanel;
 class PeriodPresets;
 class ReportReader;
+struct ReportSelection;
 class ReportView;
 class TColorButton;
 class TDataSource;
@@ -94,10 +95,16 @@ private:
     void stopReport();
     bool postPendingEdit();
     void openGridTable();
+    void readReport();
+    void logEdited();
 
     bool activated_ = false;
     bool gridTablePending_ = false;  // "&Voir" set its filter; opened when the grid shows
     std::unique_ptr<ReportReader> reader_;
+    // What the last report read, so that an edit in the grid rewrites it.
+    std::unique_ptr<ReportSelection> lastReport_;
+    bool lastComments_ = false;
+    bool reportStale_ = false;
     QTimer* readMore_;
     QElapsedTimer click_;
 };

@@ -8,6 +8,7 @@
 #include <exception>
 #include <functional>
 
+#include "data/LogDurations.h"
 #include "data/WaitingEntries.h"
 #include "data/engine/Connection.h"
 #include "data/engine/Query.h"
@@ -37,6 +38,8 @@ public:
     db::TableDataset tblClients;
     db::TableDataset tblTravaux;
     db::TableDataset ADOTable1;
+    // Durations of the entries edited in ADOTable1 follow their times.
+    LogDurations LogEdits{ADOTable1};
     QString DatabasePath;
     // The panel owns the buttons; the list only points at them.
     QList<QPointer<TColorButton>> ActivityButtons;

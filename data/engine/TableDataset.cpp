@@ -397,6 +397,7 @@ public:
     Values saved;    // the row as it was before Edit
     Values editing;  // the current row's values during Edit/Insert
     bool modified = false;
+    std::function<void()> beforePost;
 };
 
 TableDataset::TableDataset(Connection& connection, const QString& tableName,
@@ -643,10 +644,15 @@ void TableDataset::setFieldText(const QString& field, const QString& text) {
     emit rowChanged(impl_->current);
 }
 
+void TableDataset::setBeforePost(std::function<void()> hook) {
+    impl_->beforePost = std::move(hook);
+}
+
 void TableDataset::post() {
     impl_->checkActive();
     auto& d = *impl_;
     if (d.state == State::Browse) return;
+    if (d.beforePost) d.beforePost();
     if (d.server()) {
         postToServer();
         return;

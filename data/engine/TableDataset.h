@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <memory>
 
 #include "data/engine/EngineError.h"
@@ -94,6 +95,10 @@ public:
     // field raises EngineError.
     void setFieldText(const QString& field, const QString& text);
     void post();
+    // Runs first in every post of a pending edit, whoever asks for it (post,
+    // a move, a refresh, closing); it may still set fields. What it throws
+    // refuses the post and leaves the edit pending.
+    void setBeforePost(std::function<void()> hook);
     void cancel();
     void deleteRecord();
     bool modified() const;  // the pending edit holds a change

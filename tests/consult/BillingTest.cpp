@@ -24,6 +24,7 @@
 #include <QPieSeries>
 #include <QPieSlice>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
@@ -33,6 +34,7 @@
 #include <QTemporaryDir>
 #include <QTextDocument>
 #include <QTimeZone>
+#include <QTimer>
 #include <QToolTip>
 #include <QValueAxis>
 #include <ctime>
@@ -375,7 +377,9 @@ TEST_F(BillingTest, SummaryTableSortsByKeyboardAndRoundingIsRemembered) {
     waitTotals();
     EXPECT_EQ(t->model()->columnCount(), 7);
     EXPECT_EQ(t->model()->index(0, 5).data().toString(), "03:15:00");
-    EXPECT_TRUE(billing->StatusLine->text().endsWith("— arrondi : 22:15:00 — 22,25 h"));
+    EXPECT_TRUE(billing->StatusLine->text().endsWith(
+        "— facturé : 22:15:00 — 22,25 h, arrondi au quart d'heure supérieur, entrée par entrée"))
+        << billing->StatusLine->text().toStdString();
 
     // A new window starts with the stored rounding.
     form = std::make_unique<TForm5>();
@@ -504,7 +508,9 @@ TEST_F(BillingTest, SummaryCsvHoldsEachLineAndTheTotal) {
         billing->summaryView()->RoundingBox->findData("30 proche"));
     waitTotals();
     const auto records = readCsv(readAll(exported(Export::SummaryCsv, "synthese.csv")));
-    ASSERT_EQ(records.size(), entries.size() + 2);
+    ASSERT_EQ(records.size(), entries.size() + 3);  // titles, days, total, rule
+    EXPECT_EQ(records.back(),
+              QStringList{"Arrondi : arrondi à la demi-heure la plus proche, entrée par entrée"});
     EXPECT_EQ(records[0], (QStringList{"Jour", "Entrées", "Durée (s)", "Durée (h:mm:ss)",
                                        "Durée (heures)", "Part (%)", "Durée arrondie (s)",
                                        "Durée arrondie (h:mm:ss)", "Durée arrondie (heures)"}));
@@ -517,11 +523,12 @@ TEST_F(BillingTest, SummaryCsvHoldsEachLineAndTheTotal) {
         rounded += r[6].toLongLong();
         EXPECT_EQ(r[6].toLongLong() % 1800, 0);
     }
-    EXPECT_EQ(records.back()[0], "Total");
-    EXPECT_EQ(records.back()[1], "12");
-    EXPECT_EQ(records.back()[2].toLongLong(), seconds);
-    EXPECT_EQ(records.back()[6].toLongLong(), rounded);
-    EXPECT_EQ(records.back()[5], "100,0");
+    const QStringList& total = records[records.size() - 2];
+    EXPECT_EQ(total[0], "Total");
+    EXPECT_EQ(total[1], "12");
+    EXPECT_EQ(total[2].toLongLong(), seconds);
+    EXPECT_EQ(total[6].toLongLong(), rounded);
+    EXPECT_EQ(total[5], "100,0");
 }
 
 TEST_F(BillingTest, AnExistingFileIsReplacedOnlyWhenTheUserAgrees) {
@@ -846,6 +853,157 @@ TEST_F(BillingTest, LongNamesInTheChartsKeepTheirFigureAndTellTheFullName) {
     names = qobject_cast<QBarCategoryAxis*>(c->Bars->chart()->axes(Qt::Vertical)[0]);
     EXPECT_TRUE(names->categories().filter("&lt;b&gt;A &amp; B&lt;/b&gt;<br>").size() == 1)
         << names->categories().join(" | ").toStdString();
+}
+
+// Billed totals computed apart from the program: each entry rounded up, or
+// each client's total rounded up, to the quarter hour.
+TEST_F(BillingTest, RoundingPerEntryOrPerLineIsSaidBesideEveryTotal) {
+    const qint64 step = 900;
+    const auto up = [&](qint64 s) { return (s + step - 1) / step * step; };
+    qint64 perEntry = 0, all = 0;
+    for (const Entry& e : entries) {
+        perEntry += up(e.duration);
+        all += e.duration;
+    }
+    const qint64 perLine = up(all);  // one month: one line
+    ASSERT_NE(perEntry, perLine);
+
+    view();
+    billing->SummaryButton->click();
+    SummaryView* s = billing->summaryView();
+    s->GroupingBox->setCurrentIndex(int(Grouping::Month));
+    EXPECT_FALSE(s->RuleLabel->isVisible());
+    const struct {
+        bool perLine;
+        qint64 billed;
+        QString rule;
+    } cases[] = {
+        {false, perEntry, "arrondi au quart d'heure supérieur, entrée par entrée"},
+        {true, perLine,
+         "arrondi au quart d'heure supérieur, sur le total de chaque ligne (par mois)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rule.toStdString());
+        s->RoundingBox->setCurrentIndex(s->RoundingBox->findData("15 haut"));
+        s->ScopeBox->setCurrentIndex(c.perLine ? 1 : 0);
+        waitTotals();
+        EXPECT_EQ(billing->totals().rounded(Grouping::Month), c.billed);
+        const QString billed = hmsText(c.billed) + " — " + decimalHoursText(c.billed) + " h";
+        EXPECT_TRUE(billing->StatusLine->text().endsWith("facturé : " + billed + ", " + c.rule))
+            << billing->StatusLine->text().toStdString();
+        EXPECT_TRUE(s->RuleLabel->isVisible());
+        EXPECT_EQ(s->RuleLabel->text(), "Total facturé : " + billed + ", " + c.rule);
+        // The month's line as billed.
+        ASSERT_EQ(s->Model->rowCount(), 1);
+        EXPECT_EQ(s->Model->index(0, 5).data().toString(), hmsText(c.billed));
+
+        const auto summary = readCsv(readAll(exported(Export::SummaryCsv, "s.csv")));
+        ASSERT_FALSE(summary.empty());
+        EXPECT_EQ(summary.back(), QStringList{"Arrondi : " + c.rule});
+        EXPECT_EQ(summary[summary.size() - 2][6], QString::number(c.billed));
+        const auto rows = readCsv(readAll(exported(Export::EntriesCsv, "e.csv")));
+        // An entry's own rounded duration only when each entry is rounded.
+        EXPECT_EQ(rows[0].contains("Durée arrondie (h:mm:ss)"), !c.perLine);
+        if (!c.perLine)
+            for (size_t i = 0; i < entries.size(); ++i) {
+                const QStringList& r = rows[i + 1];
+                EXPECT_EQ(r[8], hmsText(r[7].toLongLong()));
+                EXPECT_EQ(r[10], hmsText(up(r[7].toLongLong()))) << i;
+            }
+        boxes.answers = {true, true};  // replace both files next time
+    }
+    // The setting keeps the choice.
+    EXPECT_EQ(ReadSetting(kRoundingSetting), "15 haut ligne");
+    EXPECT_EQ(Rounding::fromSetting("15 haut ligne"), (Rounding{15, false, true}));
+}
+
+// The PDF with rounding: each entry's rounded duration beside its own, and
+// the rule under the summary.
+TEST_F(BillingTest, PdfShowsEachEntrysRoundedDurationAndTheRule) {
+    const QString pdftotext = QStandardPaths::findExecutable("pdftotext");
+    if (pdftotext.isEmpty()) GTEST_SKIP() << "pdftotext is not installed";
+    WriteSetting(kRoundingSetting, "15 haut");
+    form = std::make_unique<TForm5>();
+    form->show();
+    billing = form->Billing;
+    view();
+    const QString path = exported(Export::Pdf, "arrondi.pdf");
+    QProcess p;
+    p.start(pdftotext, {"-layout", path, "-"});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    const QString text = QString::fromUtf8(p.readAllStandardOutput());
+    EXPECT_TRUE(
+        text.contains("Durées arrondies : arrondi au quart d'heure supérieur, entrée par "
+                      "entrée"))
+        << text.toStdString();
+    for (const Entry& e : entries) {
+        const qint64 up = (e.duration + 899) / 900 * 900;
+        const QRegularExpression line(QRegularExpression::escape(hmsText(e.duration)) +
+                                      "\\s+[0-9,]+\\s+" + QRegularExpression::escape(hmsText(up)));
+        EXPECT_TRUE(text.contains(line)) << e.duration;
+    }
+}
+
+// 100,000 entries: every one on its page, the pages counted and numbered.
+TEST_F(BillingTest, PdfOfAHundredThousandEntriesHoldsEveryOne) {
+    const QString pdftotext = QStandardPaths::findExecutable("pdftotext");
+    if (pdftotext.isEmpty()) GTEST_SKIP() << "pdftotext is not installed";
+    db.exec("DELETE FROM activites");
+    db.exec(
+        "INSERT INTO activites (\"USER\", SURVEILLANCES, CLIENTS, DEBUT, FIN, DUREE, COMMENTAIRE) "
+        "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 99999) "
+        "SELECT 'u', 'Saisie', 'Client ' || (i % 7), "
+        "strftime('%Y-%m-%d %H:%M:%S', '2026-03-02 08:00:00', '+' || (i * 20) || ' seconds'), "
+        "strftime('%Y-%m-%d %H:%M:%S', '2026-03-02 08:00:10', '+' || (i * 20) || ' seconds'), "
+        "10, printf('n%06d', i) FROM n");
+    view();
+    ASSERT_EQ(billing->totals().entries(), 100000);
+    const QString path = exported(Export::Pdf, "cent-mille.pdf");
+    QProcess p;
+    p.start(pdftotext, {"-layout", path, "-"});
+    ASSERT_TRUE(p.waitForFinished(110000));
+    const QString text = QString::fromUtf8(p.readAllStandardOutput());
+    const QStringList pages = text.split(u'\f', Qt::SkipEmptyParts);
+    std::vector<bool> seen(100000);
+    const QRegularExpression note("\\bn(\\d{6})\\b");
+    for (auto m = note.globalMatch(text); m.hasNext();) seen[m.next().captured(1).toInt()] = true;
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), true), 100000);
+    ASSERT_GT(pages.size(), 1000);
+    for (int i : {0, int(pages.size()) / 2, int(pages.size()) - 1})
+        EXPECT_TRUE(pages[i].contains(QString("Page %1 / %2").arg(i + 1).arg(pages.size()))) << i;
+}
+
+// A cancelled export leaves no file, and an old one as it was.
+TEST_F(BillingTest, ACancelledPdfExportLeavesTheFolderAsItWas) {
+    addBatch("Lot", 40000);  // long enough for the progress to show
+    view();
+    billing->paintSliceMs = 1;
+    const QString fresh = out.filePath("nouveau.pdf");
+    const QString old = out.filePath("ancien.pdf");
+    QFile f(old);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("ancien contenu");
+    f.close();
+    for (const QString& path : {fresh, old}) {
+        SCOPED_TRACE(path.toStdString());
+        bool shown = false;
+        QTimer cancel;
+        QObject::connect(&cancel, &QTimer::timeout, [&] {
+            // Cancelled once shown, as a user would.
+            if (auto* d = form->findChild<QProgressDialog*>("PaintProgress"); d && d->isVisible()) {
+                shown = true;
+                d->cancel();
+            }
+        });
+        cancel.start(5);
+        boxes.answers = {true};  // replace the old file
+        EXPECT_FALSE(billing->exportFile(Export::Pdf, path));
+        EXPECT_TRUE(shown);
+    }
+    EXPECT_FALSE(QFile::exists(fresh));
+    EXPECT_EQ(readAll(old), "ancien contenu");
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files), QStringList{"ancien.pdf"});
+    EXPECT_TRUE(boxes.errors.isEmpty()) << boxes.errors.join(' ').toStdString();
 }
 
 }  // namespace

@@ -58,6 +58,46 @@ TEST(RoundingTest, SettingTextReadsBackAndNonsenseMeansNone) {
         EXPECT_FALSE(Rounding::fromSetting(bad).active()) << bad;
 }
 
+TEST(RoundingTest, TheRuleInWordsAndPerLineTotals) {
+    const struct {
+        Rounding r;
+        Grouping g;
+        const char* rule;
+    } rules[] = {
+        {{}, Grouping::Client, "sans arrondi"},
+        {{15, false}, Grouping::Client, "arrondi au quart d'heure supérieur, entrée par entrée"},
+        {{15, true}, Grouping::Day, "arrondi au quart d'heure le plus proche, entrée par entrée"},
+        {{30, false, true},
+         Grouping::Day,
+         "arrondi à la demi-heure supérieure, sur le total de chaque ligne (par jour)"},
+        {{1, true, true},
+         Grouping::ClientActivity,
+         "arrondi à la minute la plus proche, sur le total de chaque ligne (par client et "
+         "surveillance)"},
+        {{6, false}, Grouping::Month, "arrondi aux 6 minutes supérieures, entrée par entrée"},
+    };
+    for (const auto& c : rules) {
+        EXPECT_EQ(c.r.rule(c.g), c.rule);
+        EXPECT_EQ(Rounding::fromSetting(c.r.toSetting()), c.r) << c.rule;
+    }
+    EXPECT_FALSE(Rounding::fromSetting("15 haut ligne x").active());
+
+    // Three entries of 10 minutes for one client on two days: per entry
+    // 3 x 15 min; per client line 30 min rounded to 30; per day 20 -> 30
+    // and 10 -> 15.
+    const DateTime d1(QDate(2026, 3, 2), QTime(8, 0)), d2(QDate(2026, 3, 3), QTime(8, 0));
+    for (const bool perLine : {false, true}) {
+        Summary s(Rounding{15, false, perLine});
+        for (const DateTime& at : {d1, d1.addSecs(3600), d2})
+            s.add(Entry{0, "u", "Saisie", "Martin", at, at.addSecs(600), 600, {}});
+        EXPECT_EQ(s.rounded(), 2700);  // each entry rounded, whatever the choice
+        EXPECT_EQ(s.rounded(Grouping::Client), perLine ? 1800 : 2700);
+        EXPECT_EQ(s.rounded(Grouping::Day), perLine ? 2700 : 2700);
+        EXPECT_EQ(s.lines(Grouping::Day)[0].rounded, perLine ? 1800 : 1800);
+        EXPECT_EQ(s.lines(Grouping::Client)[0].rounded, perLine ? 1800 : 2700);
+    }
+}
+
 TEST(DurationTextTest, ClockDecimalShareAndTotals) {
     EXPECT_EQ(hmsText(0), "00:00:00");
     EXPECT_EQ(hmsText(27900), "07:45:00");
