@@ -710,6 +710,7 @@ void TableDataset::post() {
     d.modified = false;
     d.setState(State::Browse);
     emit rowChanged(d.current);
+    emit posted(d.current);
 }
 
 // On a server several workstations edit the same rows: an update names the
@@ -784,6 +785,7 @@ void TableDataset::postToServer() {
     d.modified = false;
     d.setState(State::Browse);
     emit rowChanged(d.current);
+    emit posted(d.current);
 }
 
 void TableDataset::cancel() {
