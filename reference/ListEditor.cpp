@@ -7,6 +7,7 @@
 #include "controls/ColorButton.h"
 #include "controls/DBNavigator.h"
 #include "controls/DataSource.h"
+#include "controls/KeyboardAccess.h"
 #include "data/engine/TableDataset.h"
 #include "platform/Services.h"
 
@@ -24,6 +25,7 @@ TListEditor::TListEditor(const QString& objectName, const QString& title, db::Ta
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
     setPalette(white);
+    returnFocusOnClose(this);
 
     DataSource1 = new TDataSource(this);
     DataSource1->setObjectName(QStringLiteral("DataSource1"));
