@@ -268,7 +268,7 @@ void BillingPanel::setStatus(const QString& text) {
     StatusLine->setText(text);
     StatusLine->setAccessibleDescription(text);
     QAccessibleEvent changed(StatusLine, QAccessible::DescriptionChanged);
-    tellAccessibility(&changed);
+    tellAccessibility(&changed, true);
 }
 
 void BillingPanel::confirmDone(const QString& text) {

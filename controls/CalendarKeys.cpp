@@ -44,12 +44,12 @@ void CalendarKeys::nameTheMonth(QCalendarWidget* calendar) {
         if (days->accessibleName() != name) {
             days->setAccessibleName(name);
             QAccessibleEvent changed(days, QAccessible::NameChanged);
-            tellAccessibility(&changed);
+            tellAccessibility(&changed, true);
         }
         if (days->accessibleDescription() != chosen) {
             days->setAccessibleDescription(chosen);
             QAccessibleEvent changed(days, QAccessible::DescriptionChanged);
-            tellAccessibility(&changed);
+            tellAccessibility(&changed, true);
         }
     };
     tell();

@@ -23,7 +23,7 @@ void describe(QComboBox* box, const QString& text) {
     if (box->accessibleDescription() == text) return;
     box->setAccessibleDescription(text);
     QAccessibleEvent changed(box, QAccessible::DescriptionChanged);
-    tellAccessibility(&changed);
+    tellAccessibility(&changed, true);
 }
 
 // A value set with its signals blocked is caught up when the list gets the

@@ -50,7 +50,7 @@ void announce(QWidget* near, const QString& text) {
     }
     note->setAccessibleName(text);
     QAccessibleEvent named(note, QAccessible::NameChanged);
-    tellAccessibility(&named);
+    tellAccessibility(&named, true);
     note->hide();
     if (!window->isVisible()) return;
     note->show();

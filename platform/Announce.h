@@ -18,8 +18,8 @@ QWidget* announcementOf(QWidget* window);
 
 // Every change the program tells assistive technology passes here, so that
 // a test hears it too (the offscreen platform has no accessibility bridge).
-// toolkitTells: the toolkit sends this event itself (a name set, a widget
-// shown); only the listener hears it from here.
+// toolkitTells: the toolkit sends this event itself (a name or description
+// set, a widget shown); only the listener hears it from here.
 void tellAccessibility(QAccessibleEvent* event, bool toolkitTells = false);
 using AccessibilityListener = void (*)(QAccessibleEvent* event);
 void setAccessibilityListener(AccessibilityListener listener);
