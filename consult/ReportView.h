@@ -109,7 +109,7 @@ private:
     qint64 announcedBytes_ = -1, announcedCharacters_ = 0;
     // Growth is told at most every kTellEveryMs: a long report read in
     // slices goes out in a few events, not one per slice.
-    static constexpr int kTellEveryMs = 250;
+    static constexpr int kTellEveryMs = 100;
     QElapsedTimer sinceTold_;
     QTimer* tellLater_;
 };
