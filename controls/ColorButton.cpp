@@ -247,9 +247,10 @@ void TColorButton::paintEvent(QPaintEvent*) {
     painter.drawRoundedRect(border, 2.5, 2.5);
 
     // The outline above hardly shows: a keyboard user sees the focus by a
-    // ring of black dashes on white inside the border, plain on any face.
+    // ring of black dashes on white just inside the border, clear of the
+    // caption, plain on any face.
     if (hasFocus()) {
-        const QRectF ring = border.adjusted(3, 3, -3, -3);
+        const QRectF ring = border.adjusted(2, 2, -2, -2);
         painter.setPen(QPen(Qt::white, 2));
         painter.drawRoundedRect(ring, 2, 2);
         painter.setPen(QPen(Qt::black, 2, Qt::DashLine));
