@@ -3,9 +3,16 @@
 // through SQLite's C API into one buffer reserved up front, formatted by
 // hand); the first screen of lines and the longest pause of the event loop;
 // the grid's table opened on the month; the peak memory at each size.
+//
+// With a screen reader listening, the report's text goes out on the
+// accessibility bus as well; to measure that, run it on a desktop bus with
+// the bridge on:
+//   dbus-run-session -- xvfb-run -a env QT_QPA_PLATFORM=xcb
+//       QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 build/bench/bench_consult 1000000
 
 #include <sqlite3.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -379,7 +386,9 @@ void runSize(int count) {
     const double peak = peakMb();
     form.close();
 
-    std::printf("%d entries (best of %d runs each)\n", count, rounds);
+    std::printf(
+        "%d entries (best of %d runs each), %s\n", count, rounds,
+        QAccessible::isActive() ? "the accessibility bus listening" : "no accessibility listener");
     std::printf(
         "  Voir, Tout:      %8.0f ms  (true floor, bare C API into one buffer: %6.0f ms; "
         "x%.2f)  %d lines\n",

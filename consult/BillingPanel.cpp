@@ -1,6 +1,7 @@
 #include "consult/BillingPanel.h"
 
 #include <QBuffer>
+#include <QAccessible>
 #include <QButtonGroup>
 #include <QCoreApplication>
 #include <QEvent>
@@ -28,7 +29,9 @@
 #include "consult/IcsExport.h"
 #include "consult/PrintDocument.h"
 #include "consult/SummaryView.h"
+#include "controls/KeyboardAccess.h"
 #include "data/Unit2.h"
+#include "platform/Announce.h"
 #include "platform/AtomicFile.h"
 #include "platform/Regional.h"
 #include "platform/Services.h"
@@ -76,6 +79,10 @@ BillingPanel::BillingPanel(QWidget* report, QWidget* editing, QWidget* parent)
     QFont bold = StatusLine->font();
     bold.setBold(true);
     StatusLine->setFont(bold);
+    // What the last export did, in words for every user.
+    DoneLine = new QLabel(this);
+    DoneLine->setObjectName(QStringLiteral("DoneLine"));
+    DoneLine->setAccessibleName(QStringLiteral("Dernière opération"));
 
     ReportButton = pageButton(QStringLiteral("ReportButton"), QStringLiteral("R&apport"), this);
     SummaryButton = pageButton(QStringLiteral("SummaryButton"), QStringLiteral("S&ynthèse"), this);
@@ -102,6 +109,14 @@ BillingPanel::BillingPanel(QWidget* report, QWidget* editing, QWidget* parent)
         connect(ExportMenu->addAction(text), &QAction::triggered, this,
                 guarded([this, kind = kind] { exportTo(kind); }));
     ExportButton->setMenu(ExportMenu);
+    // Opened from the keyboard, the menu starts on its first item, which a
+    // screen reader then reads.
+    connect(ExportMenu, &QMenu::aboutToShow, this, [this] {
+        QTimer::singleShot(0, ExportMenu, [this] {
+            if (ExportMenu->isVisible() && !ExportMenu->activeAction())
+                ExportMenu->setActiveAction(ExportMenu->actions().value(0));
+        });
+    });
     ExportButton->setEnabled(false);
     PrintButton->setEnabled(false);
 
@@ -109,6 +124,7 @@ BillingPanel::BillingPanel(QWidget* report, QWidget* editing, QWidget* parent)
     buttons->setContentsMargins(0, 0, 0, 0);
     for (QPushButton* b : {ReportButton, SummaryButton, ChartsButton}) buttons->addWidget(b);
     buttons->addStretch(1);
+    buttons->addWidget(DoneLine);
     buttons->addWidget(ExportButton);
     buttons->addWidget(PrintButton);
     auto* layout = new QVBoxLayout(this);
@@ -209,9 +225,8 @@ void BillingPanel::recompute(const Rounding& rounding) {
     cursor_.reset();
     totals_ = Summary(rounding);
     pending_ = Summary(rounding);
-    StatusLine->clear();
     cursor_ = std::make_unique<EntryCursor>(DataModule2->ADOConnection1, *filter_);
-    StatusLine->setText(QStringLiteral("Calcul des totaux…"));
+    setStatus(QStringLiteral("Calcul des totaux…"));
     showTotals();
 }
 
@@ -231,7 +246,7 @@ void BillingPanel::stopTotals() {
     cursor_.reset();
     filter_.reset();
     totals_ = Summary(totals_.rounding());
-    StatusLine->clear();
+    setStatus(QString());
     showTotals();
     ExportButton->setEnabled(false);
     PrintButton->setEnabled(false);
@@ -259,9 +274,25 @@ void BillingPanel::readTotals(qint64 budgetMs) {
     cursor_.reset();
     totals_ = std::move(pending_);
     pending_ = Summary(totals_.rounding());
-    StatusLine->setText(statusText());
+    setStatus(statusText());
     showTotals();
+    // Said wherever the focus is: the report and its totals are complete.
+    announce(this, StatusLine->text());
     emit totalsReady();
+}
+
+// The text is also the line's description: its name says what it is, and a
+// screen reader reads both.
+void BillingPanel::setStatus(const QString& text) {
+    StatusLine->setText(text);
+    StatusLine->setAccessibleDescription(text);
+    QAccessibleEvent changed(StatusLine, QAccessible::DescriptionChanged);
+    tellAccessibility(&changed, true);
+}
+
+void BillingPanel::confirmDone(const QString& text) {
+    DoneLine->setText(text);
+    announce(this, text);
 }
 
 void BillingPanel::showTotals() {
@@ -375,6 +406,7 @@ bool BillingPanel::exportFile(Export kind, const QString& path) {
             break;
         }
     }
+    confirmDone(QStringLiteral("Export enregistré : %1").arg(QFileInfo(path).fileName()));
     return true;
 }
 
@@ -385,9 +417,11 @@ void BillingPanel::print() {
     printer.setDocName(QStringLiteral("Surveillances"));
     QPrintDialog dialog(&printer, window());
     dialog.setWindowTitle(QStringLiteral("Imprimer"));
+    tellCurrentValues(&dialog);  // the printer's list among them
     if (modalRunner().exec(dialog) != QDialog::Accepted) return;
     finishTotals();
-    paintSelection(printer, QStringLiteral("Impression…"));
+    if (paintSelection(printer, QStringLiteral("Impression…")))
+        confirmDone(QStringLiteral("Impression envoyée"));
 }
 
 // Reads and paints the selection a slice at a time, the window answering

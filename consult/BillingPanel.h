@@ -66,6 +66,7 @@ public:
     void print();                // the printer dialog
 
     QLabel* StatusLine;
+    QLabel* DoneLine;  // the last export, confirmed in words
     QPushButton* ReportButton;
     QPushButton* SummaryButton;
     QPushButton* ChartsButton;
@@ -89,6 +90,8 @@ private:
     void recompute(const Rounding& rounding);
     void readTotals(qint64 budgetMs);
     void showTotals();
+    void setStatus(const QString& text);
+    void confirmDone(const QString& text);
     void setRounding(const Rounding& r);
     void show(QWidget* page);
     void forEach(const std::function<void(const Entry&)>& each) const;

@@ -22,6 +22,8 @@
 #include <QValueAxis>
 #include <algorithm>
 
+#include "controls/KeyboardAccess.h"
+
 namespace tavix {
 
 namespace {
@@ -101,6 +103,7 @@ ChartsView::ChartsView(QWidget* parent) : QWidget(parent) {
 
     connect(GroupingBox, &QComboBox::currentIndexChanged, this, [this] { refresh(); });
     connect(CopyButton, &QPushButton::clicked, this, [this] { copyPicture(); });
+    tellCurrentValue(GroupingBox);
 }
 
 void ChartsView::setSummary(const Summary& summary) {

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QTextBoundaryFinder>
+#include <QTimer>
 #include <algorithm>
 #include <limits>
 
@@ -179,6 +180,10 @@ ReportView::ReportView(QWidget* parent)
     addAction(copyAction);
     addAction(allAction);
     setContextMenuPolicy(Qt::ActionsContextMenu);
+
+    tellLater_ = new QTimer(this);
+    tellLater_->setSingleShot(true);
+    connect(tellLater_, &QTimer::timeout, this, [this] { announceText(nullptr); });
 }
 
 ReportView::~ReportView() = default;
@@ -200,6 +205,8 @@ void ReportView::setText(const QByteArray& utf8) { setReport(std::make_shared<Re
 void ReportView::setReport(std::shared_ptr<const ReportText> text) {
     const std::shared_ptr<const ReportText> replaced = std::move(text_);
     text_ = text ? std::move(text) : std::make_shared<ReportText>();
+    tellLater_->stop();       // what was never told is not removed either
+    sinceTold_.invalidate();  // a new report's first screen is told at once
     announceText(replaced.get());
     shownLines_ = text_->lineCount();
     anchor_ = cursor_ = Position{};
@@ -212,7 +219,11 @@ void ReportView::setReport(std::shared_ptr<const ReportText> text) {
 }
 
 void ReportView::textGrew() {
-    announceText(nullptr);
+    if (announcedBytes_ >= 0 && sinceTold_.isValid() && sinceTold_.elapsed() < kTellEveryMs) {
+        if (!tellLater_->isActive()) tellLater_->start(int(kTellEveryMs - sinceTold_.elapsed()));
+    } else {
+        announceText(nullptr);
+    }
     updateScrollBars();
     // Lines added below the screen change nothing on it.
     const int firstUnseen = verticalScrollBar()->value() + verticalScrollBar()->pageStep() + 1;
@@ -529,6 +540,7 @@ void ReportView::announceText(const ReportText* replaced) {
     const QString added = QString::fromUtf8(text_->copy(announcedBytes_, text_->size()));
     QAccessibleTextInsertEvent inserted(this, toInt(announcedCharacters_), added);
     tellAccessibility(&inserted);
+    sinceTold_.start();
     announcedBytes_ = text_->size();
     announcedCharacters_ += added.size();
 }

@@ -2,10 +2,12 @@
 
 #include <QAbstractScrollArea>
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
 #include <memory>
 
 class QAccessibleEvent;
+class QTimer;
 
 namespace tavix {
 
@@ -105,6 +107,11 @@ private:
     // What assistive technology has been told the text holds: bytes and
     // characters (-1: nobody was listening).
     qint64 announcedBytes_ = -1, announcedCharacters_ = 0;
+    // Growth is told at most every kTellEveryMs: a long report read in
+    // slices goes out in a few events, not one per slice.
+    static constexpr int kTellEveryMs = 100;
+    QElapsedTimer sinceTold_;
+    QTimer* tellLater_;
 };
 
 }  // namespace tavix

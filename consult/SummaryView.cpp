@@ -9,6 +9,8 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "controls/KeyboardAccess.h"
+
 namespace tavix {
 
 namespace {
@@ -159,6 +161,7 @@ SummaryView::SummaryView(QWidget* parent) : QWidget(parent) {
                 SortBox->setCurrentIndex(column * 2 + (order == Qt::DescendingOrder ? 1 : 0));
             });
     fillSortBox();
+    for (QComboBox* box : {GroupingBox, RoundingBox, SortBox}) tellCurrentValue(box);
 }
 
 Grouping SummaryView::grouping() const { return Grouping(GroupingBox->currentData().toInt()); }

@@ -21,6 +21,7 @@
 #include "controls/DBGrid.h"
 #include "controls/DBNavigator.h"
 #include "controls/DataSource.h"
+#include "controls/KeyboardAccess.h"
 #include "data/Unit2.h"
 #include "data/engine/Backup.h"
 #include "data/engine/Collation.h"
@@ -226,6 +227,10 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
             guarded([this](const QString& title) { DBGrid1TitleClick(title); }));
     connect(DBGrid1, &TDBGrid::cellClick, this,
             guarded([this](const QString& title) { DBGrid1CellClick(title); }));
+
+    // Ctrl+E and Ctrl+P also from the lists and dates, where the focus starts.
+    keepWindowShortcuts(this);
+    returnFocusOnClose(this);
 }
 
 TForm5::~TForm5() = default;
@@ -478,10 +483,12 @@ void TForm5::Button3Click() {
 
 void TForm5::BitBtn1Click() {
     const QString question = QStringLiteral("\r\nVoulez-vous vraiment vider les surveillances ?");
-    if (!messageBoxes().confirm(QStringLiteral("Attention !!! ") + question)) return;
+    if (!messageBoxes().confirmDestructive(QStringLiteral("Attention !!! ") + question)) return;
     db::Query& query = DataModule2->ADOQuery1;
     query.clear();
-    if (!messageBoxes().confirm(QStringLiteral("Attention !!!!!!!!!!!!!!!! ") + question)) return;
+    if (!messageBoxes().confirmDestructive(QStringLiteral("Attention !!!!!!!!!!!!!!!! ") +
+                                           question))
+        return;
     // A report being read is finished first: it shows the entries its click chose.
     if (reader_) {
         readMore_->stop();

@@ -1,11 +1,17 @@
 #include "controls/CalendarKeys.h"
 
+#include <QAccessible>
 #include <QApplication>
+#include <QCalendarWidget>
 #include <QDateTimeEdit>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QMouseEvent>
 #include <QStyle>
 #include <QStyleOptionComboBox>
+#include <QTableView>
+
+#include "platform/Announce.h"
 
 namespace tavix {
 
@@ -19,6 +25,36 @@ bool isOpenKey(int key, Qt::KeyboardModifiers modifiers) {
 
 CalendarKeys::CalendarKeys(QDateTimeEdit* picker) : QObject(picker) {
     picker->installEventFilter(this);
+    if (picker->calendarPopup()) nameTheMonth(picker->calendarWidget());
+}
+
+// The days' cells say only their number: the calendar's table is named
+// after the month shown and described by the whole date chosen, so a screen
+// reader says "mars 2026" on entering it and the full date on asking.
+void CalendarKeys::nameTheMonth(QCalendarWidget* calendar) {
+    auto* days = calendar ? calendar->findChild<QTableView*>() : nullptr;
+    if (!days) return;
+    const QLocale french(QLocale::French, QLocale::France);
+    const auto tell = [calendar, days, french] {
+        const QDate month(calendar->yearShown(), calendar->monthShown(), 1);
+        const QString name = french.toString(month, QStringLiteral("MMMM yyyy"));
+        const QString chosen =
+            french.toString(calendar->selectedDate(), QStringLiteral("dddd d MMMM yyyy"));
+        calendar->setAccessibleName(name);
+        if (days->accessibleName() != name) {
+            days->setAccessibleName(name);
+            QAccessibleEvent changed(days, QAccessible::NameChanged);
+            tellAccessibility(&changed, true);
+        }
+        if (days->accessibleDescription() != chosen) {
+            days->setAccessibleDescription(chosen);
+            QAccessibleEvent changed(days, QAccessible::DescriptionChanged);
+            tellAccessibility(&changed, true);
+        }
+    };
+    tell();
+    connect(calendar, &QCalendarWidget::currentPageChanged, days, tell);
+    connect(calendar, &QCalendarWidget::selectionChanged, days, tell);
 }
 
 void CalendarKeys::install(QDateTimeEdit* picker) { new CalendarKeys(picker); }

@@ -2,13 +2,15 @@
 
 #include <QObject>
 
+class QCalendarWidget;
 class QDateTimeEdit;
 
 namespace tavix {
 
 // Opens a date box's calendar from the keyboard, as a list box opens: F4,
 // Alt+Down or Alt+Up. Qt opens it only with the mouse; the calendar then
-// takes the keyboard (arrows, Enter picks, Escape closes).
+// takes the keyboard (arrows, Enter picks, Escape closes) and tells a
+// screen reader the month it shows.
 class CalendarKeys : public QObject {
 public:
     // Installed on picker, and owned by it.
@@ -19,6 +21,7 @@ protected:
 
 private:
     explicit CalendarKeys(QDateTimeEdit* picker);
+    static void nameTheMonth(QCalendarWidget* calendar);
 };
 
 }  // namespace tavix

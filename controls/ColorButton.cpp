@@ -245,6 +245,17 @@ void TColorButton::paintEvent(QPaintEvent*) {
     const QRectF border(QPointF(r.left() + 2, r.top() + 2),
                         QPointF(r.x() + r.width() - 1, r.y() + r.height() - 1));
     painter.drawRoundedRect(border, 2.5, 2.5);
+
+    // The outline above hardly shows: a keyboard user sees the focus by a
+    // ring of black dashes on white just inside the border, clear of the
+    // caption, plain on any face.
+    if (hasFocus()) {
+        const QRectF ring = border.adjusted(2, 2, -2, -2);
+        painter.setPen(QPen(Qt::white, 2));
+        painter.drawRoundedRect(ring, 2, 2);
+        painter.setPen(QPen(Qt::black, 2, Qt::DashLine));
+        painter.drawRoundedRect(ring, 2, 2);
+    }
 }
 
 void applyColorSet(TColorButton& button, const ButtonColorSet& colors) {

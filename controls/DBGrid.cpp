@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "controls/ReloadOffer.h"
+#include "platform/Announce.h"
 #include "platform/Error.h"
 #include "platform/Services.h"
 
@@ -124,6 +125,9 @@ void TDBGrid::attachDataSet() {
             connect(ds, &db::TableDataset::rowInserted, this, [this] { datasetMoved(); });
             connect(ds, &db::TableDataset::rowRemoved, this, [this] { datasetMoved(); });
             connect(ds, &db::TableDataset::stateChanged, this, [this] { datasetStateChanged(); });
+            // Stored: said in words, as nothing on screen changes.
+            connect(ds, &db::TableDataset::posted, this,
+                    [this] { announce(this, QStringLiteral("Ligne enregistrée")); });
         }
     }
     syncCurrent(currentIndex().column());
@@ -392,7 +396,8 @@ bool TDBGrid::takeFocus() {
 void TDBGrid::deleteRow() {
     db::TableDataset* ds = dataSet();
     if (!ds || !ds->active() || ds->recordCount() == 0) return;
-    if (!messageBoxes().confirmOkCancel(QStringLiteral("Supprimer l'enregistrement ?"))) return;
+    if (!messageBoxes().confirmOkCancelDestructive(QStringLiteral("Supprimer l'enregistrement ?")))
+        return;
     discardEdit();
     ds->deleteRecord();
 }

@@ -140,7 +140,10 @@ int TDBGridModel::columnCount(const QModelIndex& parent) const {
 QVariant TDBGridModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || !dataSet_) return {};
     // Each cell of the current row tells a screen reader the row's state.
-    if (role == Qt::AccessibleDescriptionRole) return rowState(index.row());
+    // Only a row being edited says so in each cell: the current row is the
+    // one the focus is on, and saying so after every cell is noise.
+    if (role == Qt::AccessibleDescriptionRole)
+        return editing(index.row()) ? rowState(index.row()) : QString();
     if (role == Qt::BackgroundRole && editing(index.row())) return QColor(255, 244, 170);
     if (role != Qt::DisplayRole && role != Qt::EditRole && role != Qt::AccessibleTextRole)
         return {};

@@ -214,7 +214,8 @@ void TDBNavigator::btnClick(Button which) {
             return;
         case Button::Delete:
             if (ds->recordCount() == 0) return;
-            if (!messageBoxes().confirmOkCancel(QStringLiteral("Supprimer l'enregistrement ?")))
+            if (!messageBoxes().confirmOkCancelDestructive(
+                    QStringLiteral("Supprimer l'enregistrement ?")))
                 return;
             source_->discardEdits();
             ds->deleteRecord();

@@ -25,6 +25,9 @@ TRadioGroup::TRadioGroup(const QString& caption, QWidget* parent)
     auto* scroll = new QScrollArea(this);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
+    // The radio buttons take the focus; the scrolling box around them is no
+    // stop of its own (it still scrolls the focused one into view).
+    scroll->setFocusPolicy(Qt::NoFocus);
     auto* inner = new QWidget(scroll);
     inner->setObjectName(QStringLiteral("RadioGroupItems"));
     list_ = new QVBoxLayout(inner);

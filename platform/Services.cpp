@@ -4,7 +4,9 @@
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QIdentityProxyModel>
 #include <QLocale>
@@ -17,6 +19,7 @@
 
 #include "platform/Application.h"
 #include "platform/Error.h"
+#include "platform/HelpWindow.h"
 
 namespace tavix {
 
@@ -36,23 +39,11 @@ public:
 
 class WidgetMessageBoxes : public MessageBoxes {
 public:
-    bool confirm(const QString& text) override {
-        QMessageBox box(QMessageBox::Question, QStringLiteral("Confirmation"), text);
-        QPushButton* yes = box.addButton(QStringLiteral("&Oui"), QMessageBox::YesRole);
-        QPushButton* no = box.addButton(QStringLiteral("&Non"), QMessageBox::NoRole);
-        box.setDefaultButton(yes);
-        box.setEscapeButton(no);
-        box.exec();
-        return box.clickedButton() == yes;
-    }
-    bool confirmOkCancel(const QString& text) override {
-        QMessageBox box(QMessageBox::Question, QStringLiteral("Confirmation"), text);
-        QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
-        QPushButton* cancel = box.addButton(QStringLiteral("Annuler"), QMessageBox::RejectRole);
-        box.setDefaultButton(ok);
-        box.setEscapeButton(cancel);
-        box.exec();
-        return box.clickedButton() == ok;
+    bool confirm(const QString& text) override { return question(text, false, true); }
+    bool confirmOkCancel(const QString& text) override { return question(text, true, true); }
+    bool confirmDestructive(const QString& text) override { return question(text, false, false); }
+    bool confirmOkCancelDestructive(const QString& text) override {
+        return question(text, true, false);
     }
     Answer ask(const QString& text) override {
         QMessageBox box(QMessageBox::Question, QStringLiteral("Confirmation"), text);
@@ -82,6 +73,18 @@ public:
     void error(const QString& text) override { show(QMessageBox::Critical, text); }
 
 private:
+    static bool question(const QString& text, bool okCancel, bool yesIsDefault) {
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Confirmation"), text);
+        QPushButton* yes = okCancel ? box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole)
+                                    : box.addButton(QStringLiteral("&Oui"), QMessageBox::YesRole);
+        QPushButton* no = okCancel
+                              ? box.addButton(QStringLiteral("Annuler"), QMessageBox::RejectRole)
+                              : box.addButton(QStringLiteral("&Non"), QMessageBox::NoRole);
+        box.setDefaultButton(yesIsDefault ? yes : no);
+        box.setEscapeButton(no);
+        box.exec();
+        return box.clickedButton() == yes;
+    }
     static void show(QMessageBox::Icon icon, const QString& text) {
         QMessageBox box(icon, application::title(), text);
         box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
@@ -92,9 +95,23 @@ private:
 class DesktopShell : public Shell {
 public:
     bool openDocument(const QString& path) override {
-        return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+        if (QDesktopServices::openUrl(QUrl::fromLocalFile(path))) return true;
+        // No browser to launch: the help pages open in the program itself.
+        if (isPage(path) && showHelpWindow(path)) return true;
+        messageBoxes().inform(
+            QStringLiteral("Impossible d'ouvrir « %1 » : aucun programme du bureau ne l'ouvre%2.")
+                .arg(QDir::toNativeSeparators(path),
+                     QFileInfo::exists(path) ? QString()
+                                             : QStringLiteral(", et le fichier est absent")));
+        return false;
     }
     bool startProgram(const QString& path) override { return QProcess::startDetached(path, {}); }
+
+private:
+    static bool isPage(const QString& path) {
+        const QString suffix = QFileInfo(path).suffix().toLower();
+        return suffix == QLatin1String("html") || suffix == QLatin1String("htm");
+    }
 };
 
 class ExecRunner : public ModalRunner {

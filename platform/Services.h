@@ -38,6 +38,11 @@ public:
     // "Confirmation" box, question icon, "OK" (default) and "Annuler";
     // Escape answers "Annuler". True only for "OK".
     virtual bool confirmOkCancel(const QString& text) = 0;
+    // As confirm() and confirmOkCancel(), but for a question whose yes
+    // destroys data: "&Non" (or "Annuler") is the default, so a stray Enter
+    // keeps the data.
+    virtual bool confirmDestructive(const QString& text) = 0;
+    virtual bool confirmOkCancelDestructive(const QString& text) = 0;
     // "Confirmation" box, question icon, "&Oui" (default), "&Non" and
     // "Annuler"; Escape, the close box and a box closed unanswered (the
     // program ending) answer "Annuler".

@@ -9,6 +9,7 @@
 #include "controls/DataSource.h"
 #include "controls/ReloadOffer.h"
 #include "data/Unit2.h"
+#include "controls/KeyboardAccess.h"
 #include "data/engine/TableDataset.h"
 #include "platform/Services.h"
 
@@ -26,6 +27,7 @@ TListEditor::TListEditor(const QString& objectName, const QString& title, db::Ta
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
     setPalette(white);
+    returnFocusOnClose(this);
 
     DataSource1 = new TDataSource(this);
     DataSource1->setObjectName(QStringLiteral("DataSource1"));

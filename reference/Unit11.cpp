@@ -3,12 +3,16 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRadioButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "controls/ColorButton.h"
+#include "controls/KeyboardAccess.h"
 #include "controls/RadioGroup.h"
 #include "data/Unit2.h"
 #include "data/engine/Quoting.h"
+#include "platform/Announce.h"
 #include "platform/Services.h"
 
 namespace tavix {
@@ -65,6 +69,7 @@ TForm11::TForm11(QWidget* parent) : QDialog(parent) {
 
     connect(ColorButton1, &QPushButton::clicked, this, guarded([this] { ColorButton1Click(); }));
     connect(ColorButton2, &QPushButton::clicked, this, guarded([this] { ColorButton2Click(); }));
+    returnFocusOnClose(this);
 }
 
 void TForm11::showEvent(QShowEvent* event) {
@@ -78,6 +83,23 @@ void TForm11::FormActivate() {
     DataModule2->FillClients(*RadioGroup1);
     RadioGroup1->setItemIndex(-1);
     ClientAdded = false;
+    // The clients, made now, come first as they are seen: above the new
+    // name and the buttons; the focus starts on the first of them.
+    QWidget* previous = nullptr;
+    for (int i = 0; i < RadioGroup1->count(); ++i) {
+        if (previous) setTabOrder(previous, RadioGroup1->button(i));
+        previous = RadioGroup1->button(i);
+    }
+    for (QWidget* w : std::initializer_list<QWidget*>{Edit1, ColorButton1, ColorButton2}) {
+        if (previous) setTabOrder(previous, w);
+        previous = w;
+    }
+    // Once the radio buttons, added to a shown window, are shown themselves.
+    QTimer::singleShot(0, this, [this] {
+        QWidget* first = RadioGroup1->count() > 0 ? static_cast<QWidget*>(RadioGroup1->button(0))
+                                                  : static_cast<QWidget*>(Edit1);
+        first->setFocus(Qt::TabFocusReason);
+    });
 }
 
 void TForm11::ColorButton1Click() {
@@ -99,6 +121,9 @@ void TForm11::ColorButton1Click() {
         query.execute();
         ClientAdded = true;
         ChosenClient = name;
+        // Said in the window that opened the chooser, which stays.
+        announce(parentWidget() ? parentWidget() : this,
+                 QStringLiteral("Client « %1 » ajouté").arg(name));
         accept();
     }
     // An existing name: the list already offers it.

@@ -716,6 +716,7 @@ void TableDataset::post() {
     d.modified = false;
     d.setState(State::Browse);
     emit rowChanged(d.current);
+    emit posted(d.current);
 }
 
 // On a server several workstations edit the same rows: an update names the
@@ -790,6 +791,7 @@ void TableDataset::postToServer() {
     d.modified = false;
     d.setState(State::Browse);
     emit rowChanged(d.current);
+    emit posted(d.current);
 }
 
 void TableDataset::cancel() {

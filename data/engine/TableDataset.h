@@ -113,6 +113,7 @@ signals:
     void currentChanged(int row);
     void stateChanged(State state);
     void rowChanged(int row);   // one row's values changed
+    void posted(int row);       // a row's edit was stored (after rowChanged)
     void rowInserted(int row);  // insert/append added an (unposted) row there
     void rowRemoved(int row);   // a row was deleted, or an insert cancelled
 

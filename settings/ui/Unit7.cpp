@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "controls/ColorButton.h"
+#include "controls/KeyboardAccess.h"
 #include "data/Unit2.h"
 #include "platform/Autostart.h"
 #include "platform/Paths.h"
@@ -65,6 +66,7 @@ TForm7::TForm7(QWidget* parent) : QDialog(parent) {
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     paintWhite(*this);
     buildControls();
+    returnFocusOnClose(this);
 
     OpenDialog1.Request.filter = QStringLiteral("*.mdb");
     OpenDialog1.Request.defaultSuffix = QStringLiteral("mdb");

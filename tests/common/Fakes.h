@@ -48,6 +48,14 @@ public:
     bool confirm(const QString& text) override;
     // Answered from the same script; the text is recorded in `confirms`.
     bool confirmOkCancel(const QString& text) override { return confirm(text); }
+    // Likewise; the text is also recorded in `destructive`.
+    bool confirmDestructive(const QString& text) override {
+        destructive.append(text);
+        return confirm(text);
+    }
+    bool confirmOkCancelDestructive(const QString& text) override {
+        return confirmDestructive(text);
+    }
     // Answered from `askAnswers` first, then from `answers` (true: "&Oui",
     // false: "&Non"); the text is recorded in `confirms`.
     Answer ask(const QString& text) override;
@@ -70,6 +78,7 @@ public:
     std::deque<Answer> askAnswers;
     std::deque<int> choices;  // indexes of the answers to choose, front first
     QStringList confirms;
+    QStringList destructive;  // the questions asked with "&Non" as the default
     QStringList questions;
     QList<QStringList> offers;  // the answers each choose() offered
     QStringList informs;

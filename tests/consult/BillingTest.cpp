@@ -8,6 +8,7 @@
 
 #include <QBarCategoryAxis>
 #include <QBarSet>
+#include <QAccessible>
 #include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
@@ -21,6 +22,8 @@
 #include <QHorizontalBarSeries>
 #include <QLabel>
 #include <QLegendMarker>
+#include <QLineEdit>
+#include <QMenu>
 #include <QPieSeries>
 #include <QPieSlice>
 #include <QProcess>
@@ -40,6 +43,7 @@
 #include <ctime>
 #include <memory>
 
+#include "common/AccessibleEvents.h"
 #include "common/Fakes.h"
 #include "common/TempDatabase.h"
 #include "common/Unprivileged.h"
@@ -1004,6 +1008,130 @@ TEST_F(BillingTest, ACancelledPdfExportLeavesTheFolderAsItWas) {
     EXPECT_EQ(readAll(old), "ancien contenu");
     EXPECT_EQ(QDir(out.path()).entryList(QDir::Files), QStringList{"ancien.pdf"});
     EXPECT_TRUE(boxes.errors.isEmpty()) << boxes.errors.join(' ').toStdString();
+}
+
+// What a screen reader says of a control: name, description.
+std::pair<QString, QString> spoken(QWidget* w) {
+    QAccessibleInterface* i = QAccessible::queryAccessibleInterface(w);
+    if (!i) return {};
+    return {i->text(QAccessible::Name), i->text(QAccessible::Description)};
+}
+// The label a screen reader reads with a control: its own name, or on
+// Linux, where a list's name is its value, the label it is related to.
+QString labelOf(QWidget* w) {
+    QAccessibleInterface* i = QAccessible::queryAccessibleInterface(w);
+    if (!i) return {};
+    for (const auto& [other, relation] : i->relations(QAccessible::Label))
+        if (other) return other->text(QAccessible::Name).remove(u'&');
+    return i->text(QAccessible::Name);
+}
+
+// The total is read on the status line, and said wherever the focus is once
+// the report and its totals are complete.
+TEST_F(BillingTest, TheTotalIsReadAndSaidWhenComplete) {
+    test::AccessibleEvents heard;
+    view();
+    const QString total = billing->StatusLine->text();
+    ASSERT_TRUE(total.startsWith("12 entrées — 19:31:06 — 19,52 h"));
+    EXPECT_EQ(spoken(billing->StatusLine), std::make_pair(QString("Total de la sélection"), total));
+    EXPECT_GE(heard.count(QAccessible::DescriptionChanged, billing->StatusLine), 1);
+    EXPECT_EQ(heard.announcements(), QStringList{total});
+
+    // A new report is said again, with its own total.
+    heard.clear();
+    form->cbClients->setCurrentText("Dupont \"&\" fils");
+    view();
+    EXPECT_EQ(heard.announcements(), QStringList{billing->StatusLine->text()});
+    EXPECT_TRUE(billing->StatusLine->text().startsWith("1 entrée — 00:15:00 — 0,25 h"));
+}
+
+// Each list says its value with its label, and again when it changes.
+TEST_F(BillingTest, EveryListSaysItsValue) {
+    view();
+    SummaryView* summary = billing->summaryView();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    const struct {
+        QComboBox* box;
+        QString label;
+        bool charts;
+    } lists[] = {{summary->GroupingBox, "Regrouper", false},
+                 {summary->RoundingBox, "Arrondi", false},
+                 {summary->SortBox, "Trier par", false},
+                 {billing->chartsView()->GroupingBox, "Regrouper", true}};
+    for (const auto& l : lists) {
+        SCOPED_TRACE(l.label.toStdString());
+        ASSERT_GT(l.box->count(), 1);
+        if (l.charts)
+            billing->showCharts();
+        else
+            billing->showSummary();
+        l.box->setFocus();
+        EXPECT_EQ(labelOf(l.box), l.label);
+        EXPECT_EQ(spoken(l.box).second, l.box->currentText());
+        test::AccessibleEvents heard;
+        const int next = (l.box->currentIndex() + 1) % l.box->count();
+        l.box->setCurrentIndex(next);
+        EXPECT_EQ(spoken(l.box).second, l.box->itemText(next));
+        ASSERT_GE(heard.count(QAccessible::DescriptionChanged, l.box), 1);
+        for (const auto& e : heard.events)
+            if (e.type == QAccessible::DescriptionChanged && e.object == l.box) {
+                EXPECT_EQ(e.description, l.box->itemText(next));
+            }
+    }
+}
+
+// Ctrl+E, as the export button says, from the filters where the focus
+// starts: the menu opens on its first item; an export done is said.
+TEST_F(BillingTest, CtrlEExportsFromTheFiltersAndTheExportIsConfirmed) {
+    view();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    QLineEdit* filter = form->cbClients->lineEdit();
+    filter->setFocus();
+    filter->setCursorPosition(0);
+    QAction* active = nullptr;
+    bool opened = false;
+    QTimer::singleShot(100, [&] {
+        opened = billing->ExportMenu->isVisible();
+        active = billing->ExportMenu->activeAction();
+        billing->ExportMenu->close();
+    });
+    QTest::keyClick(filter, Qt::Key_E, Qt::ControlModifier);
+    QTest::qWait(150);
+    EXPECT_TRUE(opened) << "the box took Ctrl+E";
+    EXPECT_EQ(active, billing->ExportMenu->actions().value(0));
+    EXPECT_EQ(filter->cursorPosition(), 0) << "taken as end of line";
+
+    test::AccessibleEvents heard;
+    exported(Export::EntriesCsv, "surveillances.csv");
+    EXPECT_EQ(billing->DoneLine->text(), "Export enregistré : surveillances.csv");
+    EXPECT_EQ(heard.announcements(), QStringList{"Export enregistré : surveillances.csv"});
+}
+
+// The window opens on its first list; closed with Escape, it gives the
+// window that opened it back, whose menus' keys work at once.
+TEST_F(BillingTest, FocusStartsOnTheFirstListAndGoesBackOnEscape) {
+    form.reset();
+    QWidget opener;
+    opener.resize(300, 200);
+    opener.show();
+    opener.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&opener));
+    form = std::make_unique<TForm5>(&opener);
+    billing = form->Billing;
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    QCoreApplication::processEvents();
+    QWidget* first = QApplication::focusWidget();
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(first == form->cbTravaux || form->cbTravaux->isAncestorOf(first));
+    EXPECT_EQ(labelOf(form->cbTravaux), "Surveillances");
+    QTest::keyClick(first, Qt::Key_Escape);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &opener; }));
+    form.reset();  // before its parent
 }
 
 }  // namespace

@@ -605,9 +605,11 @@ TEST_F(ConsultWindowTest, PurgeAsksTwiceAndKeepsABackup) {
     } refusals[] = {{{false}, {first}}, {{true, false}, {first, second}}};
     for (const auto& r : refusals) {
         boxes.confirms.clear();
+        boxes.destructive.clear();
         boxes.answers = r.answers;
         form->ColorButton1->click();
         EXPECT_EQ(boxes.confirms, r.confirms);
+        EXPECT_EQ(boxes.destructive, r.confirms);  // a stray Enter answers "&Non"
         EXPECT_EQ(db.scalar("SELECT count(*) FROM activites"), "6");
         EXPECT_FALSE(QFile::exists(backup));
         EXPECT_TRUE(boxes.informs.isEmpty());

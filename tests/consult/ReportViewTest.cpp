@@ -182,6 +182,7 @@ TEST_F(ReportViewTest, TellsAssistiveTechnologyWhatChanged) {
             if (event->type() == QAccessible::TextInserted) {
                 const auto* e = static_cast<QAccessibleTextInsertEvent*>(event);
                 heard.insert(e->changePosition(), e->textInserted());
+                ++insertions;
                 largest = std::max(largest, e->textInserted().size());
             } else if (event->type() == QAccessible::TextRemoved) {
                 const auto* e = static_cast<QAccessibleTextRemoveEvent*>(event);
@@ -194,6 +195,7 @@ TEST_F(ReportViewTest, TellsAssistiveTechnologyWhatChanged) {
         QString heard;
         qsizetype largest = 0;
         int removals = 0;
+        int insertions = 0;
     } listened;
     QString& h = listened.heard;
     listened.setText(kText.toUtf8());
@@ -205,18 +207,38 @@ TEST_F(ReportViewTest, TellsAssistiveTechnologyWhatChanged) {
     ReportWriter::Entry e;
     e.user = "Zoé";
     e.duration = 60;
+    // Slices read in quick turns are told together, the first at once.
+    listened.insertions = 0;
     for (int slice = 0; slice < 3; ++slice) {
         for (int i = 0; i < 100; ++i) writer.add(e);
         listened.textGrew();
-        EXPECT_EQ(h, listened.text());
+        if (slice == 0) {
+            EXPECT_EQ(h, listened.text()) << "the first screen is told at once";
+        }
     }
     writer.finishText();
     listened.textGrew();
-    EXPECT_EQ(h, listened.text());
-    EXPECT_LE(listened.largest, 100 * 19 + 300);  // a slice, the total line at most
+    EXPECT_EQ(listened.insertions, 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return h == listened.text(); }));
+    EXPECT_EQ(listened.insertions, 2);
+    EXPECT_LE(listened.largest, 300 * 19 + 300);  // the batch, the total line at most
+
+    // A report replaced before its growth was told: what was told is
+    // removed, and the rest never arrives.
+    ReportWriter next(false);
+    listened.setReport(next.text());
+    EXPECT_EQ(h, "");
+    for (int i = 0; i < 100; ++i) next.add(e);
+    listened.textGrew();
+    for (int i = 0; i < 100; ++i) next.add(e);
+    listened.textGrew();
+    const QString told = h;
+    EXPECT_LT(told.size(), listened.text().size()) << "the second slice waits";
     listened.clear();
     EXPECT_EQ(h, "");
-    EXPECT_EQ(listened.removals, 2);
+    QTest::qWait(300);
+    EXPECT_EQ(h, "");
+    EXPECT_EQ(listened.removals, 3);
 }
 
 }  // namespace

@@ -387,6 +387,48 @@ TEST(ColorButtonTest, ActiveFollowsWhatEnterWouldPress) {
     EXPECT_TRUE(first->isActive());
 }
 
+// The focus shows at once whatever the face: a ring of black and white
+// inside the border, on the focused button only.
+TEST(ColorButtonTest, TheFocusedButtonShowsARingOnAnyFace) {
+    for (const TColor face : {clSilver, clNavy, TColor(0x00FFFF) /* yellow */}) {
+        SCOPED_TRACE(face);
+        QWidget window;
+        auto* layout = new QVBoxLayout(&window);
+        auto* first = new TColorButton;
+        auto* second = new TColorButton;
+        for (TColorButton* b : {first, second}) {
+            b->setText(QStringLiteral("&Fermer"));
+            b->setFixedSize(120, 27);  // the windows' own size
+            b->setBackColor(face);
+            layout->addWidget(b);
+        }
+        window.show();
+        window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        second->setFocus();
+        settle();
+        const QImage unfocused = shot(*first);
+        first->setFocus();
+        settle();
+        const QImage focused = shot(*first);
+        // Pixels of the ring: pure black or white where the unfocused button
+        // showed the face, along each side.
+        int black = 0;
+        int white = 0;
+        int changed = 0;
+        for (int y = 0; y < focused.height(); ++y)
+            for (int x = 0; x < focused.width(); ++x) {
+                if (focused.pixel(x, y) == unfocused.pixel(x, y)) continue;
+                ++changed;
+                black += focused.pixel(x, y) == qRgb(0, 0, 0);
+                white += focused.pixel(x, y) == qRgb(255, 255, 255);
+            }
+        EXPECT_GE(black, 120) << "dashes all round";
+        EXPECT_GE(white, 40) << "between the dashes";
+        EXPECT_GE(changed, 2 * (120 + 27)) << "a ring, not a pixel's shift";
+    }
+}
+
 // Enter typed in a box or on a check box presses no button of the window
 // unless one was made its default; on a focused button it presses that one.
 TEST(ColorButtonTest, EnterPressesOnlyTheFocusedOrTheDefaultButton) {

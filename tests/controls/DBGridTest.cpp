@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 #include <functional>
 
+#include "common/AccessibleEvents.h"
 #include "common/Fakes.h"
 #include "common/TempDatabase.h"
 #include "controls/DBGrid.h"
@@ -427,12 +428,28 @@ TEST_F(DBGridTest, TheRowBeingEditedIsMarkedForEyesAndScreenReaders) {
         EXPECT_EQ(mark(c.row, Qt::DisplayRole), c.indicator);
         EXPECT_EQ(mark(c.row, Qt::AccessibleTextRole), c.spoken);
         EXPECT_EQ(mark(1, Qt::AccessibleTextRole), "Ligne 2");
-        // Each cell of the row tells it too.
-        EXPECT_EQ(cell(c.row, 0).data(Qt::AccessibleDescriptionRole).toString(), c.spoken);
+        // Each cell of a row being edited tells it too; browsing, the cells
+        // say nothing more than their text.
+        EXPECT_EQ(cell(c.row, 0).data(Qt::AccessibleDescriptionRole).toString(),
+                  c.tinted ? c.spoken : QString());
         EXPECT_TRUE(cell(1, 0).data(Qt::AccessibleDescriptionRole).toString().isEmpty());
         EXPECT_EQ(cell(c.row, 1).data(Qt::BackgroundRole).isValid(), c.tinted);
         EXPECT_FALSE(cell(1, 1).data(Qt::BackgroundRole).isValid());
     }
+}
+
+// A stored edit changes nothing on screen: it is said in words; a cancelled
+// one says nothing.
+TEST_F(DBGridTest, AStoredEditIsSaidInWords) {
+    openTravaux();
+    test::AccessibleEvents heard;
+    type(0, 0, "Saisie 2");
+    navigator->button(Button::Cancel)->click();
+    EXPECT_TRUE(heard.announcements().isEmpty());
+    type(0, 0, "Saisie 2");
+    key(grid, Qt::Key_Down);
+    EXPECT_EQ(stored()[0][0].toString(), "Saisie 2");
+    EXPECT_EQ(heard.announcements(), QStringList{"Ligne enregistrée"});
 }
 
 TEST_F(DBGridTest, AnUnchangedNewRowIsDropped) {
@@ -519,6 +536,7 @@ TEST_F(DBGridTest, CtrlDeleteAsksThenDeletesOnOk) {
     boxes.answers = {false};
     key(grid, Qt::Key_Delete, Qt::ControlModifier);
     EXPECT_EQ(boxes.confirms, QStringList{"Supprimer l'enregistrement ?"});
+    EXPECT_EQ(boxes.destructive, boxes.confirms);  // a stray Enter answers "Annuler"
     EXPECT_EQ(stored().size(), 3u);
     boxes.answers = {true};
     key(grid, Qt::Key_Delete, Qt::ControlModifier);
@@ -619,6 +637,7 @@ TEST_F(DBGridTest, NavigatorDeleteAsksAndDeletesOnlyOnOk) {
     }
     EXPECT_EQ(boxes.confirms,
               QStringList({"Supprimer l'enregistrement ?", "Supprimer l'enregistrement ?"}));
+    EXPECT_EQ(boxes.destructive, boxes.confirms);  // a stray Enter answers "Annuler"
     EXPECT_EQ(storedText(), "Appels=1, Devis=3");
 }
 

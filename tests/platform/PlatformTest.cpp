@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QCoreApplication>
@@ -9,12 +10,14 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QLocale>
+#include <QMessageBox>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
+#include <functional>
 
 #include "common/Fakes.h"
 #include "common/Unprivileged.h"
@@ -239,4 +242,38 @@ TEST(ApplicationTest, TheFileDialogsTypesAndDatesAreFrench) {
     // The file's type is the desktop's own description of the file kind.
     EXPECT_TRUE(rows[1].startsWith("base.mdb | ")) << rows[1].toStdString();
     EXPECT_TRUE(rows[1].endsWith(" | 10/12/2026 14:36")) << rows[1].toStdString();
+}
+
+// Enter answers the default: yes for an ordinary question, no for one whose
+// yes destroys data; a screen reader hears which button is the default.
+TEST(ServicesTest, EnterKeepsTheDataOnADestructiveQuestion) {
+    MessageBoxes& boxes = tavix::messageBoxes();
+    const struct {
+        const char* how;
+        std::function<bool()> ask;
+        QString defaultButton;
+        bool enterAnswers;
+    } cases[] = {
+        {"ordinary", [&] { return boxes.confirm("Continuer ?"); }, "&Oui", true},
+        {"ok/cancel", [&] { return boxes.confirmOkCancel("Continuer ?"); }, "OK", true},
+        {"destructive", [&] { return boxes.confirmDestructive("Tout vider ?"); }, "&Non", false},
+        {"destructive ok/cancel",
+         [&] { return boxes.confirmOkCancelDestructive("Supprimer l'enregistrement ?"); },
+         "Annuler", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        QString spokenDefault;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            for (QAbstractButton* b : box->buttons())
+                if (QAccessibleInterface* i = QAccessible::queryAccessibleInterface(b);
+                    i && i->state().defaultButton)
+                    spokenDefault = i->text(QAccessible::Name);
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        EXPECT_EQ(c.ask(), c.enterAnswers);
+        EXPECT_EQ(spokenDefault, QString(c.defaultButton).remove(u'&'));
+    }
 }
