@@ -124,6 +124,10 @@ bool PendingTiming::decode(const QByteArray& text, TimingState& state) {
         stopping.entry.duration = static_cast<qint32>(duration);
         s.stopping = stopping;
     }
+    // The stopwatch never runs ahead of the span it was saved in: a record
+    // claiming more than its own start and last save hold is not one this
+    // program wrote.
+    if (elapsed > s.start.secsTo(s.lastSeen) + 1) return false;
     s.activityId = static_cast<int>(id);
     s.elapsedSeconds = static_cast<qint32>(elapsed);
     state = s;
