@@ -13,6 +13,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QThread>
 #include <cstdio>
 #include <functional>
@@ -151,7 +152,15 @@ int parse(QCommandLineParser& parser, const QStringList& arguments, bool& stop) 
     parser.addOption(help);
     stop = true;
     if (!parser.parse(arguments)) {
-        say(parser.errorText());
+        const QString error = parser.errorText();
+        static const QRegularExpression missing(QStringLiteral("^Missing value after '(.*)'"));
+        if (!parser.unknownOptionNames().isEmpty())
+            say(QStringLiteral("Option inconnue : --%1.")
+                    .arg(parser.unknownOptionNames().join(QStringLiteral(", --"))));
+        else if (const QRegularExpressionMatch m = missing.match(error); m.hasMatch())
+            say(QStringLiteral("Valeur manquante après %1.").arg(m.captured(1)));
+        else
+            say(error);
         say(QStringLiteral("Voir : tavix %1 --help").arg(arguments.value(0)));
         return Usage;
     }
