@@ -30,7 +30,9 @@
 #include "platform/Paths.h"
 #include "platform/Regional.h"
 #include "platform/Services.h"
+#include "platform/Terminal.h"
 #include "settings/outils.h"
+#include "settings/ui/LoginWindow.h"
 
 namespace tavix::cli {
 
@@ -191,6 +193,26 @@ int replied(const QDBusMessage& reply) {
     return Done;
 }
 
+// With a start-up access code, what reads the log asks for it on the
+// terminal, never as an argument; without a terminal it is refused.
+bool codeGiven() {
+    const QString user = ReadSetting(QStringLiteral("user"));
+    const QString pwd = ReadSetting(QStringLiteral("pwd"));
+    if (user.isEmpty() || pwd.isEmpty() || LockSettings(ReadConfig())) return true;
+    if (!terminal::interactive()) {
+        say(
+            QStringLiteral("Un code d'accès protège Tavix : lancez la commande depuis un terminal "
+                           "pour le saisir."));
+        return false;
+    }
+    const std::optional<QString> name = terminal::ask(QStringLiteral("Utilisateur : "), false);
+    const std::optional<QString> password =
+        name ? terminal::ask(QStringLiteral("Mot de passe : "), true) : std::nullopt;
+    if (name && password && LoginWindow::Matches(*name, *password)) return true;
+    say(QStringLiteral("Code d'accès incorrect : rien n'a été fait."));
+    return false;
+}
+
 int runStart(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -263,6 +285,7 @@ int runStatus(const QStringList& arguments) {
         return usage(
             QStringLiteral("Argument inattendu : %1.").arg(parser.positionalArguments().value(0)),
             QStringLiteral("status"));
+    if (!codeGiven()) return Refused;
     const bool asJson = parser.isSet(json);
     const auto show = [asJson](const QVariantMap& status) {
         if (asJson)
@@ -341,6 +364,7 @@ int runReport(const QStringList& arguments) {
     filter.from = first.value_or(QDate(1900, 1, 1));
     filter.to = last.value_or(QDate(9999, 12, 31));
 
+    if (!codeGiven()) return Refused;
     TDataModule2 module;
     const QString sgbd = ReadSetting(QStringLiteral("sgbd"));
     module.DatabasePath =

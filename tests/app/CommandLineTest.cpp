@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUuid>
+#include <algorithm>
 #include <memory>
 
 #include "data/Unit2.h"
@@ -202,6 +203,30 @@ TEST_F(CommandLineTest, StatusJsonAndWatchFollowTheTiming) {
     EXPECT_EQ(rows("SELECT COMMENTAIRE FROM activites").at(0).at(0), "fini");
 }
 
+// Commands at the same instant: one timing, one entry.
+TEST_F(CommandLineTest, CommandsAtTheSameInstantGiveOneTimingAndOneEntry) {
+    startCopy();
+    const auto together = [&](const QStringList& first, const QStringList& second) {
+        QProcess a, b;
+        for (QProcess* p : {&a, &b}) p->setProcessEnvironment(env_);
+        a.start(TAVIX_EXECUTABLE, first);
+        b.start(TAVIX_EXECUTABLE, second);
+        EXPECT_TRUE(a.waitForFinished(60000));
+        EXPECT_TRUE(b.waitForFinished(60000));
+        return QList<int>{a.exitCode(), b.exitCode()};
+    };
+    QList<int> codes = together({"start", "Réunion", "--client", "Garage Tremblay"},
+                                {"start", "Saisie", "--client", "Boulangerie Caron"});
+    std::sort(codes.begin(), codes.end());
+    EXPECT_EQ(codes, QList<int>({0, 1}));
+    QTest::qWait(1100);
+    codes = together({"stop"}, {"stop"});
+    std::sort(codes.begin(), codes.end());
+    EXPECT_EQ(codes, QList<int>({0, 1}));
+    EXPECT_EQ(rows("SELECT * FROM activites").size(), 1u);
+    EXPECT_EQ(run({"status", "--json"}).out.trimmed(), "{\"running\": false}");
+}
+
 // Behind the start-up login nothing is started, stopped or told.
 TEST_F(CommandLineTest, BehindTheLoginEveryCommandIsRefused) {
     setting("user", "marie");
@@ -215,6 +240,14 @@ TEST_F(CommandLineTest, BehindTheLoginEveryCommandIsRefused) {
         EXPECT_TRUE(r.err.contains("code d'accès")) << r.err.toStdString();
     }
     EXPECT_TRUE(rows("SELECT * FROM activites").empty());
+    // Without a terminal to ask the code on, the log is not read either.
+    exec(
+        "INSERT INTO activites (SURVEILLANCES, CLIENTS, DEBUT, FIN, DUREE) VALUES "
+        "('Réunion', 'Garage Tremblay', '2026-03-02 09:00:00', '2026-03-02 10:00:00', 3600)");
+    const Result report = run({"report", "--format", "csv"});
+    EXPECT_EQ(report.exit, 1);
+    EXPECT_FALSE(report.out.contains("Garage Tremblay")) << report.out.toStdString();
+    EXPECT_TRUE(report.err.contains("depuis un terminal")) << report.err.toStdString();
 }
 
 }  // namespace
