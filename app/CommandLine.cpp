@@ -142,7 +142,15 @@ QDBusMessage call(const QString& method, const QVariantList& arguments = {}) {
     QDBusMessage message = QDBusMessage::createMethodCall(TimingBus::kService, TimingBus::kPath,
                                                           TimingBus::kInterface, method);
     message.setArguments(arguments);
-    return bus().call(message, QDBus::Block, 60000);
+    // A copy just started answers once its window is up.
+    const QDeadlineTimer deadline(30000);
+    for (;;) {
+        const QDBusMessage reply = bus().call(message, QDBus::Block, 60000);
+        if (reply.errorName() != QLatin1String("fr.molveran.Tavix.Error.Starting") ||
+            deadline.hasExpired())
+            return reply;
+        QThread::msleep(200);
+    }
 }
 
 // Parses `arguments` (the command first); nullopt-like: the exit code to

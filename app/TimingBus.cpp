@@ -80,8 +80,14 @@ void TimingBus::refuse(const char* error, const QString& message) {
 }
 
 bool TimingBus::mayAct(bool changes) {
-    if (!form_.firstShowingRan() || !form_.acceptsActions()) {
+    if (!form_.acceptsActions()) {
         refuse("Locked", QStringLiteral("Tavix attend son code d'accès : rien n'a été fait."));
+        return false;
+    }
+    // Not shown yet: the login may still come, and the lists are not built.
+    if (!form_.firstShowingRan() && !QApplication::activeModalWidget()) {
+        refuse("Starting", QStringLiteral("Tavix démarre : rien n'a été fait. Recommencez dans "
+                                          "un instant."));
         return false;
     }
     // A question, a chooser or an editor of the window holds its own

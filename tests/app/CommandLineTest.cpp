@@ -2,6 +2,7 @@
 // a running copy of the program, both on a private session bus.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sqlite3.h>
 
 #include <QDBusConnection>
@@ -201,6 +202,21 @@ TEST_F(CommandLineTest, StatusJsonAndWatchFollowTheTiming) {
     watch.kill();
     watch.waitForFinished();
     EXPECT_EQ(rows("SELECT COMMENTAIRE FROM activites").at(0).at(0), "fini");
+}
+
+// No copy running: a start starts one as the desktop would, and hands it
+// the command.
+TEST_F(CommandLineTest, AStartWithoutARunningCopyStartsOne) {
+    ASSERT_FALSE(onBus());
+    const Result r = run({"start", "Saisie", "--client", "Garage Tremblay"});
+    EXPECT_EQ(r.exit, 0) << r.err.toStdString();
+    ASSERT_TRUE(onBus());
+    const Result status = run({"status", "--json"});
+    EXPECT_TRUE(status.out.contains("\"activity\": \"Saisie\"")) << status.out.toStdString();
+    const uint pid = QDBusConnection(busName_).interface()->servicePid("fr.molveran.Tavix").value();
+    ASSERT_GT(pid, 0u);
+    ::kill(pid_t(pid), SIGTERM);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !onBus(); }, 20000)) << "the copy never ended";
 }
 
 // Commands at the same instant: one timing, one entry.
