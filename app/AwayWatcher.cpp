@@ -18,15 +18,9 @@ namespace tavix {
 
 namespace {
 
-// Wall-clock gains over the monotonic clock smaller than this are timer
-// jitter or clock adjustments, not sleep.
+// Boot-time gains over the monotonic clock smaller than this are the
+// kernel's bookkeeping, not sleep.
 constexpr qint64 kSleepJumpMs = 5000;
-
-// The naive local time as an instant, so that a daylight-saving change does
-// not read as a sleep.
-qint64 instantMs(const DateTime& wall) {
-    return QDateTime(wall.date(), wall.time()).toMSecsSinceEpoch();
-}
 
 QString minutesText(qint64 secs) {
     const qint64 minutes = (secs + 30) / 60;
@@ -37,7 +31,10 @@ QString minutesText(qint64 secs) {
 }  // namespace
 
 AwayWatcher::AwayWatcher(TForm1& form) : QObject(&form), form_(form) {
-    connect(form.Timer1, &QTimer::timeout, this, guarded([this] { poll(); }));
+    // Queued: a question asked from inside the tick would hold the ticks
+    // (and the 30-second saves) up while it stands.
+    connect(form.Timing, &TimingSession::ticked, this, guarded([this] { poll(); }),
+            Qt::QueuedConnection);
     SleepSource& sleep = sleepSource();
     connect(&sleep, &SleepSource::sleeping, this, guarded([this] { onSleeping(); }));
     connect(&sleep, &SleepSource::resumed, this, guarded([this] { onResumed(); }));
@@ -53,7 +50,9 @@ QString AwayWatcher::question(const DateTime& from, const DateTime& to) {
              length);
 }
 
-AwayWatcher::Moment AwayWatcher::now() const { return {clock().now(), clock().monotonicMs()}; }
+AwayWatcher::Moment AwayWatcher::now() const {
+    return {clock().now(), clock().monotonicMs(), clock().bootMs()};
+}
 
 void AwayWatcher::reset() {
     timing_.reset();
@@ -65,17 +64,17 @@ void AwayWatcher::reset() {
 
 // Whether the running timing is watched; a new timing starts afresh.
 bool AwayWatcher::watching() {
-    if (!form_.Running) {
+    const TimingSession& timing = *form_.Timing;
+    if (!timing.running()) {
         reset();
         return false;
     }
-    if (!timing_ || *timing_ != form_.StartTime) {
+    if (!timing_ || *timing_ != timing.start()) {
         reset();
-        timing_ = form_.StartTime;
+        timing_ = timing.start();
         const Moment current = now();
-        notBefore_ = {
-            form_.StartTime,
-            current.mono - std::max<qint64>(0, current.wall.toMSecs() - form_.StartTime.toMSecs())};
+        const qint64 since = std::max<qint64>(0, current.mono - timing.startMs());
+        notBefore_ = {timing.start(), current.mono - since, current.boot - since};
         thresholdMs_ = 0;  // a bad setting is told once, and turns the watch off
         thresholdMs_ = qint64(ReadAwayMinutes()) * 60000;
     }
@@ -85,7 +84,7 @@ bool AwayWatcher::watching() {
 // The last input as last known: `at` less the idle time then.
 AwayWatcher::Moment AwayWatcher::lastInput(const Moment& at) const {
     if (!lastIdle_) return at;
-    Moment input{DateTime::fromMSecs(at.wall.toMSecs() - *lastIdle_), at.mono - *lastIdle_};
+    const Moment input = at.before(*lastIdle_);
     return input.mono < notBefore_.mono ? notBefore_ : input;
 }
 
@@ -95,10 +94,10 @@ void AwayWatcher::poll() {
     const std::optional<Moment> previous = std::exchange(lastPoll_, current);
     if (!watching()) return;
 
-    // Slept between two looks: the wall clock ran on, the monotonic one not.
+    // Slept between two looks: the boot-time clock ran on, the monotonic one
+    // not. The wall clock says nothing: it is set by hand too.
     if (previous) {
-        const qint64 gained =
-            (instantMs(current.wall) - instantMs(previous->wall)) - (current.mono - previous->mono);
+        const qint64 gained = (current.boot - previous->boot) - (current.mono - previous->mono);
         if (gained > kSleepJumpMs) {
             const Moment from = asleepSince_ ? *asleepSince_ : lastInput(*previous);
             asleepSince_.reset();
@@ -107,8 +106,7 @@ void AwayWatcher::poll() {
     }
 
     if (const std::optional<qint64> idle = idleSource().idleMs()) {
-        const Moment input{DateTime::fromMSecs(current.wall.toMSecs() - *idle),
-                           current.mono - *idle};
+        const Moment input = current.before(*idle);
         const Moment since = input.mono < notBefore_.mono ? notBefore_ : input;
         if (idleSince_) {
             // An input since the last look: back.
@@ -146,14 +144,14 @@ void AwayWatcher::record(const Absence& absence) {
     idleSince_.reset();
     const Moment from = absence.from.mono < notBefore_.mono ? notBefore_ : absence.from;
     notBefore_ = absence.to;
-    const qint64 length = from.wall.secsTo(absence.to.wall) * 1000;
+    const qint64 length = absence.to.boot - from.boot;
     if (pending_) {
         pending_->to = absence.to;
         pending_->sleptMs += absence.sleptMs;
         return;
     }
     if (length < thresholdMs_) {
-        if (absence.sleptMs > 0) form_.AddToStopwatch(absence.sleptMs);
+        if (absence.sleptMs > 0) form_.Timing->addSlept(absence.sleptMs);
         return;
     }
     pending_ = Absence{from, absence.to, absence.sleptMs};
@@ -171,20 +169,21 @@ void AwayWatcher::askIfPossible() {
                                QStringLiteral("Retirer et arrêter")});
     // The timing may have been stopped meanwhile (from the tray): the
     // answer was about that one only.
-    const bool same = form_.Running && timing_ && *timing_ == form_.StartTime;
+    TimingSession& timing = *form_.Timing;
+    const bool same = timing.running() && timing_ && *timing_ == timing.start();
     bool cut = false;
     if (same && (answer == RemoveAndContinue || answer == RemoveAndStop)) {
-        std::optional<std::pair<DateTime, qint64>> resume;
-        if (answer == RemoveAndContinue) resume = std::pair(absence.to.wall, absence.to.mono);
-        cut = form_.CutTiming(absence.from.wall, absence.from.mono, resume);
+        std::optional<Instant> resume;
+        if (answer == RemoveAndContinue) resume = Instant{absence.to.wall, absence.to.mono};
+        cut = form_.CutTiming({absence.from.wall, absence.from.mono}, resume);
     }
-    if (same && !cut && absence.sleptMs > 0) form_.AddToStopwatch(absence.sleptMs);
+    if (same && !cut && absence.sleptMs > 0) timing.addSlept(absence.sleptMs);
     asking_ = false;
     // The time the question stood open is no absence; a timing continued
     // is a new one, watched from its start.
     lastPoll_ = now();
     lastIdle_.reset();
-    if (form_.Running && timing_ && *timing_ == form_.StartTime) notBefore_ = *lastPoll_;
+    if (timing.running() && timing_ && *timing_ == timing.start()) notBefore_ = *lastPoll_;
 }
 
 }  // namespace tavix

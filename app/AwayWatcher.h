@@ -12,14 +12,15 @@ class TForm1;
 
 // Time away from the keyboard during a timing: idle past the "absence"
 // threshold, or the machine asleep (logind's signal, or the wall clock
-// running ahead of the monotonic one). On the user's return one question
-// names the period and offers to keep it, or to store the timing up to its
-// start and then go on or stop. The question waits for modal windows to
-// close.
+// boot-time clock running ahead of the monotonic one; never a wall clock
+// set by hand). On the user's return one question names the period and
+// offers to keep it, or to store the timing up to its start and then go on
+// or stop. The question waits for modal windows to close, and is never
+// asked from inside a tick: the stopwatch and its saves go on behind it.
 class AwayWatcher : public QObject {
     Q_OBJECT
 public:
-    // Looks each tick of the window's timer.
+    // Looks after each tick of the window's timing.
     explicit AwayWatcher(TForm1& form);
 
     // One look at the idle time and the clocks; asks when the user is back.
@@ -35,6 +36,10 @@ private:
     struct Moment {
         DateTime wall;
         qint64 mono = 0;
+        qint64 boot = 0;
+        Moment before(qint64 ms) const {
+            return {DateTime::fromMSecs(wall.toMSecs() - ms), mono - ms, boot - ms};
+        }
     };
     struct Absence {
         Moment from;

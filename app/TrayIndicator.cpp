@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QHash>
 #include <QIcon>
 #include <QMenu>
 #include <QPointer>
@@ -49,7 +50,16 @@ TrayIndicator::TrayIndicator(TForm1& form) : QObject(&form), form_(form) {
                     form_.Quitter1Click();
             }));
     connect(menu_, &QMenu::aboutToShow, this, guarded([this] { fillMenu(); }));
-    connect(form.Timer1, &QTimer::timeout, this, guarded([this] { refresh(); }));
+    // The timing tells each change; the menu follows them, also for trays
+    // that never announce they are about to show it.
+    const auto follow = guarded([this] {
+        fillMenu();
+        refresh();
+    });
+    connect(form.Timing, &TimingSession::started, this, follow);
+    connect(form.Timing, &TimingSession::stopped, this, follow);
+    connect(form.Timing, &TimingSession::changed, this, guarded([this] { refresh(); }));
+    connect(form.Timing, &TimingSession::ticked, this, guarded([this] { refresh(); }));
     fillMenu();
     ticksSinceLookingForTray_ = kLookForTrayTicks;
     refresh();
@@ -58,17 +68,25 @@ TrayIndicator::TrayIndicator(TForm1& form) : QObject(&form), form_(form) {
 TrayIndicator::~TrayIndicator() = default;
 
 QString TrayIndicator::toolTip() const {
-    const TColorButton* button = form_.TimedButton();
-    if (!button) return application::title();
-    QStringList parts = {captionText(button->text())};
-    const QString client = form_.TimedClient();
+    const TimingSession& timing = *form_.Timing;
+    if (!timing.running()) return application::title();
+    QStringList parts = {timing.activity()};
+    const QString client = timing.client();
     if (!client.isEmpty()) parts.append(client);
-    parts.append(SecondsToHMS(form_.ElapsedSeconds));
+    parts.append(SecondsToHMS(timing.elapsedSeconds()));
     return parts.join(QStringLiteral(" — "));
 }
 
 QString TrayIndicator::iconName() const {
-    return form_.TimedButton() ? QStringLiteral("ZORVA_ON") : QStringLiteral("MAINICON");
+    return form_.Timing->running() ? QStringLiteral("ZORVA_ON") : QStringLiteral("MAINICON");
+}
+
+// Made once each: an icon made anew is a new key to every pixmap cache.
+QIcon TrayIndicator::icon(const QString& name) {
+    static QHash<QString, QIcon> icons;
+    auto found = icons.find(name);
+    if (found == icons.end()) found = icons.insert(name, iconResource(name));
+    return *found;
 }
 
 void TrayIndicator::showWindow() {
@@ -95,13 +113,10 @@ void TrayIndicator::refresh() {
                     }));
         }
     }
-    // The menu follows the buttons, also for trays that never announce
-    // they are about to show it.
-    if (menuState() != menuState_) fillMenu();
     if (!tray_) return;
     const QString name = iconName();
     if (name != shownIcon_) {
-        tray_->setIcon(iconResource(name));
+        tray_->setIcon(icon(name));
         shownIcon_ = name;
     }
     const QString tip = toolTip();
@@ -109,21 +124,9 @@ void TrayIndicator::refresh() {
     if (!tray_->isVisible()) tray_->show();
 }
 
-QString TrayIndicator::menuState() const {
-    QString state = QApplication::activeModalWidget() ? QStringLiteral("modal") : QString();
-    if (!DataModule2) return state;
-    for (const auto& button : DataModule2->ActivityButtons) {
-        if (!button) continue;
-        state += button->objectName() + button->text() + QChar(button->Tag() != 0 ? u'1' : u'0') +
-                 QChar(button->isEnabled() ? u'1' : u'0');
-    }
-    return state;
-}
-
 // One item per activity, checked while timed and enabled as its button is;
 // each stops or starts as a click on its button does.
 void TrayIndicator::fillMenu() {
-    menuState_ = menuState();
     // Later: the item being triggered may be among them.
     for (QAction* action : menu_->actions()) {
         menu_->removeAction(action);

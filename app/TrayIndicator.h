@@ -4,6 +4,7 @@
 #include <QString>
 
 class QAction;
+class QIcon;
 class QMenu;
 class QSystemTrayIcon;
 
@@ -19,7 +20,7 @@ class TForm1;
 class TrayIndicator : public QObject {
     Q_OBJECT
 public:
-    // Follows each tick of the window's timer.
+    // Follows the window's timing.
     explicit TrayIndicator(TForm1& form);
     ~TrayIndicator() override;
 
@@ -39,7 +40,7 @@ public:
 
 private:
     void fillMenu();
-    QString menuState() const;
+    static QIcon icon(const QString& name);
 
     TForm1& form_;
     QMenu* menu_;
@@ -47,7 +48,6 @@ private:
     QAction* quit_;
     QSystemTrayIcon* tray_ = nullptr;
     QString shownIcon_;
-    QString menuState_;
     int ticksSinceLookingForTray_ = 0;
 };
 

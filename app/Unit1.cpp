@@ -145,6 +145,15 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     buildMenu();
     setGeometry(QRect(kDesignedPosition, kDesignedSize));
 
+    Timing = new TimingSession(entryLog(), paths::pendingTimingPath(), this);
+    connect(Timing, &TimingSession::started, this, guarded([this] { onTimingStarted(); }));
+    connect(Timing, &TimingSession::stopped, this, guarded([this] { onTimingStopped(); }));
+    connect(Timing, &TimingSession::changed, this, guarded([this] {
+                if (!Timing->client().isEmpty()) setLabelText(Label6, Timing->client());
+            }));
+    connect(RichEdit, &QTextEdit::textChanged, this,
+            [this] { Timing->setComment(RichEdit->toPlainText()); });
+
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(1000);
@@ -364,7 +373,6 @@ void TForm1::FormActivate() {
     if (sgbd.isEmpty() && !QFileInfo::exists(databasePath))
         runGuarded([&] { TDataModule2::CreateDatabase(databasePath); });
 
-    Running = false;
     RichEdit->hide();
     RichEdit->clear();
 
@@ -567,7 +575,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    if (Running && !mayCloseDuringTiming()) {
+    if (Timing->running() && !mayCloseDuringTiming()) {
         event->ignore();
         return;
     }
@@ -595,131 +603,139 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     }
     return QMainWindow::eventFilter(watched, event);
 }
-
 // ---- timing ----------------------------------------------------------------
 
 void TForm1::ButtonClick(TColorButton* button) {
-    const DateTime now = clock().now();
-    const int timeOfDay = now.time().msecsSinceStartOfDay();
-    const int tag = button->Tag();
-    const QString id = button->objectName().mid(3, 10);
+    // The moment of the click is the moment of a stop, whatever comes between.
+    const Instant at = Instant::now();
     const QString activity = captionText(button->text());
     setLabelText(Label5, activity);
+    if (button->Tag() == 0) {
+        Timing->setUser(logUser());
+        Timing->setDatabase(DataModule2->DatabasePath);
+        Timing->startTiming(button->objectName().mid(3).toInt(), activity, at,
+                            RadioGroup1->itemIndex() >= 0 ? RadioGroup1->selectedText() : QString(),
+                            RichEdit->toPlainText());
+    } else {
+        StopTiming(at);
+    }
+    QCoreApplication::processEvents();
+}
 
-    if (tag == 0) {
+// The selection in sight is the one the timing stores.
+void TForm1::syncSelection() {
+    Timing->setSelectedClient(RadioGroup1->itemIndex() >= 0 ? RadioGroup1->selectedText()
+                                                            : QString());
+}
+
+bool TForm1::chooseClient() {
+    if (!Timing->client().isEmpty()) return true;
+    TForm11 chooser(this);
+    modalRunner().exec(chooser);
+    Timing->setChosenClient(chooser.ChosenClient, chooser.ClientAdded);
+    return !Timing->client().isEmpty();
+}
+
+bool TForm1::StopTiming(const Instant& at) {
+    if (!Timing->running()) return false;
+    syncSelection();
+    Timing->beginStop(at);
+    if (Timing->client().isEmpty()) {
+        Label5->clear();
+        Label6->clear();
+        const bool chosen = chooseClient();
+        RadioGroup1->setItemIndex(-1);
+        Commenter->hide();
+        RichEdit->hide();
+        if (!chosen) {
+            // The timing goes on; the comment waits in the hidden box.
+            Timing->abandonStop();
+            return false;
+        }
+    }
+    Timing->setUser(logUser());
+    Timing->setComment(RichEdit->toPlainText());
+    if (!Timing->stop(at)) return false;
+    // A client the chooser added still needs the restart, once stored.
+    if (Timing->takeClientAdded()) relance();
+    return true;
+}
+
+bool TForm1::CutTiming(const Instant& end, const std::optional<Instant>& resume) {
+    if (!Timing->running()) return false;
+    // The stop path expects the activity buttons in sight.
+    if (!RichEdit->isHidden()) CommenterClick();
+    syncSelection();
+    if (!chooseClient()) return false;
+    Timing->setUser(logUser());
+    Timing->setComment(RichEdit->toPlainText());
+    bool done = false;
+    runGuarded([&] { done = Timing->cut(end, resume); });
+    if (done && Timing->takeClientAdded()) relance();
+    return done;
+}
+
+// The window shows what the timing holds, whoever started it.
+void TForm1::onTimingStarted() {
+    const QString id = QString::number(Timing->activityId());
+    setLabelText(Label5, Timing->activity());
+    if (TColorButton* button = activityButton(Timing->activityId())) {
         // A start at exactly midnight still has to read as "timing".
+        const int timeOfDay = Timing->start().time().msecsSinceStartOfDay();
         button->setTag(timeOfDay == 0 ? 1 : timeOfDay);
-        StartTime = now;
-        // The stopwatch counts from here; ticks from now on come a whole
-        // number of seconds after it, so each shows one second more.
-        startedMs_ = clock().monotonicMs();
-        if (Timer1->isActive()) Timer1->start();
         Verrouille_autres(id);
-        Running = true;
         Commenter->move(Commenter->x(), button->y());
         RichEdit->move(RichEdit->x(), button->y());
         Commenter->show();
         Commenter->raise();
-        keepPendingTiming();
-    } else if (RadioGroup1->itemIndex() >= 0) {
-        // The selection, the comment and the labels are cleared only once the
-        // entry is stored: a refused insert leaves the timing as it was.
-        const QString client = RadioGroup1->selectedText();
-        const QString comment = RichEdit->toPlainText();
-        storeEntry({logUser(), client, activity, StartTime, cut_ ? cut_->end : clock().now(),
-                    cut_ ? cut_->seconds : ElapsedSeconds, comment});
-        Label5->clear();
-        Label6->clear();
-        RadioGroup1->setItemIndex(-1);
-        RichEdit->clear();
-        DataModule2->UnlockButtons();
-        button->setTag(0);
-        Running = false;
-        application::setIcon(QStringLiteral("MAINICON"));
-        ElapsedSeconds = 0;
-        Commenter->hide();
-        // A client the chooser added for a refused entry still needs the restart.
-        chosenClient_.clear();
-        if (std::exchange(clientAdded_, false)) relance();
-    } else {
-        Label5->clear();
-        Label6->clear();
-        // A client chosen for an entry the database refused is kept for the
-        // retry, with the restart that adding it calls for.
-        if (chosenClient_.isEmpty()) {
-            TForm11 chooser(this);
-            modalRunner().exec(chooser);
-            chosenClient_ = chooser.ChosenClient;
-            clientAdded_ = clientAdded_ || chooser.ClientAdded;
-        }
-        const QString client = chosenClient_;
-        RadioGroup1->setItemIndex(-1);
-        Commenter->hide();
-        RichEdit->hide();
-        if (!client.isEmpty()) {
-            const QString comment = RichEdit->toPlainText();
-            storeEntry({logUser(), client, activity, StartTime, cut_ ? cut_->end : clock().now(),
-                        cut_ ? cut_->seconds : ElapsedSeconds, comment});
-            RichEdit->clear();
-            DataModule2->UnlockButtons();
-            button->setTag(0);
-            Running = false;
-            // Nothing is timed: the blinking icon must not stay on "running".
-            application::setIcon(QStringLiteral("MAINICON"));
-            ElapsedSeconds = 0;
-            chosenClient_.clear();
-            if (std::exchange(clientAdded_, false)) relance();
-        }
     }
-    QCoreApplication::processEvents();
+    const QString selected = Timing->selectedClient();
+    const int index = static_cast<int>(RadioGroup1->items().indexOf(selected));
+    if (!selected.isEmpty() && index >= 0 && RadioGroup1->itemIndex() != index)
+        RadioGroup1->setItemIndex(index);
+    if (!Timing->client().isEmpty()) setLabelText(Label6, Timing->client());
+    if (RichEdit->toPlainText() != Timing->comment()) RichEdit->setPlainText(Timing->comment());
+    // The stopwatch counts from here; ticks from now on come a whole
+    // number of seconds after it, so each shows one second more.
+    if (Timer1->isActive()) Timer1->start();
+}
+
+void TForm1::onTimingStopped() {
+    if (!RichEdit->isHidden()) CommenterClick();
+    Label5->clear();
+    Label6->clear();
+    RadioGroup1->setItemIndex(-1);
+    RichEdit->clear();
+    if (DataModule2) {
+        DataModule2->UnlockButtons();
+        for (const auto& button : DataModule2->ActivityButtons)
+            if (button) button->setTag(0);
+    }
+    // Nothing is timed: the blinking icon must not stay on "running".
+    application::setIcon(QStringLiteral("MAINICON"));
+    Commenter->hide();
 }
 
 QString TForm1::logUser() const {
     return UserInLog(Config) && !trimControls(UserName).isEmpty() ? UserName : QString();
 }
 
-TColorButton* TForm1::timedButton() const {
+TColorButton* TForm1::activityButton(int id) const {
+    if (!DataModule2) return nullptr;
+    const QString name = QStringLiteral("BP_") + QString::number(id);
     for (const auto& button : DataModule2->ActivityButtons)
-        if (button && button->Tag() != 0) return button;
+        if (button && button->objectName() == name) return button;
     return nullptr;
+}
+
+TColorButton* TForm1::timedButton() const {
+    return Timing->running() ? activityButton(Timing->activityId()) : nullptr;
 }
 
 // Whatever the running timing holds now goes to its state file; a failure
 // is told but never stops the timing.
 void TForm1::keepPendingTiming() {
-    const std::optional<TimingState> state = runningState();
-    if (!state) return;
-    keptAtSeconds_ = ElapsedSeconds;
-    runGuarded([&] { pending_.save(*state); });
-}
-
-// The running timing as it stands now; the stopwatch read afresh, so that
-// the moment kept is the moment it was kept.
-std::optional<TimingState> TForm1::runningState() const {
-    TColorButton* button = Running ? timedButton() : nullptr;
-    if (!button) return std::nullopt;
-    TimingState state;
-    state.database = DataModule2->DatabasePath;
-    state.activityId = button->objectName().mid(3).toInt();
-    state.activity = captionText(button->text());
-    state.start = StartTime;
-    state.elapsedSeconds = static_cast<qint32>((clock().monotonicMs() - startedMs_) / 1000);
-    state.client = RadioGroup1->itemIndex() >= 0 ? RadioGroup1->selectedText() : chosenClient_;
-    state.comment = RichEdit->toPlainText();
-    state.lastSeen = clock().now();
-    return state;
-}
-
-// The entry goes into the log and the state file away with no moment at
-// which a crash or a power cut would leave both, or neither.
-void TForm1::storeEntry(const LogEntry& entry) {
-    const std::optional<TimingState> state = runningState();
-    if (state) {
-        PendingTiming::store(pending_.path(), *state, entry, entryLog());
-    } else {
-        entryLog().insert(entry);
-        pending_.remove();
-    }
+    runGuarded([&] { Timing->keep(); });
 }
 
 PendingTiming::Log TForm1::entryLog() const {
@@ -758,129 +774,33 @@ void TForm1::endProgram() {
 
 // Closing during a timing: "Oui" stops it as its button would, and the
 // window closes only once it is stored; "Non" drops it.
+// Closing during a timing: "Oui" stops it as its button would, and the
+// window closes only once it is stored; "Non" drops it.
 bool TForm1::mayCloseDuringTiming() {
-    TColorButton* button = timedButton();
-    if (!button) return true;
-    const DateTime now = clock().now();
-    QString since = regional::timeToText(StartTime.time());
-    if (StartTime.date() != now.date())
-        since.prepend(regional::dateToText(StartTime.date()) + u' ');
+    if (!Timing->running()) return true;
+    const Instant at = Instant::now();
+    const DateTime start = Timing->start();
+    QString since = regional::timeToText(start.time());
+    if (start.date() != at.wall.date()) since.prepend(regional::dateToText(start.date()) + u' ');
     const QString question = QStringLiteral(
                                  "Une surveillance est en cours (%1, depuis %2).\n"
                                  "Voulez-vous l'enregistrer avant de quitter ?")
-                                 .arg(captionText(button->text()), since);
+                                 .arg(Timing->activity(), since);
     switch (messageBoxes().ask(question)) {
         case MessageBoxes::Answer::Cancel:
             return false;
         case MessageBoxes::Answer::No:
-            pending_.remove();
+            Timing->drop();
             return true;
         case MessageBoxes::Answer::Yes:
             break;
     }
-    runGuarded([&] { ButtonClick(button); });
-    return !Running;
-}
-
-QString TForm1::TimedClient() const {
-    return RadioGroup1->itemIndex() >= 0 ? RadioGroup1->selectedText() : chosenClient_;
-}
-
-bool TForm1::CutTiming(const DateTime& end, qint64 endMs,
-                       std::optional<std::pair<DateTime, qint64>> resume) {
-    TColorButton* button = Running ? timedButton() : nullptr;
-    if (!button) return false;
-    // The stop path expects the activity buttons in sight.
     if (!RichEdit->isHidden()) CommenterClick();
-    const int selected = RadioGroup1->itemIndex();
-    if (selected < 0 && chosenClient_.isEmpty()) {
-        TForm11 chooser(this);
-        modalRunner().exec(chooser);
-        chosenClient_ = chooser.ChosenClient;
-        clientAdded_ = clientAdded_ || chooser.ClientAdded;
-        if (chosenClient_.isEmpty()) return false;
-    }
-    const QString client = TimedClient();
-    cut_ = Cut{end, static_cast<qint32>(std::max<qint64>(0, endMs - startedMs_) / 1000)};
-    runGuarded([&] { ButtonClick(button); });
-    cut_.reset();
-    if (Running) return false;  // the entry was refused
-    if (resume && !application::terminated()) {
-        ButtonClick(button);
-        StartTime = resume->first;
-        startedMs_ = resume->second;
-        const int timeOfDay = StartTime.time().msecsSinceStartOfDay();
-        button->setTag(timeOfDay == 0 ? 1 : timeOfDay);
-        if (selected >= 0) {
-            RadioGroup1->setItemIndex(selected);
-            RadioGroup1Click();
-        } else {
-            chosenClient_ = client;
-            setLabelText(Label6, client);
-            keepPendingTiming();
-        }
-    }
-    return true;
+    runGuarded([&] { StopTiming(at); });
+    return !Timing->running();
 }
 
-void TForm1::RecoverPendingTimings() {
-    const auto moment = [](const DateTime& value) {
-        return regional::dateToText(value.date()) + u' ' + regional::timeToText(value.time());
-    };
-    const PendingTiming::Leftovers found = pending_.collect(DataModule2->DatabasePath);
-    for (const QString& report : found.reports) messageBoxes().inform(report);
-    const PendingTiming::Log log = entryLog();
-    for (const PendingTiming::Leftover& leftover : found.timings) {
-        if (application::terminated()) return;
-        const TimingState& timing = leftover.state;
-        // Cut off while being stored, and stored: nothing left to do. A log
-        // that cannot be read has the timing offered; the insert tells why.
-        bool stored = false;
-        try {
-            stored = PendingTiming::stored(timing, log);
-        } catch (const Error&) {
-        }
-        if (stored) {
-            PendingTiming::forget(leftover);
-            continue;
-        }
-        const DateTime end = timing.stopping ? timing.stopping->entry.end : timing.lastSeen;
-        const QString question =
-            QStringLiteral(
-                "Une surveillance n'a pas été enregistrée : %1, du %2 au %3.\n"
-                "Voulez-vous l'enregistrer ?")
-                .arg(timing.activity.isEmpty() ? QStringLiteral("(sans nom)") : timing.activity,
-                     moment(timing.start), moment(end));
-        const bool yes = messageBoxes().confirm(question);
-        // A question left unanswered as the program ends drops nothing.
-        if (application::terminated()) return;
-        if (!yes) {
-            PendingTiming::forget(leftover);
-            continue;
-        }
-        // A refused insert or a chooser closed without a client keeps the
-        // file for the next start.
-        runGuarded([&] {
-            bool added = false;
-            LogEntry entry;
-            if (timing.stopping) {
-                entry = timing.stopping->entry;
-            } else {
-                entry = {logUser(),       timing.client,         timing.activity, timing.start,
-                         timing.lastSeen, timing.elapsedSeconds, timing.comment};
-                if (entry.client.isEmpty()) {
-                    TForm11 chooser(this);
-                    modalRunner().exec(chooser);
-                    entry.client = chooser.ChosenClient;
-                    added = chooser.ClientAdded;
-                }
-                if (entry.client.isEmpty()) return;
-            }
-            PendingTiming::store(leftover.file, timing, entry, log);
-            if (added) relance();
-        });
-    }
-}
+QString TForm1::TimedClient() const { return Timing->client(); }
 
 void TForm1::Verrouille_autres(const QString& id) {
     DataModule2->LockOtherButtons(QStringLiteral("BP_") + id);
@@ -903,7 +823,10 @@ void TForm1::CommenterClick() {
 }
 
 void TForm1::RadioGroup1Click() {
-    if (RadioGroup1->itemIndex() >= 0) setLabelText(Label6, RadioGroup1->selectedText());
+    if (RadioGroup1->itemIndex() >= 0) {
+        setLabelText(Label6, RadioGroup1->selectedText());
+        Timing->setSelectedClient(RadioGroup1->selectedText());
+    }
     keepPendingTiming();
 }
 
@@ -912,19 +835,18 @@ void TForm1::Timer1Timer() {
         Timer1->stop();
         return;
     }
-    const DateTime now = clock().now();
-    setLabelText(Label3, regional::timeToText(now.time()));
-    setLabelText(Label4, DayName(dayNumber(now.date())));
-    if (Running) {
+    const Instant at = Instant::now();
+    setLabelText(Label3, regional::timeToText(at.wall.time()));
+    setLabelText(Label4, DayName(dayNumber(at.wall.date())));
+    if (Timing->running()) {
         // Elapsed time, not ticks: ticks the loop could not deliver (a busy
         // machine, a wait on the database) are not lost from the duration.
-        ElapsedSeconds = static_cast<qint32>((clock().monotonicMs() - startedMs_) / 1000);
-        setLabelText(Label2, SecondsToHMS(ElapsedSeconds));
+        setLabelText(Label2, SecondsToHMS(Timing->elapsedSeconds(at)));
         application::setIcon(IconPhase ? QStringLiteral("ZORVA_ON") : QStringLiteral("MAINICON"));
         repaint();
         IconPhase = !IconPhase;
-        if (ElapsedSeconds - keptAtSeconds_ >= 30) keepPendingTiming();
     }
+    Timing->tick(at);
 }
 
 // ---- menu ------------------------------------------------------------------

@@ -6,6 +6,7 @@
 #include <optional>
 #include <utility>
 
+#include "app/TimingSession.h"
 #include "data/PendingTiming.h"
 #include "platform/DateTime.h"
 
@@ -71,10 +72,9 @@ public:
     qint32 Config = 0;
     QString UserName;
     QString HelpPath;
-    DateTime StartTime;
-    bool Running = false;
-    qint32 ElapsedSeconds = 0;
     bool Closing = false;
+    // The running timing; the window shows it and follows its signals.
+    TimingSession* Timing;
 
     // Lifecycle.
     void FormCreate();
@@ -115,15 +115,14 @@ public:
     // The client the timing would be stored with: the selected one, or the
     // chooser's answer kept; empty when not known yet.
     QString TimedClient() const;
-    // Counts time the stopwatch missed (the machine asleep) as timed.
-    void AddToStopwatch(qint64 ms) { startedMs_ -= ms; }
-    // Stores the running timing as ending at `end`, its duration read from
-    // the stopwatch at the monotonic `endMs`, through its button's stop (the
-    // chooser when no client is known). With `resume` (wall clock,
-    // monotonic), the same activity and client are timed again from then.
-    // False when nothing was stored: the timing then goes on unchanged.
-    bool CutTiming(const DateTime& end, qint64 endMs,
-                   std::optional<std::pair<DateTime, qint64>> resume);
+    // Ends the running timing at `end` (the chooser first when no client is
+    // known); with `resume`, the same activity and client are timed again
+    // from then. False when the timing goes on unchanged.
+    bool CutTiming(const Instant& end, const std::optional<Instant>& resume);
+    // The stop of the running timing at the instant `at` of the click that
+    // asked for it: the chooser when no client is known, then the entry.
+    // False when it goes on (no client chosen); raises when the log refuses.
+    bool StopTiming(const Instant& at);
 
     // True once the first showing's steps have run, whatever they met.
     bool firstShowingRan() const { return firstShowingRan_; }
@@ -153,7 +152,13 @@ private:
     void runFirstShowing();
     QString logUser() const;
     TColorButton* timedButton() const;
+    TColorButton* activityButton(int id) const;
     void keepPendingTiming();
+    // The chooser's answer for a timing without a client; false: none.
+    bool chooseClient();
+    void syncSelection();
+    void onTimingStarted();
+    void onTimingStopped();
     bool mayCloseDuringTiming();
     // Shows a login window modally with this window's controls disabled
     // and its handlers refusing; returns the login's result.
@@ -161,7 +166,6 @@ private:
     // A handler for connect(): guarded, and refused while a login is up.
     template <class F>
     auto userAction(F f);
-    std::optional<TimingState> runningState() const;
     // The hints of ShowEmptyHints: an empty list, or rows stored since the
     // list was built.
     struct HintTexts {
@@ -170,26 +174,13 @@ private:
     static qint64 storedCount(const QString& table);
     static void showHintFor(EmptyListHint& hint, qint64 stored, const HintTexts& texts,
                             bool locked);
-    void storeEntry(const LogEntry& entry);
     PendingTiming::Log entryLog() const;
 
     bool activated_ = false;
     bool firstShowingStarted_ = false;
     bool firstShowingRan_ = false;
     bool loginShown_ = false;
-    qint64 startedMs_ = 0;  // monotonic reading of the start click
-    QString chosenClient_;  // chooser's answer kept while its entry is not stored
-    bool clientAdded_ = false;
     std::exception_ptr creationError_;
-    // The running timing's state file, rewritten at least every 30 seconds.
-    PendingTiming pending_;
-    qint32 keptAtSeconds_ = 0;
-    // While CutTiming stops: the entry's end and duration.
-    struct Cut {
-        DateTime end;
-        qint32 seconds;
-    };
-    std::optional<Cut> cut_;
 };
 
 // Whether the next tick shows the "on" icon; shared by the whole process.

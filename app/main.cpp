@@ -1,4 +1,8 @@
+#include <QDBusConnection>
+
 #include "app/AwayWatcher.h"
+#include "app/CommandLine.h"
+#include "app/TimingBus.h"
 #include "app/TrayIndicator.h"
 #include "app/Unit1.h"
 #include "data/Unit2.h"
@@ -9,6 +13,8 @@
 #include "resources/Resources.h"
 
 int main(int argc, char** argv) {
+    // A command (start, stop, status, report) runs without any window.
+    if (tavix::cli::isCommand(argc, argv)) return tavix::cli::run(argc, argv);
     tavix::Application app(argc, argv);
     tavix::initResources();
     tavix::application::setTitle(QStringLiteral("Tavix - surveillance de tâches"));
@@ -51,6 +57,8 @@ int main(int argc, char** argv) {
     // Both belong to the window.
     new tavix::TrayIndicator(form);
     new tavix::AwayWatcher(form);
+    // Panels, scripts and the command line reach the timing on the bus.
+    (new tavix::TimingBus(form))->publish(QDBusConnection::sessionBus());
     form.show();
     // The first showing runs inside the loop once the window is on screen; a
     // restart accepted there ends the loop, and the program with it.

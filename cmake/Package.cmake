@@ -47,5 +47,8 @@ add_custom_target(tavix_docs ALL DEPENDS ${TAVIX_GZIPPED})
 install(FILES ${TAVIX_DEBIAN_DIR}/copyright ${CMAKE_BINARY_DIR}/changelog.gz
         DESTINATION share/doc/tavix)
 install(FILES ${CMAKE_BINARY_DIR}/tavix.1.gz DESTINATION share/man/man1)
+# Where bash-completion looks for a command's completion, by its name.
+install(FILES ${TAVIX_DEBIAN_DIR}/tavix.bash-completion DESTINATION share/bash-completion/completions
+        RENAME tavix)
 
 include(CPack)

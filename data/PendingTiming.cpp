@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 #include <limits>
 
 #include "platform/AtomicFile.h"
@@ -124,6 +125,13 @@ bool PendingTiming::decode(const QByteArray& text, TimingState& state) {
         stopping.entry.duration = static_cast<qint32>(duration);
         s.stopping = stopping;
     }
+    // The stopwatch runs ahead of the span between the start and the last
+    // save only by what the wall clock was set back meanwhile, which earlier
+    // versions wrote as it was: never by more than the widest gap between
+    // time zones. A record claiming more is not one this program wrote.
+    constexpr qint64 kSetBackAllowance = 26 * 3600;
+    if (elapsed > std::max<qint64>(0, s.start.secsTo(s.lastSeen)) + 1 + kSetBackAllowance)
+        return false;
     s.activityId = static_cast<int>(id);
     s.elapsedSeconds = static_cast<qint32>(elapsed);
     state = s;

@@ -1,5 +1,6 @@
 #include "platform/Application.h"
 
+#include <QHash>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -86,9 +87,21 @@ bool help(quint16 command, qint32 data) {
 }
 
 void setIcon(const QString& resourceName) {
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        gIconName = resourceName;
+        return;
+    }
+    // Made once per name: an icon made anew at every blink is a new key to
+    // every pixmap cache its pictures pass through, and they pile up there.
+    static QHash<QString, QIcon> icons;
+    auto found = icons.find(resourceName);
+    if (found == icons.end())
+        found =
+            icons.insert(resourceName, QIcon(QStringLiteral(":/icons/%1.png").arg(resourceName)));
+    if (gIconName == resourceName && QGuiApplication::windowIcon().cacheKey() == found->cacheKey())
+        return;
     gIconName = resourceName;
-    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/%1.png").arg(resourceName)));
+    QGuiApplication::setWindowIcon(*found);
 }
 
 QString iconName() { return gIconName; }

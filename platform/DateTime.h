@@ -27,6 +27,7 @@ public:
     bool isMidnight() const;  // time of day 00:00:00, milliseconds ignored
 
     DateTime addSecs(qint64 secs) const { return DateTime(ms_ + secs * 1000); }
+    DateTime addMSecs(qint64 msecs) const { return DateTime(ms_ + msecs); }
     DateTime addDays(qint64 days) const { return DateTime(ms_ + days * kMsPerDay); }
     qint64 secsTo(const DateTime& other) const { return (other.ms_ - ms_) / 1000; }
     DateTime truncatedToSeconds() const;

@@ -16,6 +16,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 
 #include "platform/Application.h"
 #include "platform/Error.h"
@@ -34,6 +35,14 @@ public:
     qint64 monotonicMs() const override {
         using namespace std::chrono;
         return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    }
+    qint64 bootMs() const override {
+#ifdef CLOCK_BOOTTIME
+        timespec ts{};
+        if (::clock_gettime(CLOCK_BOOTTIME, &ts) == 0)
+            return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+#endif
+        return monotonicMs();
     }
 };
 

@@ -27,6 +27,10 @@ public:
     // Milliseconds from an arbitrary origin on a clock that only moves
     // forward: not set back or forward with the wall clock.
     virtual qint64 monotonicMs() const = 0;
+    // Milliseconds from an arbitrary origin on a clock that counts the time
+    // the machine slept too, and is never set: ahead of the monotonic clock
+    // by exactly the sleeps. Where the system has none, the monotonic clock.
+    virtual qint64 bootMs() const { return monotonicMs(); }
 };
 
 class MessageBoxes {

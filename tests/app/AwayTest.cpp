@@ -72,7 +72,7 @@ protected:
     // stands still; logind tells it or not.
     void sleepFor(qint64 secs, bool told) {
         if (told) sleep.sleep();
-        clock.set(clock.now().addSecs(secs));
+        clock.sleep(secs);
         idle.ms = 0;
         if (told)
             sleep.wake();
@@ -145,14 +145,14 @@ TEST_F(AwayTest, EachAnswerLeavesTheRowsItPromises) {
         boxes.choices = {c.answer};
         input();
         EXPECT_EQ(boxes.questions, QStringList{kQuestion}) << label;
-        EXPECT_EQ(form->Running, c.runningAfter) << label;
+        EXPECT_EQ(form->Timing->running(), c.runningAfter) << label;
         if (c.runningAfter) {
             EXPECT_EQ(form->TimedClient(), "Boulangerie Caron") << label;
             work(60);
             stopWithTick("BP_1");
         }
         expectRows(c.rows, label.c_str());
-        EXPECT_FALSE(form->Running) << label;
+        EXPECT_FALSE(form->Timing->running()) << label;
         TearDown();
     }
 }
@@ -249,7 +249,7 @@ TEST_F(AwayTest, SleepIsAnAbsenceToldOrSeen) {
             EXPECT_EQ(boxes.questions.value(0), "Vous étiez absent de 09:10 à 09:50 (40 min).")
                 << label;
         }
-        if (form->Running) {
+        if (form->Timing->running()) {
             work(60);
             stopWithTick("BP_1");
         }
@@ -274,7 +274,7 @@ TEST_F(AwayTest, AnAbsenceWhileTheCommentIsOpenStoresTheComment) {
     EXPECT_TRUE(form->RichEdit->toPlainText().isEmpty());
     EXPECT_TRUE(button("BP_1")->isVisible());
     EXPECT_EQ(form->Commenter->text(), "&Commenter");
-    EXPECT_TRUE(form->Running);
+    EXPECT_TRUE(form->Timing->running());
     work(60);
     stopWithTick("BP_1");
     expectRows({{"Martin", "2026-03-02 09:00:00", "2026-03-02 09:10:00", 600, "devis relu"},
@@ -336,7 +336,7 @@ TEST_F(AwayTest, WithoutAClientTheChooserNamesItForBothTimings) {
     modals.scripts.push_back([](QDialog& d) { return d.result(); });
     boxes.choices = {AwayWatcher::RemoveAndStop};
     input();
-    EXPECT_TRUE(form->Running);
+    EXPECT_TRUE(form->Timing->running());
     EXPECT_TRUE(rows().empty());
 }
 
@@ -356,7 +356,7 @@ TEST_F(AwayTest, AnAnswerNeverCutsATimingStartedAfterTheQuestion) {
     boxes.choices = {AwayWatcher::RemoveAndStop};
     input();
     ASSERT_EQ(boxes.questions.size(), 1);
-    EXPECT_TRUE(form->Running);
+    EXPECT_TRUE(form->Timing->running());
     EXPECT_EQ(form->TimedButton(), button("BP_2"));
     expectRows({{"Martin", "2026-03-02 09:00:00", "2026-03-02 09:45:00", 2700}},
                "stopped meanwhile");
@@ -395,7 +395,7 @@ TEST_F(AwayTest, TheTrayMenuStartsAndStopsAsTheButtonsDo) {
     EXPECT_EQ(item("TrayBP_1")->text(), "Réunion");
     EXPECT_TRUE(item("TrayBP_2")->isEnabled());
     item("TrayBP_1")->trigger();
-    EXPECT_TRUE(form->Running);
+    EXPECT_TRUE(form->Timing->running());
     EXPECT_TRUE(item("TrayBP_1")->isChecked());
     EXPECT_FALSE(item("TrayBP_2")->isEnabled()) << "one timing at a time";
     // The stop asks the chooser when no client is selected.
@@ -410,7 +410,7 @@ TEST_F(AwayTest, TheTrayMenuStartsAndStopsAsTheButtonsDo) {
     form->Commenter->click();  // the comment box open hides the buttons
     item("TrayBP_1")->trigger();
     EXPECT_EQ(modals.shown, QStringList{"tavix::TForm11"});
-    EXPECT_FALSE(form->Running);
+    EXPECT_FALSE(form->Timing->running());
     EXPECT_TRUE(button("BP_2")->isVisible());
     expectRows({{"Boulangerie Caron", "2026-03-02 09:00:00", "2026-03-02 09:00:03", 3}}, "tray");
 
@@ -422,7 +422,7 @@ TEST_F(AwayTest, TheTrayMenuStartsAndStopsAsTheButtonsDo) {
         EXPECT_FALSE(item("TrayBP_2")->isEnabled());
         item("TrayBP_2")->trigger();
         item("TrayQuit")->trigger();
-        EXPECT_FALSE(form->Running);
+        EXPECT_FALSE(form->Timing->running());
         EXPECT_TRUE(form->isVisible());
     }
 

@@ -91,7 +91,7 @@ TEST_F(FirstStepsTest, BehindTheStartUpLoginNothingActsWhateverPressesIt) {
     EXPECT_EQ(modals.shown[0], "tavix::TForm8");
     EXPECT_TRUE(disabledBehind);
     EXPECT_GT(pressed, 5) << "the accessible actions were reached";
-    EXPECT_FALSE(form->Running) << "no timing started behind the login";
+    EXPECT_FALSE(form->Timing->running()) << "no timing started behind the login";
     EXPECT_EQ(activity()->Tag(), 0);
     EXPECT_EQ(form->RadioGroup1->itemIndex(), -1);
     EXPECT_TRUE(boxes.confirms.isEmpty()) << "no restart question, no close question";
@@ -103,7 +103,7 @@ TEST_F(FirstStepsTest, BehindTheStartUpLoginNothingActsWhateverPressesIt) {
     QAccessible::queryAccessibleInterface(activity())
         ->actionInterface()
         ->doAction(QAccessibleActionInterface::pressAction());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return form->Running; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->Timing->running(); }));
 }
 
 TEST_F(FirstStepsTest, BehindTheSettingsLoginNothingActsEither) {
@@ -122,7 +122,7 @@ TEST_F(FirstStepsTest, BehindTheSettingsLoginNothingActsEither) {
     form->Verrouiller->trigger();
     EXPECT_EQ(modals.shown, QStringList{"tavix::TForm9"});
     EXPECT_TRUE(refused);
-    EXPECT_FALSE(form->Running);
+    EXPECT_FALSE(form->Timing->running());
     EXPECT_TRUE(form->acceptsActions());
 }
 

@@ -213,7 +213,7 @@ TEST_F(PendingTimingWindowTest, ClosingKeepsTheWindowWhenTheTimingCannotBeStored
     EXPECT_FALSE(form->close());
     ASSERT_EQ(boxes.errors.size(), 1);
     EXPECT_TRUE(form->isVisible());
-    EXPECT_TRUE(form->Running);
+    EXPECT_TRUE(form->Timing->running());
     EXPECT_FALSE(form->Closing);
 
     // The chooser closed without a client: still timing, still open.
@@ -222,7 +222,7 @@ TEST_F(PendingTimingWindowTest, ClosingKeepsTheWindowWhenTheTimingCannotBeStored
     boxes.answers = {true};
     EXPECT_FALSE(form->close());
     EXPECT_EQ(modals.shown, QStringList{"tavix::TForm11"});
-    EXPECT_TRUE(form->Running);
+    EXPECT_TRUE(form->Timing->running());
     EXPECT_TRUE(entries().empty());
     EXPECT_EQ(stateFiles(), QStringList{"surveillance-en-cours.json"});
 }
@@ -236,7 +236,7 @@ TEST_F(PendingTimingWindowTest, CancelOnTheCloseQuestionKeepsTheWindowAndTheTimi
     EXPECT_FALSE(form->close());
     EXPECT_EQ(boxes.confirms, QStringList{kCloseQuestion});
     EXPECT_TRUE(form->isVisible());
-    EXPECT_TRUE(form->Running);
+    EXPECT_TRUE(form->Timing->running());
     EXPECT_FALSE(form->Closing);
     EXPECT_EQ(stateFiles(), QStringList{"surveillance-en-cours.json"});
     tick(2);
@@ -316,7 +316,7 @@ TEST_F(PendingTimingWindowTest, AfterACrashNoDropsTheTiming) {
     EXPECT_EQ(boxes.confirms.size(), 1);
     EXPECT_TRUE(entries().empty());
     EXPECT_TRUE(stateFiles().isEmpty());
-    EXPECT_FALSE(form->Running);
+    EXPECT_FALSE(form->Timing->running());
 }
 
 TEST_F(PendingTimingWindowTest, ARefusedInsertKeepsTheTimingForTheNextStart) {
@@ -471,9 +471,9 @@ TEST_F(PendingTimingWindowTest, ARestartOrTheSessionsEndKeepsTheTimingUpToThatMo
     }
 }
 
-// Set back during a timing (end of summer time), the clock gives a state
-// that ends before it starts; it is offered all the same, with the elapsed
-// time as its duration. So is an activity without a label.
+// Set back during a timing (end of summer time), the clock would give a
+// state that ends before it starts: it ends at its start plus the elapsed
+// time instead, and is offered. So is an activity without a label.
 TEST_F(PendingTimingWindowTest, AStateReadBackIsOfferedWhateverItsTimesOrLabel) {
     start();
     saisie()->click();
@@ -487,10 +487,10 @@ TEST_F(PendingTimingWindowTest, AStateReadBackIsOfferedWhateverItsTimesOrLabel) 
     EXPECT_TRUE(boxes.informs.isEmpty()) << boxes.informs.join('\n').toStdString();
     EXPECT_EQ(boxes.confirms,
               QStringList{"Une surveillance n'a pas été enregistrée : Saisie, du 02/03/2026 "
-                          "09:00:00 au 02/03/2026 08:01:00.\nVoulez-vous l'enregistrer ?"});
+                          "09:00:00 au 02/03/2026 09:01:00.\nVoulez-vous l'enregistrer ?"});
     auto rows = entries();
     ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0][3].toString(), "2026-03-02 08:01:00");
+    EXPECT_EQ(rows[0][3].toString(), "2026-03-02 09:01:00");
     EXPECT_EQ(rows[0][4].toInt(), 60);
     crash();
 

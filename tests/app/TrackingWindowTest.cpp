@@ -410,9 +410,9 @@ TEST_F(TrackingWindowTest, StartTickAndStopStoreOneEntry) {
     EXPECT_EQ(rd->y(), 100);
 
     rd->click();
-    EXPECT_TRUE(form->Running);
+    EXPECT_TRUE(form->Timing->running());
     EXPECT_EQ(rd->Tag(), 9 * 3600 * 1000);
-    EXPECT_EQ(form->StartTime, kMonday9h);
+    EXPECT_EQ(form->Timing->start(), kMonday9h);
     EXPECT_EQ(form->Label5->text(), "R&D");
     EXPECT_TRUE(rd->isEnabled());
     EXPECT_FALSE(button("BP_1")->isEnabled());
@@ -431,7 +431,7 @@ TEST_F(TrackingWindowTest, StartTickAndStopStoreOneEntry) {
 
     selectClient("Dupont \"&\" fils");
     EXPECT_EQ(form->Label6->text(), "Dupont \"&\" fils");
-    clock.advance(1);  // the clock and the ticks need not agree
+    clock.advance(1);  // a stop between two ticks counts up to the click
     rd->click();
 
     const auto rows = entries();
@@ -441,10 +441,10 @@ TEST_F(TrackingWindowTest, StartTickAndStopStoreOneEntry) {
     EXPECT_EQ(rows[0][2].toString(), "Dupont \"&\" fils");
     EXPECT_EQ(rows[0][3].toString(), "2026-03-02 09:00:00");
     EXPECT_EQ(rows[0][4].toString(), "2026-03-02 09:00:04");
-    EXPECT_EQ(rows[0][5].toInt(), 3);
-    EXPECT_FALSE(form->Running);
+    EXPECT_EQ(rows[0][5].toInt(), 4);
+    EXPECT_FALSE(form->Timing->running());
     EXPECT_EQ(rd->Tag(), 0);
-    EXPECT_EQ(form->ElapsedSeconds, 0);
+    EXPECT_EQ(form->Timing->elapsedSeconds(), 0);
     EXPECT_EQ(application::iconName(), "MAINICON");
     EXPECT_EQ(form->RadioGroup1->itemIndex(), -1);
     EXPECT_TRUE(form->Label5->text().isEmpty());
@@ -544,10 +544,10 @@ TEST_F(TrackingWindowTest, ARefusedInsertKeepsTheTimingAndItsComment) {
     db.exec("ALTER TABLE activites RENAME TO ailleurs");
     button("BP_1")->click();
     ASSERT_EQ(boxes.errors.size(), 1);
-    EXPECT_TRUE(form->Running);
+    EXPECT_TRUE(form->Timing->running());
     EXPECT_NE(button("BP_1")->Tag(), 0);
     EXPECT_FALSE(button("BP_2")->isEnabled());
-    EXPECT_EQ(form->ElapsedSeconds, 2);
+    EXPECT_EQ(form->Timing->elapsedSeconds(), 2);
     EXPECT_EQ(form->RichEdit->toPlainText(), "à garder");
     EXPECT_EQ(form->RadioGroup1->selectedText(), "Martin");
 
@@ -558,7 +558,7 @@ TEST_F(TrackingWindowTest, ARefusedInsertKeepsTheTimingAndItsComment) {
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0][5].toInt(), 3);
     EXPECT_EQ(rows[0][6].toString(), "à garder");
-    EXPECT_FALSE(form->Running);
+    EXPECT_FALSE(form->Timing->running());
 }
 
 TEST_F(TrackingWindowTest, ADatabaseLockedByAnotherCopyIsRetriedByTheNextClick) {
@@ -576,10 +576,10 @@ TEST_F(TrackingWindowTest, ADatabaseLockedByAnotherCopyIsRetriedByTheNextClick) 
         sqlite3_close(other);  // rolls the other copy's transaction back
     }
     ASSERT_EQ(boxes.errors.size(), 1);
-    EXPECT_TRUE(form->Running);
+    EXPECT_TRUE(form->Timing->running());
     button("BP_1")->click();
     EXPECT_EQ(entries().size(), 1u);
-    EXPECT_FALSE(form->Running);
+    EXPECT_FALSE(form->Timing->running());
 }
 
 TEST_F(TrackingWindowTest, AVanishedDatabaseFileIsAnErrorNotALostEntry) {
@@ -592,8 +592,8 @@ TEST_F(TrackingWindowTest, AVanishedDatabaseFileIsAnErrorNotALostEntry) {
     button("BP_1")->click();
     ASSERT_EQ(boxes.errors.size(), 1);
     EXPECT_TRUE(boxes.errors[0].contains("introuvable")) << boxes.errors[0].toStdString();
-    EXPECT_TRUE(form->Running);
-    EXPECT_EQ(form->ElapsedSeconds, 1);
+    EXPECT_TRUE(form->Timing->running());
+    EXPECT_EQ(form->Timing->elapsedSeconds(), 1);
 }
 
 TEST_F(TrackingWindowTest, ActivitiesThatDoNotFitScroll) {
@@ -627,7 +627,7 @@ TEST_F(TrackingWindowTest, ActivitiesThatDoNotFitScroll) {
     last->setFocus(Qt::TabFocusReason);
     EXPECT_TRUE(shown(last));
     last->click();
-    EXPECT_TRUE(form->Running);
+    EXPECT_TRUE(form->Timing->running());
     EXPECT_TRUE(shown(form->Commenter)) << "\"&Commenter\" stands beside the timed button";
     EXPECT_EQ(form->Commenter->y(), last->y());
 
@@ -658,7 +658,7 @@ TEST_F(TrackingWindowTest, ChooserClosedWithoutAChoiceKeepsTheTimingGoing) {
     button("BP_1")->click();
     EXPECT_EQ(modals.shown, QStringList{"tavix::TForm11"});
     EXPECT_TRUE(entries().empty());
-    EXPECT_TRUE(form->Running);
+    EXPECT_TRUE(form->Timing->running());
     EXPECT_FALSE(form->Commenter->isVisible());
     EXPECT_TRUE(form->Label5->text().isEmpty());
 
@@ -694,7 +694,7 @@ TEST_F(TrackingWindowTest, ChooserPicksAnExistingClient) {
     EXPECT_EQ(application::iconName(), "MAINICON") << "nothing timed: the normal icon";
     EXPECT_TRUE(boxes.confirms.isEmpty()) << "no client added, no restart question";
     EXPECT_EQ(db.scalar("SELECT count(*) FROM clients"), "3");
-    EXPECT_FALSE(form->Running);
+    EXPECT_FALSE(form->Timing->running());
 }
 
 TEST_F(TrackingWindowTest, ChooserAddsANewClientThenOffersTheRestart) {
@@ -751,7 +751,7 @@ TEST_F(TrackingWindowTest, ARefusedInsertAfterTheChooserKeepsItsAnswerForTheRetr
         db.exec("ALTER TABLE activites RENAME TO ailleurs");
         button("BP_1")->click();
         EXPECT_EQ(boxes.errors.size(), 1) << c.typed;
-        EXPECT_TRUE(form->Running);
+        EXPECT_TRUE(form->Timing->running());
         EXPECT_TRUE(boxes.confirms.isEmpty()) << "no restart before the entry is stored";
 
         db.exec("ALTER TABLE ailleurs RENAME TO activites");
@@ -759,7 +759,7 @@ TEST_F(TrackingWindowTest, ARefusedInsertAfterTheChooserKeepsItsAnswerForTheRetr
         boxes.answers = {false};
         button("BP_1")->click();
         EXPECT_EQ(modals.shown.size(), 1) << "the retry does not ask again";
-        EXPECT_FALSE(form->Running);
+        EXPECT_FALSE(form->Timing->running());
         EXPECT_EQ(entries().back()[2].toString(), c.stored);
         EXPECT_EQ(entries().back()[5].toInt(), 3);
         EXPECT_EQ(boxes.confirms.size(), c.restartQuestions) << c.typed;
@@ -768,7 +768,7 @@ TEST_F(TrackingWindowTest, ARefusedInsertAfterTheChooserKeepsItsAnswerForTheRetr
         button("BP_1")->click();
         button("BP_1")->click();
         EXPECT_EQ(modals.shown.size(), 2);
-        EXPECT_TRUE(form->Running);
+        EXPECT_TRUE(form->Timing->running());
         form.reset();
         module.reset();
     }

@@ -27,17 +27,27 @@ public:
     ~FakeClock() override;
     DateTime now() const override { return now_; }
     qint64 monotonicMs() const override { return monotonic_; }
+    qint64 bootMs() const override { return boot_; }
     // Sets the wall clock only, as a user or a time server would.
     void set(DateTime value) { now_ = value; }
-    // Time passes: both clocks move.
-    void advance(qint64 secs) {
+    // Time passes: every clock moves.
+    void advance(qint64 secs) { advanceMs(secs * 1000); }
+    void advanceMs(qint64 ms) {
+        now_ = now_.addMSecs(ms);
+        monotonic_ += ms;
+        boot_ += ms;
+    }
+    // The machine sleeps: the wall and boot-time clocks run on, the
+    // monotonic one stands still.
+    void sleep(qint64 secs) {
         now_ = now_.addSecs(secs);
-        monotonic_ += secs * 1000;
+        boot_ += secs * 1000;
     }
 
 private:
     DateTime now_;
     qint64 monotonic_ = 1'000'000;
+    qint64 boot_ = 5'000'000;
 };
 
 // Records every box; confirmations are answered from a script (default: no).

@@ -121,6 +121,8 @@ TEST_F(PendingTimingTest, UnreadableFilesAreSetAsideAndReportedOnce) {
         {"no such day", badDate},
         {"not an object", "[1, 2]"},
         {"another format", QByteArray(good).replace("\"format\": 1", "\"format\": 2")},
+        {"more elapsed time than its start and last save hold",
+         QByteArray(good).replace("\"elapsedSeconds\": 95", "\"elapsedSeconds\": 2147483647")},
     };
     for (const auto& c : cases) {
         writeRaw(c.content);
