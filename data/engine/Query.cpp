@@ -1,6 +1,7 @@
 #include "data/engine/Query.h"
 
 #include <QHash>
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -239,8 +240,32 @@ Query::Cell Query::cell(int column) const {
     if (!impl_->active || impl_->eof) impl_->column(QString());  // throws the usual error
     if (column < 0 || column >= static_cast<int>(impl_->fields.size()))
         throw EngineError(QStringLiteral("Colonne %1 introuvable").arg(column), text());
-    sqlite3_stmt* s = impl_->stmt.get();
     Cell c;
+    if (const pg::Result& r = impl_->pgRows) {
+        const int row = impl_->pgRow;
+        if (r.isNull(row, column)) return c;
+        const char* p = r.raw(row, column);
+        const int n = r.length(row, column);
+        switch (impl_->fields[column].type) {
+            case FieldType::Integer:
+            case FieldType::AutoIncrement:
+                if (const auto [end, ec] = std::from_chars(p, p + n, c.integer);
+                    ec == std::errc() && end == p + n) {
+                    c.kind = Cell::Integer;
+                    return c;
+                }
+                break;
+            case FieldType::Float:
+                c.kind = Cell::Float;
+                return c;
+            default:
+                break;
+        }
+        c.kind = Cell::Text;
+        c.text = QByteArrayView(p, n);
+        return c;
+    }
+    sqlite3_stmt* s = impl_->stmt.get();
     switch (sqlite3_column_type(s, column)) {
         case SQLITE_INTEGER:
             c.kind = Cell::Integer;
