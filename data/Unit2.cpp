@@ -95,7 +95,7 @@ bool TDataModule2::OpenDatabase() {
             "CREATE INDEX IF NOT EXISTS activites_debut_fin ON activites (DEBUT, FIN)"));
     } catch (const Error&) {
     }
-    if (ADOConnection1.server()) {
+    if (ADOConnection1.shared()) {
         try {
             RetryWaitingEntries();
         } catch (const Error&) {
@@ -152,7 +152,7 @@ void TDataModule2::CheckDatabaseSetting(const QString& setting) {
 QString TDataModule2::BackupPath(const DateTime& now) const {
     const QString stamp = now.date().toString(QStringLiteral("yyyyMMdd")) + u'-' +
                           now.time().toString(QStringLiteral("HHmmss"));
-    if (ADOConnection1.server()) {
+    if (ADOConnection1.shared()) {
         QString name = db::pg::databaseName(DatabasePath);
         name.replace(QRegularExpression(QStringLiteral("[^\\w.-]+")), QStringLiteral("_"));
         return QFileInfo(paths::pendingTimingPath()).absolutePath() + u'/' + name + u'-' + stamp +
@@ -245,7 +245,7 @@ void TDataModule2::UnlockButtons() {
 void TDataModule2::AddLogEntry(const QString& user, const QString& client, const QString& activity,
                                const DateTime& start, const DateTime& end, qint32 duration,
                                const QString& comment) {
-    if (ADOConnection1.server()) {
+    if (ADOConnection1.shared()) {
         const LogEntry entry{user, client, activity, start, end, duration, comment};
         const QString key = entryKey(entry);
         try {
@@ -296,7 +296,7 @@ void TDataModule2::insertOnServer(const LogEntry& e, const QString& key) {
 }
 
 int TDataModule2::RetryWaitingEntries() {
-    if (!ADOConnection1.server()) return 0;
+    if (!ADOConnection1.shared()) return 0;
     int stored = 0;
     for (const WaitingEntries::Waiting& w : Waiting.list(DatabasePath)) {
         try {

@@ -12,7 +12,9 @@
 #include "data/engine/FilterExpression.h"
 #include "data/engine/Statement.h"
 #include "data/engine/Values.h"
+#include "data/engine/pg/PgBackend.h"
 #include "data/engine/pg/PgDialect.h"
+#include "data/engine/sqlite/SqliteBackend.h"
 #include "platform/Error.h"
 
 namespace tavix::db {
@@ -34,20 +36,6 @@ struct CacheSlot {
     Values values;
 };
 
-void bindValue(Statement& stmt, int index, const QVariant& v) {
-    if (v.isNull()) {
-        stmt.bindNull(index);
-    } else if (v.metaType() == QMetaType::fromType<DateTime>()) {
-        stmt.bindText(index, v.value<DateTime>().toIso());
-    } else if (v.typeId() == QMetaType::LongLong) {
-        stmt.bindInt64(index, v.toLongLong());
-    } else if (v.typeId() == QMetaType::Double) {
-        stmt.bindDouble(index, v.toDouble());
-    } else {
-        stmt.bindText(index, v.toString());
-    }
-}
-
 bool sameValue(const QVariant& a, const QVariant& b) {
     if (a.isNull() || b.isNull()) return a.isNull() == b.isNull();
     if (a.metaType() != b.metaType()) return false;
@@ -62,10 +50,10 @@ class TableDataset::Impl final : public detail::ConnectionClient {
 public:
     Impl(TableDataset* owner, Connection& c, const QString& tableName, const QStringList& exposed)
         : q(owner), connection(&c), table(tableName), exposedRequest(exposed) {
-        c.impl().attach(this);
+        detail::implOf(c).attach(this);
     }
     ~Impl() {
-        if (connection) connection->impl().detach(this);
+        if (connection) detail::implOf(*connection).detach(this);
     }
     Impl(const Impl&) = delete;
     Impl& operator=(const Impl&) = delete;
@@ -74,12 +62,12 @@ public:
     void connectionDestroyed() override { connection = nullptr; }
 
     sqlite3* db() const {
-        sqlite3* h = connection ? connection->handle() : nullptr;
+        sqlite3* h = connection ? sqlite::handleOf(*connection) : nullptr;
         if (!h) throw notOpen(table);
         return h;
     }
 
-    pg::Session* server() const { return connection ? connection->impl().pg.get() : nullptr; }
+    pg::Session* server() const { return connection ? pg::sessionOf(*connection) : nullptr; }
 
     void checkActive() const {
         if (state == State::Inactive)
@@ -198,7 +186,7 @@ public:
             sql += QStringLiteral(" ORDER BY ") + order + QStringLiteral(", rowid");
         Statement stmt(h, sql.toUtf8(), sql);
         for (size_t i = 0; i < where.values.size(); ++i)
-            bindValue(stmt, static_cast<int>(i) + 1, where.values[i]);
+            sqlite::bind(stmt, static_cast<int>(i) + 1, where.values[i]);
         std::vector<qint64> out;
         while (stmt.step()) out.push_back(sqlite3_column_int64(stmt.get(), 0));
         // Without a sort, the table's own order, whatever index SQLite chose
@@ -669,7 +657,7 @@ void TableDataset::post() {
                         .arg(detail::quoteName(d.table), sets.join(QStringLiteral(", ")));
                 Statement stmt(h, sql.toUtf8(), sql);
                 int n = 1;
-                for (int i : changed) bindValue(stmt, n++, row[i]);
+                for (int i : changed) sqlite::bind(stmt, n++, row[i]);
                 stmt.bindInt64(n, rowid);
                 stmt.runToEnd();
                 if (sqlite3_changes(h) == 0)
@@ -699,7 +687,7 @@ void TableDataset::post() {
         }
         Statement stmt(h, sql.toUtf8(), sql);
         int n = 1;
-        for (int i : given) bindValue(stmt, n++, row[i]);
+        for (int i : given) sqlite::bind(stmt, n++, row[i]);
         stmt.runToEnd();
         rowid = sqlite3_last_insert_rowid(h);
     }

@@ -468,7 +468,7 @@ TEST_F(BothEnginesTest, APurgeWhileAnotherWorkstationStoresLosesNothing) {
         }
         const int before = acknowledgedCount;
         // ...and goes on after it.
-        QTest::qWaitFor([&] { return acknowledgedCount >= before + 3; }, 10000);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return acknowledgedCount >= before + 3; }, 10000));
         done = true;
         other.join();
         EXPECT_TRUE(boxes.errors.isEmpty()) << boxes.errors.join('\n').toStdString();

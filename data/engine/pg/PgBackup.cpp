@@ -9,6 +9,7 @@
 #include "data/engine/Statement.h"
 #include "data/engine/Values.h"
 #include "data/engine/pg/PgSession.h"
+#include "data/engine/sqlite/SqliteBackend.h"
 
 namespace tavix::db::pg {
 
@@ -56,17 +57,7 @@ void copyTable(Session& session, sqlite3* db, const Table& table) {
     for (int r = 0; r < rows.rows(); ++r) {
         stmt.reset();
         for (int c = 0; c < rows.columns(); ++c) {
-            const QVariant v = rows.cell(r, c, table.columns[c].field.type);
-            if (v.isNull())
-                stmt.bindNull(c + 1);
-            else if (v.metaType() == QMetaType::fromType<DateTime>())
-                stmt.bindText(c + 1, v.value<DateTime>().toIso());
-            else if (v.typeId() == QMetaType::LongLong)
-                stmt.bindInt64(c + 1, v.toLongLong());
-            else if (v.typeId() == QMetaType::Double)
-                stmt.bindDouble(c + 1, v.toDouble());
-            else
-                stmt.bindText(c + 1, v.toString());
+            sqlite::bind(stmt, c + 1, rows.cell(r, c, table.columns[c].field.type));
         }
         stmt.runToEnd();
     }
