@@ -34,6 +34,12 @@ DateTime Cursor::asDateTime(int column) const {
     return cellDateTime(value(column, FieldType::DateTime));
 }
 
+QString TableStore::columnList() const {
+    QStringList names;
+    for (const auto& f : fields_) names.append(quoteName(f.name));
+    return names.join(QStringLiteral(", "));
+}
+
 std::unique_ptr<Backend> openBackend(const QString& source, int busyTimeoutMs) {
     if (pg::isServerTarget(source)) return std::make_unique<pg::PgBackend>(source);
     return std::make_unique<sqlite::SqliteBackend>(source, busyTimeoutMs);

@@ -5,9 +5,14 @@
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
+#include <QVector>
 #include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
 
 #include "data/engine/Field.h"
+#include "data/engine/FilterExpression.h"
 #include "data/engine/Query.h"
 #include "platform/DateTime.h"
 
@@ -51,6 +56,55 @@ protected:
     QList<FieldDef> fields_;
 };
 
+// One table's rows, each known by a key: a file's rowid, a server's
+// primary key (one the engine added where the layout has none, never a
+// field). The table dataset reads and writes through this alone.
+class TableStore {
+public:
+    using Values = QVector<QVariant>;
+    virtual ~TableStore() = default;
+    TableStore(const TableStore&) = delete;
+    TableStore& operator=(const TableStore&) = delete;
+
+    const QString& table() const { return table_; }
+    // The table's columns in column order.
+    const QList<FieldDef>& columns() const { return columns_; }
+    // The fields fetch() reads and insert()/update() write, in this order.
+    void setFields(const QList<FieldDef>& fields) {
+        release();
+        fields_ = fields;
+    }
+
+    // The keys of the rows where keeps (empty: all), sorted by orderBy (an
+    // ORDER BY list; empty: the table's own order), ties by key.
+    virtual std::vector<qint64> keys(const FilterSql& where, const QString& orderBy) = 0;
+    // One row's values; nullopt when it is gone.
+    virtual std::optional<Values> fetch(qint64 key) = 0;
+    // How many rows one trip should bring: a server's round trip costs far
+    // more than a row, so a view's neighbours come with it; a file reads
+    // each row where it is.
+    virtual int rowsPerTrip() const = 0;
+    virtual std::vector<std::pair<qint64, Values>> fetchMany(const std::vector<qint64>& keys) = 0;
+    // Stores the given fields of row as a new row; its key.
+    virtual qint64 insert(const std::vector<int>& given, const Values& row) = 0;
+    // Writes the changed fields of row. On a shared base the row must still
+    // hold saved (as read), else RowChangedError and nothing is written; a
+    // row gone meanwhile is an EngineError on both.
+    virtual void update(qint64 key, const std::vector<int>& changed, const Values& row,
+                        const Values& saved) = 0;
+    virtual void remove(qint64 key) = 0;
+    // Lets go of statements kept between reads.
+    virtual void release() {}
+
+protected:
+    TableStore() = default;
+    QString columnList() const;  // the fields, quoted
+
+    QString table_;
+    QList<FieldDef> columns_;
+    QList<FieldDef> fields_;
+};
+
 // What a connection talks to: a database file or a PostgreSQL server. The
 // engine's front classes go through this alone; each back end lives in a
 // folder of its own (sqlite/, pg/), and openBackend() alone chooses one.
@@ -83,6 +137,9 @@ public:
     // The columns of a table in column order, read from its declaration
     // alone; throws EngineError when there is no such table.
     virtual QList<FieldDef> tableFields(const QString& table) = 0;
+    // A table's rows for a dataset; throws EngineError when there is no such
+    // table (or, on a server, it has no key to know its rows by).
+    virtual std::unique_ptr<TableStore> openTable(const QString& table) = 0;
 
     virtual void begin() = 0;
     virtual void commit() = 0;  // throws; the transaction is over either way

@@ -23,6 +23,7 @@ public:
     std::unique_ptr<detail::Cursor> openBound(const QString& sql, const QVariantList& values,
                                               bool streaming) override;
     QList<FieldDef> tableFields(const QString& table) override;
+    std::unique_ptr<detail::TableStore> openTable(const QString& table) override;
     void begin() override;
     void commit() override;
     void rollback() noexcept override;
