@@ -2,9 +2,20 @@
 
 #include <limits>
 
+#include "data/engine/Connection.h"
 #include "data/engine/Values.h"
 #include "data/engine/pg/PgBackend.h"
 #include "data/engine/sqlite/SqliteBackend.h"
+
+namespace tavix::db {
+
+void checkDatabaseSetting(const QString& setting) {
+    if (pg::isServerTarget(setting)) pg::refuseSecret(setting);
+}
+
+QString serverDatabaseName(const QString& setting) { return pg::databaseName(setting); }
+
+}  // namespace tavix::db
 
 namespace tavix::db::detail {
 

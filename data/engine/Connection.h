@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <memory>
 
+#include "data/engine/EngineError.h"
 #include "data/engine/Field.h"
 
 namespace tavix::db {
@@ -11,6 +12,20 @@ namespace tavix::db {
 namespace detail {
 struct ConnectionAccess;  // the engine's own way in
 }
+
+// The server could not be reached, or the connection went away: the
+// statement may be tried again once the server answers.
+class ServerUnreachable : public EngineError {
+public:
+    using EngineError::EngineError;
+};
+
+// Throws EngineError when the database setting names a server and holds a
+// password (the message never repeats the setting).
+void checkDatabaseSetting(const QString& setting);
+
+// The database's name on the server a setting names (for file names).
+QString serverDatabaseName(const QString& setting);
 
 // A value as it goes into a connection string: unchanged unless it holds
 // ';' (or starts with a quote or a blank), then between quotes, so that

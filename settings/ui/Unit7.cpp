@@ -11,7 +11,7 @@
 #include <QVBoxLayout>
 
 #include "controls/ColorButton.h"
-#include "data/Unit2.h"
+#include "data/engine/Connection.h"
 #include "platform/Paths.h"
 #include "platform/Services.h"
 #include "settings/md5.h"
@@ -262,7 +262,7 @@ void TForm7::Button1Click() {
     // A server address holding a password never reaches the settings file:
     // the window stays open with the box to mend.
     try {
-        TDataModule2::CheckDatabaseSetting(Edit4->text());
+        db::checkDatabaseSetting(Edit4->text());
     } catch (const Error& e) {
         messageBoxes().error(e.message());
         Edit4->setFocus();
