@@ -8,7 +8,7 @@
 #include "data/engine/Field.h"
 #include "data/engine/Query.h"
 #include "data/engine/Quoting.h"
-#include "data/engine/Values.h"
+#include "data/engine/StoredForm.h"
 #include "platform/Regional.h"
 #include "settings/outils.h"
 
@@ -43,9 +43,9 @@ qint32 widen(qint32 width, QByteArrayView text) {
 // 'yyyy-MM-dd[ HH:mm:ss]' -> 'dd/MM/yyyy[ HH:mm:ss]' (the time left out at
 // midnight) into out, with its value; false for any other form.
 bool storedToFrench(const char* p, qsizetype n, char* out, int& outSize, DateTime& value) {
-    db::detail::StoredParts t;
-    if (!db::detail::splitStored(p, n, t) || t.year < 1000 ||
-        !QDate::isValid(t.year, t.month, t.day) || !QTime::isValid(t.hour, t.minute, t.second))
+    db::StoredParts t;
+    if (!db::splitStored(p, n, t) || t.year < 1000 || !QDate::isValid(t.year, t.month, t.day) ||
+        !QTime::isValid(t.hour, t.minute, t.second))
         return false;
     const int y = t.year, mo = t.month, d = t.day, h = t.hour, mi = t.minute, s = t.second;
     // The value by hand (days from the civil date), as DateTime(QDate, QTime) gives it.

@@ -496,12 +496,12 @@ void TForm5::BitBtn1Click() {
     }
     Billing->finishTotals();  // likewise, and its statement ends before the purge
 
-    // A copy first (beside the file, or for a server a local file in the
-    // user's data folder), so the purge can be undone by hand; no copy, no purge.
-    db::backupDatabase(DataModule2->ADOConnection1, DataModule2->BackupPath(clock().now()));
-
-    query.add(QStringLiteral("DELETE * FROM activites"));
-    query.execute();
+    // A copy (beside the file, or for a server a local file in the user's
+    // data folder), so the purge can be undone by hand; no copy, no purge.
+    // Copy and delete share one snapshot: an entry another workstation
+    // stores meanwhile is either in the copy or stays in the base.
+    db::purgeTable(DataModule2->ADOConnection1, QStringLiteral("activites"),
+                   DataModule2->BackupPath(clock().now()));
     messageBoxes().inform(QStringLiteral("Suivi des surveillances vide"));
 }
 

@@ -3,18 +3,15 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QWidget>
 #include <algorithm>
 #include <utility>
 
-#include "controls/ColorButton.h"
-#include "controls/RadioGroup.h"
 #include "data/engine/Collation.h"
+#include "data/engine/Connection.h"
 #include "data/engine/EngineError.h"
 #include "data/engine/Quoting.h"
 #include "data/engine/Schema.h"
 #include "data/engine/Transaction.h"
-#include "data/engine/pg/PgSession.h"
 #include "platform/Error.h"
 #include "platform/Paths.h"
 #include "platform/Regional.h"
@@ -32,19 +29,6 @@ const QStringList kActivitesFields = {
     QStringLiteral("DEBUT"),       QStringLiteral("FIN"),           QStringLiteral("DUREE"),
     QStringLiteral("COMMENTAIRE"), QStringLiteral("USER")};
 
-// The activity buttons' colour from its setting; `fallback` when blank.
-TColor buttonColor(const QString& setting, TColor fallback, std::exception_ptr& error) {
-    const QString text = ReadSetting(setting);
-    if (text.trimmed().isEmpty()) return fallback;
-    // A colour that cannot be read gives the default; its error is kept for
-    // the caller to tell once.
-    try {
-        return StringToColor(text);
-    } catch (const Error&) {
-        if (!error) error = std::current_exception();
-        return fallback;
-    }
-}
 }  // namespace
 
 TDataModule2::TDataModule2(QObject* parent)
@@ -95,7 +79,7 @@ bool TDataModule2::OpenDatabase() {
             "CREATE INDEX IF NOT EXISTS activites_debut_fin ON activites (DEBUT, FIN)"));
     } catch (const Error&) {
     }
-    if (ADOConnection1.server()) {
+    if (ADOConnection1.shared()) {
         try {
             RetryWaitingEntries();
         } catch (const Error&) {
@@ -146,14 +130,14 @@ void TDataModule2::checkLayout() {
 }
 
 void TDataModule2::CheckDatabaseSetting(const QString& setting) {
-    if (db::pg::isServerTarget(setting)) db::pg::refuseSecret(setting);
+    db::checkDatabaseSetting(setting);
 }
 
 QString TDataModule2::BackupPath(const DateTime& now) const {
     const QString stamp = now.date().toString(QStringLiteral("yyyyMMdd")) + u'-' +
                           now.time().toString(QStringLiteral("HHmmss"));
-    if (ADOConnection1.server()) {
-        QString name = db::pg::databaseName(DatabasePath);
+    if (ADOConnection1.shared()) {
+        QString name = db::serverDatabaseName(DatabasePath);
         name.replace(QRegularExpression(QStringLiteral("[^\\w.-]+")), QStringLiteral("_"));
         return QFileInfo(paths::pendingTimingPath()).absolutePath() + u'/' + name + u'-' + stamp +
                QStringLiteral(".bak");
@@ -166,91 +150,15 @@ void TDataModule2::CreateDatabase(const QString& path) {
     db::Connection::createDatabase(path, db::defaultSchema());
 }
 
-void TDataModule2::FillClients(TRadioGroup& group) {
-    ADOQuery1.clear();
-    ADOQuery1.add(QStringLiteral("select * from clients ORDER BY ") +
-                  db::collated(QStringLiteral("NOM")));
-    ADOQuery1.open();
-    while (!ADOQuery1.eof()) {
-        group.addItem(ADOQuery1.asString(QStringLiteral("NOM")));
-        ADOQuery1.next();
-    }
-    ADOQuery1.close();
-}
-
-quint16 TDataModule2::CreateActivityButtons(QWidget* panel, int firstTop, int left, int height,
-                                            int width, const ClickHandler& onClick) {
-    colourError_ = nullptr;
-    ADOQuery1.clear();
-    ADOQuery1.add(QStringLiteral("select ID, TRAVAUX from travaux ORDER BY ORDRE"));
-    ADOQuery1.open();
-    int top = firstTop;
-    quint16 count = 0;
-    while (!ADOQuery1.eof()) {
-        const QString label = ADOQuery1.asString(QStringLiteral("TRAVAUX"));
-        const int id = ADOQuery1.asInteger(QStringLiteral("ID"));
-        CreateActivityButton(panel, id, label, left, top, height, width, onClick);
-        ++count;
-        top += height + 10;
-        ADOQuery1.next();
-    }
-    ADOQuery1.close();
-    // A bad colour setting is told once, after every button has been made.
-    if (colourError_) reportException(std::exchange(colourError_, nullptr));
-    return count;
-}
-
-void TDataModule2::CreateActivityButton(QWidget* panel, int id, const QString& label, int left,
-                                        int top, int height, int width,
-                                        const ClickHandler& onClick) {
-    auto* button = new TColorButton(panel);
-    button->setObjectName(QStringLiteral("BP_") + QString::number(id));
-    button->setGeometry(left, top, width, height);
-    button->setText(literalCaption(label));
-    button->setVisible(true);
-    if (onClick) {
-        QObject::connect(button, &QPushButton::clicked, button,
-                         guarded([button, onClick] { onClick(button); }));
-    }
-    const TColor back = buttonColor(QStringLiteral("couleur fond"), clSkyBlue, colourError_);
-    const TColor fore = buttonColor(QStringLiteral("couleur texte"), clBlack, colourError_);
-    button->setBackColor(back);
-    button->setForeColor(fore);
-    button->setBorderColor(clHotLight);
-    button->setHoverColor(clSilver);
-    button->setTag(0);
-    ActivityButtons.append(button);
-}
-
-void TDataModule2::LockOtherButtons(const QString& name) {
-    for (const auto& button : ActivityButtons)
-        if (button) button->setEnabled(button->objectName() == name);
-}
-
-void TDataModule2::HideActivityButtons() {
-    for (const auto& button : ActivityButtons)
-        if (button) button->setVisible(false);
-}
-
-void TDataModule2::ShowActivityButtons() {
-    for (const auto& button : ActivityButtons)
-        if (button) button->setVisible(true);
-}
-
-void TDataModule2::UnlockButtons() {
-    for (const auto& button : ActivityButtons)
-        if (button) button->setEnabled(true);
-}
-
 void TDataModule2::AddLogEntry(const QString& user, const QString& client, const QString& activity,
                                const DateTime& start, const DateTime& end, qint32 duration,
                                const QString& comment) {
-    if (ADOConnection1.server()) {
+    if (ADOConnection1.shared()) {
         const LogEntry entry{user, client, activity, start, end, duration, comment};
         const QString key = entryKey(entry);
         try {
             insertOnServer(entry, key);
-        } catch (const db::pg::ServerUnreachable& error) {
+        } catch (const db::ServerUnreachable& error) {
             // Kept here until the server answers: the stop is done for the user.
             Waiting.keep(DatabasePath, key, entry);
             retryTimer_.start(RetryIntervalMs);
@@ -296,12 +204,12 @@ void TDataModule2::insertOnServer(const LogEntry& e, const QString& key) {
 }
 
 int TDataModule2::RetryWaitingEntries() {
-    if (!ADOConnection1.server()) return 0;
+    if (!ADOConnection1.shared()) return 0;
     int stored = 0;
     for (const WaitingEntries::Waiting& w : Waiting.list(DatabasePath)) {
         try {
             insertOnServer(w.entry, w.key);
-        } catch (const db::pg::ServerUnreachable&) {
+        } catch (const db::ServerUnreachable&) {
             retryTimer_.start(RetryIntervalMs);
             return stored;
         }
@@ -347,7 +255,7 @@ qint64 TDataModule2::CountLogEntries(const QString& user, const QString& client,
     ADOQuery1.add(statement);
     try {
         ADOQuery1.open();
-    } catch (const db::pg::ServerUnreachable&) {
+    } catch (const db::ServerUnreachable&) {
         // A server away: the stop still goes on, and AddLogEntry keeps the
         // entry for later under a key that makes its insert safe to repeat.
         return 0;

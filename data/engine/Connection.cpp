@@ -1,20 +1,10 @@
 #include "data/engine/Connection.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-
 #include "data/engine/ConnectionImpl.h"
-#include "data/engine/Dialect.h"
 #include "data/engine/EngineError.h"
-#include "data/engine/SqliteErrors.h"
-#include "data/engine/Values.h"
-#include "data/engine/pg/PgDialect.h"
+#include "data/engine/sqlite/SqliteBackend.h"
 
 namespace tavix::db {
-
-using detail::DbHandle;
-using detail::Statement;
 
 namespace detail {
 
@@ -64,54 +54,15 @@ QString dataSource(const QString& connectionString) {
 
 }  // namespace detail
 
-namespace {
+namespace detail {
 
-DbHandle openHandle(const QString& path, int flags, int busyTimeoutMs) {
-    sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &raw,
-                                   flags | SQLITE_OPEN_NOMUTEX, nullptr);
-    DbHandle db(raw);
-    if (rc != SQLITE_OK)
-        throw EngineError(detail::openFailure(path, raw, raw ? sqlite3_extended_errcode(raw) : rc));
-    sqlite3_busy_timeout(db.get(), busyTimeoutMs);
-    detail::prepareHandle(db.get());
-    return db;
+Backend& backendOf(const Connection& connection, const QString& statement) {
+    Backend* backend = detail::implOf(connection).backend.get();
+    if (!backend) throw notOpen(statement);
+    return *backend;
 }
 
-void run(sqlite3* db, const QString& statement) {
-    Statement(db, detail::translate(db, statement), statement).runToEnd();
-}
-
-// Opens an existing file (read-only when it cannot be written) and reads
-// from it: SQLite opens lazily, and only a real read tells a database from
-// any other file and meets a lock held by another program.
-DbHandle openExisting(const QString& path, int busyTimeoutMs) {
-    if (const QString refusal = detail::pathRefusal(path); !refusal.isEmpty())
-        throw EngineError(refusal);
-    if (const QString closed = detail::closedFolder(path); !closed.isEmpty())
-        throw EngineError(closed);
-    const QFileInfo info(path);
-    if (!info.exists()) throw EngineError(detail::missingFile(path));
-    if (info.isDir()) throw EngineError(detail::folderNotFile(path));
-    sqlite3* raw = nullptr;
-    int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &raw,
-                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
-    DbHandle db(raw);
-    const auto refuse = [&](int result) {
-        throw EngineError(
-            detail::openFailure(path, db.get(), db ? sqlite3_extended_errcode(db.get()) : result));
-    };
-    if (rc != SQLITE_OK) refuse(rc);
-    sqlite3_busy_timeout(db.get(), busyTimeoutMs);
-    detail::prepareHandle(db.get());
-    rc = sqlite3_exec(db.get(), "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
-    if (rc == SQLITE_OK)
-        rc = sqlite3_exec(db.get(), "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK) refuse(rc);
-    return db;
-}
-
-}  // namespace
+}  // namespace detail
 
 QString connectionStringValue(const QString& value) {
     const bool plain = !value.contains(u';') && !value.startsWith(u'"') &&
@@ -138,124 +89,52 @@ QString Connection::connectionString() const { return impl_->connectionString; }
 
 void Connection::setBusyTimeout(int ms) {
     impl_->busyTimeoutMs = ms;
-    if (impl_->db) sqlite3_busy_timeout(impl_->db.get(), ms);
+    if (impl_->backend) impl_->backend->setBusyTimeout(ms);
 }
 
 int Connection::busyTimeout() const { return impl_->busyTimeoutMs; }
 
 void Connection::open() {
-    if (impl_->db || impl_->pg) return;
+    if (impl_->backend) return;
     const QString path = detail::dataSource(impl_->connectionString);
     if (path.isEmpty())
         throw EngineError(QStringLiteral("Aucune source de données dans la chaîne de connexion"));
-    if (pg::isServerTarget(path)) {
-        auto session = std::make_unique<pg::Session>(path);
-        session->createLayoutIfEmpty();
-        impl_->pg = std::move(session);
-        impl_->fileName = path;
-        return;
-    }
-    impl_->db = openExisting(path, impl_->busyTimeoutMs);
+    impl_->backend = detail::openBackend(path, impl_->busyTimeoutMs);
     impl_->fileName = path;
 }
 
 void Connection::reopenIfReadOnly() {
-    sqlite3* db = impl_->db.get();
-    if (!db || sqlite3_db_readonly(db, "main") != 1 || !sqlite3_get_autocommit(db)) return;
-    DbHandle fresh;
-    try {
-        fresh = openExisting(impl_->fileName, impl_->busyTimeoutMs);
-    } catch (const EngineError&) {
-        return;  // the write itself will say why
-    }
-    if (sqlite3_db_readonly(fresh.get(), "main") == 1) return;
-    // Statements still prepared on the old handle keep it alive until they
-    // are finalized; everything prepared from now on uses the new one.
-    impl_->db = std::move(fresh);
+    if (impl_->backend) impl_->backend->reopenIfReadOnly();
 }
 
 void Connection::close() {
-    if (impl_->pg) {
-        const auto clients = impl_->clients;
-        for (auto* c : clients) {
-            if (std::find(impl_->clients.begin(), impl_->clients.end(), c) != impl_->clients.end())
-                c->connectionClosing();
-        }
-        impl_->pg.reset();
-        impl_->fileName.clear();
-        return;
-    }
-    if (!impl_->db) return;
+    if (!impl_->backend) return;
     const auto clients = impl_->clients;
     for (auto* c : clients) {
         if (std::find(impl_->clients.begin(), impl_->clients.end(), c) != impl_->clients.end())
             c->connectionClosing();
     }
-    if (!sqlite3_get_autocommit(impl_->db.get()))
-        sqlite3_exec(impl_->db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
-    impl_->db.reset();
+    impl_->backend->rollback();
+    impl_->backend.reset();
     impl_->fileName.clear();
 }
 
-bool Connection::connected() const { return impl_->db != nullptr || impl_->pg != nullptr; }
+bool Connection::connected() const { return impl_->backend != nullptr; }
 
-bool Connection::server() const { return impl_->pg != nullptr; }
+bool Connection::shared() const { return impl_->backend && impl_->backend->shared(); }
 
 QString Connection::fileName() const { return impl_->fileName; }
 
-sqlite3* Connection::handle() const { return impl_->db.get(); }
-
 void Connection::execute(const QString& statement) {
-    if (impl_->pg) {
-        const pg::Translated t = pg::translate(*impl_->pg, statement);
-        impl_->pg->exec(t.sql, t.params, statement);
-        if (pg::changesLayout(statement)) impl_->pg->invalidate();
-        return;
-    }
-    if (!impl_->db) throw notOpen(statement);
-    reopenIfReadOnly();
-    run(impl_->db.get(), statement);
+    detail::backendOf(*this, statement).execute(statement);
 }
 
 QList<FieldDef> Connection::tableFields(const QString& table) const {
-    if (impl_->pg) {
-        QList<FieldDef> fields;
-        if (const pg::Table* t = impl_->pg->table(table))
-            for (const auto& c : t->columns) fields.append(c.field);
-        if (fields.isEmpty())
-            throw EngineError(QStringLiteral("Table '%1' introuvable").arg(table));
-        return fields;
-    }
-    if (!impl_->db) throw notOpen(table);
-    QList<FieldDef> fields;
-    for (const auto& column : detail::tableInfo(impl_->db.get(), table))
-        fields.append(column.field);
-    if (fields.isEmpty()) throw EngineError(QStringLiteral("Table '%1' introuvable").arg(table));
-    return fields;
+    return detail::backendOf(*this, table).tableFields(table);
 }
 
 void Connection::createDatabase(const QString& path, const QStringList& statements) {
-    if (path.isEmpty()) throw EngineError(QStringLiteral("Nom de fichier vide"));
-    if (const QString refusal = detail::pathRefusal(path); !refusal.isEmpty())
-        throw EngineError(refusal);
-    const QFileInfo info(path);
-    if (info.exists()) throw EngineError(QStringLiteral("Le fichier existe déjà : %1").arg(path));
-    if (!QDir().mkpath(info.absolutePath()))
-        throw EngineError(
-            QStringLiteral("Impossible de créer le dossier %1").arg(info.absolutePath()));
-    try {
-        DbHandle db = openHandle(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, 5000);
-        detail::exec(db.get(), "PRAGMA synchronous=FULL");
-        detail::exec(db.get(), "BEGIN IMMEDIATE");
-        for (const QString& s : statements) run(db.get(), s);
-        detail::exec(db.get(), "COMMIT");
-        if (sqlite3_close(db.get()) != SQLITE_OK) detail::fail(db.get(), {});
-        db.release();
-    } catch (...) {
-        QFile::remove(path);
-        QFile::remove(path + QStringLiteral("-journal"));
-        throw;
-    }
+    sqlite::createDatabase(path, statements);
 }
 
 }  // namespace tavix::db

@@ -4,21 +4,39 @@
 #include <QStringList>
 #include <memory>
 
+#include "data/engine/EngineError.h"
 #include "data/engine/Field.h"
 
-struct sqlite3;
-
 namespace tavix::db {
+
+namespace detail {
+struct ConnectionAccess;  // the engine's own way in
+}
+
+// The server could not be reached, or the connection went away: the
+// statement may be tried again once the server answers.
+class ServerUnreachable : public EngineError {
+public:
+    using EngineError::EngineError;
+};
+
+// Throws EngineError when the database setting names a server and holds a
+// password (the message never repeats the setting).
+void checkDatabaseSetting(const QString& setting);
+
+// The database's name on the server a setting names (for file names).
+QString serverDatabaseName(const QString& setting);
 
 // A value as it goes into a connection string: unchanged unless it holds
 // ';' (or starts with a quote or a blank), then between quotes, so that
 // any path can be named.
 QString connectionStringValue(const QString& value);
 
-// The connection to one database file. The connection string is parsed for
-// its "Data Source=" (up to the next ';', or a value between quotes); the
-// other keys are accepted and ignored. Opening uses an existing file only, checks that it is an
-// SQLite database and waits a few seconds on a lock held by another program.
+// The connection to one database: a file, or a PostgreSQL server when the
+// "Data Source=" (up to the next ';', or a value between quotes) is libpq
+// connection text; the other keys are accepted and ignored. A file must
+// exist and be an SQLite database; opening waits a few seconds on a lock
+// held by another program.
 class Connection {
 public:
     Connection();
@@ -56,15 +74,15 @@ public:
     // statements in it, in one transaction. Fails if the file exists.
     static void createDatabase(const QString& path, const QStringList& statements);
 
-    // True while connected to a PostgreSQL server rather than a file.
-    bool server() const;
+    // True while the base is shared by several workstations (a server):
+    // a stop that cannot be stored waits on the workstation, and the copy
+    // made before a purge goes to a local folder.
+    bool shared() const;
 
-    // For the engine's own classes.
-    sqlite3* handle() const;
     class Impl;
-    Impl& impl() const { return *impl_; }
 
 private:
+    friend struct detail::ConnectionAccess;
     std::unique_ptr<Impl> impl_;
 };
 

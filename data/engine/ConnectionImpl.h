@@ -1,11 +1,11 @@
 #pragma once
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
+#include "data/engine/Backend.h"
 #include "data/engine/Connection.h"
-#include "data/engine/Statement.h"
-#include "data/engine/pg/PgSession.h"
 
 namespace tavix::db {
 
@@ -27,8 +27,7 @@ protected:
 
 class Connection::Impl {
 public:
-    detail::DbHandle db;
-    std::unique_ptr<pg::Session> pg;  // set instead of db on a PostgreSQL server
+    std::unique_ptr<detail::Backend> backend;  // set while open
     QString connectionString;
     QString fileName;
     int busyTimeoutMs = 5000;
@@ -39,5 +38,16 @@ public:
         clients.erase(std::remove(clients.begin(), clients.end(), c), clients.end());
     }
 };
+
+namespace detail {
+struct ConnectionAccess {
+    static Connection::Impl& of(const Connection& c) { return *c.impl_; }
+};
+inline Connection::Impl& implOf(const Connection& c) { return ConnectionAccess::of(c); }
+
+// The open connection's back end; throws EngineError naming the statement
+// when the connection is closed.
+Backend& backendOf(const Connection& connection, const QString& statement = {});
+}  // namespace detail
 
 }  // namespace tavix::db

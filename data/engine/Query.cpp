@@ -1,29 +1,18 @@
 #include "data/engine/Query.h"
 
 #include <QHash>
-#include <cmath>
-#include <limits>
-#include <vector>
 
-#include "data/engine/Connection.h"
 #include "data/engine/ConnectionImpl.h"
-#include "data/engine/Dialect.h"
 #include "data/engine/EngineError.h"
-#include "data/engine/Statement.h"
-#include "data/engine/Values.h"
-#include "data/engine/pg/PgDialect.h"
-#include "platform/Error.h"
 
 namespace tavix::db {
 
-using detail::Statement;
-
 class Query::Impl final : public detail::ConnectionClient {
 public:
-    explicit Impl(Connection& c) : connection(&c) { c.impl().attach(this); }
+    explicit Impl(Connection& c) : connection(&c) { detail::implOf(c).attach(this); }
     ~Impl() {
         close();
-        if (connection) connection->impl().detach(this);
+        if (connection) detail::implOf(*connection).detach(this);
     }
     Impl(const Impl&) = delete;
     Impl& operator=(const Impl&) = delete;
@@ -34,39 +23,26 @@ public:
         connection = nullptr;
     }
 
-    sqlite3* db(const QString& statement) const {
-        sqlite3* h = connection ? connection->handle() : nullptr;
-        if (!h) throw notOpen(statement);
-        return h;
+    detail::Backend& backend(const QString& statement) const {
+        if (!connection) throw notOpen(statement);
+        return detail::backendOf(*connection, statement);
     }
 
     void close() {
-        stmt.finalize();
-        pgRows = pg::Result();
-        pgRow = 0;
+        cursor.reset();
         active = false;
         eof = bof = true;
         fields.clear();
         lookup.clear();
     }
 
-    pg::Session* server() const { return connection ? connection->impl().pg.get() : nullptr; }
-
     void step() {
-        if (pgRows) {
-            if (++pgRow >= pgRows.rows()) eof = true;
-            return;
-        }
-        if (!stmt.step()) {
-            eof = true;
-            // Done: let go of the read lock now rather than at close.
-            stmt.reset();
-        }
+        if (!cursor->next()) eof = true;
     }
 
+    // The current row's column of that name; throws when there is none.
     int column(const QString& name) const {
-        if (!active) throw EngineError(QStringLiteral("La requête est fermée"), text());
-        if (eof) throw EngineError(QStringLiteral("Aucun enregistrement courant"), text());
+        checkRow();
         if (const auto it = lookup.constFind(name); it != lookup.constEnd()) return *it;
         for (int i = 0; i < static_cast<int>(fields.size()); ++i) {
             if (fields[i].name.compare(name, Qt::CaseInsensitive) == 0) {
@@ -77,13 +53,16 @@ public:
         throw EngineError(QStringLiteral("Champ '%1' introuvable").arg(name), text());
     }
 
+    void checkRow() const {
+        if (!active) throw EngineError(QStringLiteral("La requête est fermée"), text());
+        if (eof) throw EngineError(QStringLiteral("Aucun enregistrement courant"), text());
+    }
+
     QString text() const { return lines.join(u'\n'); }
 
     Connection* connection;
     QStringList lines;
-    Statement stmt;
-    pg::Result pgRows;  // on a server: the whole result, read at once
-    int pgRow = 0;
+    std::unique_ptr<detail::Cursor> cursor;
     bool active = false;
     bool eof = true;
     bool bof = true;
@@ -110,48 +89,14 @@ QString Query::text() const { return impl_->text(); }
 void Query::execute() {
     impl_->close();
     const QString sql = impl_->text();
-    if (pg::Session* server = impl_->server()) {
-        const pg::Translated t = pg::translate(*server, sql);
-        server->exec(t.sql, t.params, sql);
-        if (pg::changesLayout(sql)) server->invalidate();
-        return;
-    }
-    if (impl_->connection) impl_->connection->reopenIfReadOnly();
-    sqlite3* db = impl_->db(sql);
-    Statement(db, detail::translate(db, sql), sql).runToEnd();
+    impl_->backend(sql).execute(sql);
 }
 
 void Query::open() {
     impl_->close();
     const QString sql = impl_->text();
-    if (pg::Session* server = impl_->server()) {
-        if (!pg::returnsRows(sql))
-            throw EngineError(QStringLiteral("L'instruction ne renvoie pas de lignes"), sql);
-        const pg::Translated t = pg::translate(*server, sql);
-        pg::Result rows = server->exec(t.sql, t.params, sql);
-        if (rows.columns() == 0)
-            throw EngineError(QStringLiteral("L'instruction ne renvoie pas de lignes"), sql);
-        impl_->fields = rows.fields();
-        impl_->pgRows = std::move(rows);
-        impl_->pgRow = 0;
-        impl_->active = true;
-        impl_->bof = true;
-        impl_->eof = impl_->pgRows.rows() == 0;
-        return;
-    }
-    sqlite3* db = impl_->db(sql);
-    Statement stmt(db, detail::translate(db, sql), sql);
-    const int count = sqlite3_column_count(stmt.get());
-    if (count == 0)
-        throw EngineError(QStringLiteral("L'instruction ne renvoie pas de lignes"), sql);
-    QList<FieldDef> fields;
-    for (int i = 0; i < count; ++i) {
-        const char* decl = sqlite3_column_decltype(stmt.get(), i);
-        fields.append(detail::fieldFor(QString::fromUtf8(sqlite3_column_name(stmt.get(), i)),
-                                       decl ? QString::fromUtf8(decl) : QStringLiteral("?")));
-    }
-    impl_->stmt = std::move(stmt);
-    impl_->fields = std::move(fields);
+    impl_->cursor = impl_->backend(sql).open(sql);
+    impl_->fields = impl_->cursor->fields();
     impl_->active = true;
     impl_->bof = true;
     impl_->eof = false;
@@ -184,83 +129,28 @@ void Query::next() {
 }
 
 QString Query::asString(const QString& field) const {
-    const int i = impl_->column(field);
-    if (const pg::Result& r = impl_->pgRows) {
-        if (r.isNull(impl_->pgRow, i)) return {};
-        if (impl_->fields[i].type == FieldType::DateTime)
-            return detail::storedDateTimeText(r.raw(impl_->pgRow, i), r.length(impl_->pgRow, i));
-        return r.text(impl_->pgRow, i);
-    }
-    sqlite3_stmt* s = impl_->stmt.get();
-    switch (sqlite3_column_type(s, i)) {
-        case SQLITE_NULL:
-            return {};
-        case SQLITE_TEXT:
-            if (impl_->fields[i].type == FieldType::DateTime) {
-                const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
-                const int n = sqlite3_column_bytes(s, i);
-                return detail::storedDateTimeText(p, n);
-            }
-            return impl_->stmt.text(i);
-        default:
-            return detail::cellText(detail::readCell(s, i, impl_->fields[i].type));
-    }
+    return impl_->cursor->text(impl_->column(field));
 }
 
 int Query::asInteger(const QString& field) const {
-    const int i = impl_->column(field);
-    if (const pg::Result& r = impl_->pgRows)
-        return detail::cellInteger(r.cell(impl_->pgRow, i, impl_->fields[i].type));
-    sqlite3_stmt* s = impl_->stmt.get();
-    if (sqlite3_column_type(s, i) == SQLITE_INTEGER) {
-        const qint64 v = sqlite3_column_int64(s, i);
-        if (v >= std::numeric_limits<int>::min() && v <= std::numeric_limits<int>::max())
-            return static_cast<int>(v);
-    }
-    return detail::cellInteger(detail::readCell(s, i, impl_->fields[i].type));
+    return impl_->cursor->asInteger(impl_->column(field));
 }
 
 DateTime Query::asDateTime(const QString& field) const {
-    const int i = impl_->column(field);
-    if (const pg::Result& r = impl_->pgRows)
-        return detail::cellDateTime(r.cell(impl_->pgRow, i, FieldType::DateTime));
-    return detail::cellDateTime(detail::readCell(impl_->stmt.get(), i, FieldType::DateTime));
+    return impl_->cursor->asDateTime(impl_->column(field));
 }
 
 bool Query::isNull(const QString& field) const {
-    const int i = impl_->column(field);
-    if (const pg::Result& r = impl_->pgRows) return r.isNull(impl_->pgRow, i);
-    return sqlite3_column_type(impl_->stmt.get(), i) == SQLITE_NULL;
+    return impl_->cursor->isNull(impl_->column(field));
 }
 
 QList<FieldDef> Query::fields() const { return impl_->fields; }
 
 Query::Cell Query::cell(int column) const {
-    if (!impl_->active || impl_->eof) impl_->column(QString());  // throws the usual error
+    impl_->checkRow();
     if (column < 0 || column >= static_cast<int>(impl_->fields.size()))
         throw EngineError(QStringLiteral("Colonne %1 introuvable").arg(column), text());
-    sqlite3_stmt* s = impl_->stmt.get();
-    Cell c;
-    switch (sqlite3_column_type(s, column)) {
-        case SQLITE_INTEGER:
-            c.kind = Cell::Integer;
-            c.integer = sqlite3_column_int64(s, column);
-            break;
-        case SQLITE_FLOAT:
-            c.kind = Cell::Float;
-            break;
-        case SQLITE_TEXT:
-            c.kind = Cell::Text;
-            c.text = QByteArrayView(reinterpret_cast<const char*>(sqlite3_column_text(s, column)),
-                                    sqlite3_column_bytes(s, column));
-            break;
-        case SQLITE_BLOB:
-            c.kind = Cell::Blob;
-            break;
-        default:
-            break;
-    }
-    return c;
+    return impl_->cursor->cell(column);
 }
 
 int Query::fieldIndex(const QString& name) const {

@@ -10,14 +10,10 @@
 #include "data/engine/ConnectionImpl.h"
 #include "data/engine/EngineError.h"
 #include "data/engine/FilterExpression.h"
-#include "data/engine/Statement.h"
 #include "data/engine/Values.h"
-#include "data/engine/pg/PgDialect.h"
 #include "platform/Error.h"
 
 namespace tavix::db {
-
-using detail::Statement;
 
 namespace {
 
@@ -34,20 +30,6 @@ struct CacheSlot {
     Values values;
 };
 
-void bindValue(Statement& stmt, int index, const QVariant& v) {
-    if (v.isNull()) {
-        stmt.bindNull(index);
-    } else if (v.metaType() == QMetaType::fromType<DateTime>()) {
-        stmt.bindText(index, v.value<DateTime>().toIso());
-    } else if (v.typeId() == QMetaType::LongLong) {
-        stmt.bindInt64(index, v.toLongLong());
-    } else if (v.typeId() == QMetaType::Double) {
-        stmt.bindDouble(index, v.toDouble());
-    } else {
-        stmt.bindText(index, v.toString());
-    }
-}
-
 bool sameValue(const QVariant& a, const QVariant& b) {
     if (a.isNull() || b.isNull()) return a.isNull() == b.isNull();
     if (a.metaType() != b.metaType()) return false;
@@ -62,24 +44,16 @@ class TableDataset::Impl final : public detail::ConnectionClient {
 public:
     Impl(TableDataset* owner, Connection& c, const QString& tableName, const QStringList& exposed)
         : q(owner), connection(&c), table(tableName), exposedRequest(exposed) {
-        c.impl().attach(this);
+        detail::implOf(c).attach(this);
     }
     ~Impl() {
-        if (connection) connection->impl().detach(this);
+        if (connection) detail::implOf(*connection).detach(this);
     }
     Impl(const Impl&) = delete;
     Impl& operator=(const Impl&) = delete;
 
     void connectionClosing() override { q->close(); }
     void connectionDestroyed() override { connection = nullptr; }
-
-    sqlite3* db() const {
-        sqlite3* h = connection ? connection->handle() : nullptr;
-        if (!h) throw notOpen(table);
-        return h;
-    }
-
-    pg::Session* server() const { return connection ? connection->impl().pg.get() : nullptr; }
 
     void checkActive() const {
         if (state == State::Inactive)
@@ -104,39 +78,23 @@ public:
 
     std::optional<FieldDef> tableColumn(const QString& name) const {
         for (const auto& c : columns)
-            if (c.name.compare(name, Qt::CaseInsensitive) == 0) return c.field;
+            if (c.name.compare(name, Qt::CaseInsensitive) == 0) return c;
         return std::nullopt;
     }
 
     void loadColumns() {
-        std::vector<detail::ColumnInfo> all;
-        if (pg::Session* s = server()) {
-            const pg::Table* t = s->table(table);
-            if (!t) throw EngineError(QStringLiteral("Table '%1' introuvable").arg(table));
-            if (t->key.isEmpty())
-                throw EngineError(
-                    QStringLiteral("%1 : la table n'a pas de clé primaire").arg(table));
-            key = t->key;
-            for (const auto& c : t->columns) all.push_back({c.name, c.declType, c.field});
-        } else {
-            all = detail::tableInfo(db(), table);
-        }
-        if (all.empty()) {
-            sqlite3* h = db();
-            // Let SQLite name the fault ("no such table").
-            const QString probe = QStringLiteral("SELECT * FROM %1").arg(detail::quoteName(table));
-            Statement(h, probe.toUtf8(), probe);
-            throw EngineError(QStringLiteral("Table '%1' introuvable").arg(table));
-        }
+        if (!connection) throw notOpen(table);
+        auto opened = detail::backendOf(*connection, table).openTable(table);
+        QList<FieldDef> all = opened->columns();
         QList<FieldDef> chosen;
         if (exposedRequest.isEmpty()) {
-            for (const auto& c : all) chosen.append(c.field);
+            chosen = all;
         } else {
             for (const QString& name : exposedRequest) {
                 bool found = false;
                 for (const auto& c : all) {
                     if (c.name.compare(name, Qt::CaseInsensitive) == 0) {
-                        chosen.append(c.field);
+                        chosen.append(c);
                         found = true;
                         break;
                     }
@@ -146,14 +104,10 @@ public:
                         QStringLiteral("%1 : champ '%2' introuvable").arg(table, name));
             }
         }
+        opened->setFields(chosen);
+        store = std::move(opened);
         columns = std::move(all);
         fields = std::move(chosen);
-    }
-
-    QString columnList() const {
-        QStringList names;
-        for (const auto& f : fields) names.append(detail::quoteName(f.name));
-        return names.join(QStringLiteral(", "));
     }
 
     // "COLUMN ASC|DESC[, ...]" as an ORDER BY list.
@@ -184,112 +138,30 @@ public:
     // The ids of the rows the filter keeps, in the sort's order; the values
     // stay in the table until a view asks for them.
     std::vector<qint64> readIds(const QString& filterText, bool filterOn, const QString& sortText) {
-        if (server()) return readServerIds(filterText, filterOn, sortText);
-        sqlite3* h = db();
-        QString sql = QStringLiteral("SELECT rowid FROM %1").arg(detail::quoteName(table));
         detail::FilterSql where;
-        if (filterOn && !filterText.trimmed().isEmpty()) {
+        if (filterOn && !filterText.trimmed().isEmpty())
             where = detail::compileFilter(
                 filterText, [this](const QString& name) { return tableColumn(name); });
-            sql += QStringLiteral(" WHERE ") + where.where;
-        }
-        const QString order = orderBy(sortText);
-        if (!order.isEmpty())
-            sql += QStringLiteral(" ORDER BY ") + order + QStringLiteral(", rowid");
-        Statement stmt(h, sql.toUtf8(), sql);
-        for (size_t i = 0; i < where.values.size(); ++i)
-            bindValue(stmt, static_cast<int>(i) + 1, where.values[i]);
-        std::vector<qint64> out;
-        while (stmt.step()) out.push_back(sqlite3_column_int64(stmt.get(), 0));
-        // Without a sort, the table's own order, whatever index SQLite chose
-        // to walk for the filter (sorted here, so it may still use one).
-        if (order.isEmpty()) std::sort(out.begin(), out.end());
-        out.shrink_to_fit();
-        return out;
+        return store->keys(where, orderBy(sortText));
     }
 
-    // On a server: the keys the filter keeps, filter and sort run there.
-    std::vector<qint64> readServerIds(const QString& filterText, bool filterOn,
-                                      const QString& sortText) {
-        pg::Session& s = *server();
-        QString sql = QStringLiteral("SELECT %1 FROM %2")
-                          .arg(detail::quoteName(key), detail::quoteName(table));
-        pg::Params params;
-        if (filterOn && !filterText.trimmed().isEmpty()) {
-            const detail::FilterSql where = detail::compileFilter(
-                filterText, [this](const QString& name) { return tableColumn(name); });
-            sql += QStringLiteral(" WHERE ") + pg::placeholders(where.where, 1);
-            for (const auto& v : where.values) params.push_back(pg::paramOf(v));
-        }
-        const QString order = orderBy(sortText);
-        sql += QStringLiteral(" ORDER BY ") +
-               (order.isEmpty() ? QString() : order + QStringLiteral(", ")) +
-               detail::quoteName(key);
-        const pg::Result r = s.exec(sql.toUtf8(), params, sql);
-        std::vector<qint64> out;
-        out.reserve(r.rows());
-        for (int i = 0; i < r.rows(); ++i) out.push_back(QByteArray(r.raw(i, 0)).toLongLong());
-        return out;
-    }
-
-    std::optional<Values> fetchServer(qint64 id) const {
-        const QString sql =
-            QStringLiteral("SELECT %1 FROM %2 WHERE %3 = $1")
-                .arg(columnList(), detail::quoteName(table), detail::quoteName(key));
-        const pg::Result r = server()->exec(sql.toUtf8(), {QByteArray::number(id)}, sql);
-        if (r.rows() == 0) return std::nullopt;
-        Values values;
-        values.reserve(fields.size());
-        for (int i = 0; i < fields.size(); ++i) values.append(r.cell(0, i, fields[i].type));
-        return values;
-    }
-
-    // On a server a view asking for one row soon asks for its neighbours:
-    // they come in the same round trip.
+    // Where a trip to the table costs more than a row, a view asking for
+    // one row soon asks for its neighbours: they come in the same trip.
     void prefetch(int row) const {
-        constexpr int kPage = 64;
-        QByteArray keys = "{";
-        int asked = 0;
-        for (int r = row; r < count() && asked < kPage; ++r) {
+        const int page = store->rowsPerTrip();
+        if (page < 2) return;
+        std::vector<qint64> keys;
+        for (int r = row; r < count() && static_cast<int>(keys.size()) < page; ++r) {
             const qint64 id = ids[r];
             if (id == kUnposted || slotFor(id).rowid == id) continue;
-            if (asked++) keys += ',';
-            keys += QByteArray::number(id);
+            keys.push_back(id);
         }
-        if (asked < 2) return;
-        keys += '}';
-        const QString sql =
-            QStringLiteral("SELECT %1, %2 FROM %3 WHERE %2 = ANY(CAST($1 AS bigint[]))")
-                .arg(columnList(), detail::quoteName(key), detail::quoteName(table));
-        const pg::Result r = server()->exec(sql.toUtf8(), {keys}, sql);
-        const int keyColumn = static_cast<int>(fields.size());
-        for (int i = 0; i < r.rows(); ++i) {
-            Values values;
-            values.reserve(fields.size());
-            for (int c = 0; c < fields.size(); ++c) values.append(r.cell(i, c, fields[c].type));
-            remember(QByteArray(r.raw(i, keyColumn)).toLongLong(), std::move(values));
-        }
+        if (keys.size() < 2) return;
+        for (auto& [id, values] : store->fetchMany(keys)) remember(id, std::move(values));
     }
 
     // One row's values as the table holds them; nullopt when it is gone.
-    std::optional<Values> fetch(qint64 rowid) const {
-        if (server()) return fetchServer(rowid);
-        sqlite3* h = db();
-        if (!fetchStmt) {
-            const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
-                                    .arg(columnList(), detail::quoteName(table));
-            fetchStmt = Statement(h, sql.toUtf8(), sql);
-        }
-        fetchStmt.reset();
-        fetchStmt.bindInt64(1, rowid);
-        if (!fetchStmt.step()) return std::nullopt;
-        Values values;
-        values.reserve(fields.size());
-        for (int i = 0; i < fields.size(); ++i)
-            values.append(detail::readCell(fetchStmt.get(), i, fields[i].type));
-        fetchStmt.reset();  // holds no read lock between fetches
-        return values;
-    }
+    std::optional<Values> fetch(qint64 rowid) const { return store->fetch(rowid); }
 
     CacheSlot& slotFor(qint64 rowid) const {
         return cache[static_cast<quint64>(rowid) * 0x9E3779B97F4A7C15ull >> 54 & (kCacheSlots - 1)];
@@ -308,7 +180,7 @@ public:
 
     void forgetAll() const {
         cache.assign(kCacheSlots, CacheSlot{});
-        fetchStmt.finalize();
+        if (store) store->release();
     }
 
     // Values of a row of the dataset: the edited ones for the row being
@@ -317,7 +189,7 @@ public:
         if (row == current && (state == State::Edit || state == State::Insert)) return editing;
         const qint64 rowid = ids[row];
         CacheSlot& slot = slotFor(rowid);
-        if (slot.rowid != rowid && server()) prefetch(row);
+        if (slot.rowid != rowid) prefetch(row);
         if (slot.rowid != rowid) {
             auto values = fetch(rowid);
             slot.rowid = rowid;
@@ -381,15 +253,14 @@ public:
     Connection* connection;
     QString table;
     QStringList exposedRequest;
-    std::vector<detail::ColumnInfo> columns;
-    QString key;  // on a server: the primary key column standing for rowid
+    std::unique_ptr<detail::TableStore> store;  // while open
+    QList<FieldDef> columns;
     QList<FieldDef> fields;
     QString filter;
     bool filtered = false;
     QString sort;
     std::vector<qint64> ids;  // rowid of each row; kUnposted for a new row
     mutable std::vector<CacheSlot> cache = std::vector<CacheSlot>(kCacheSlots);
-    mutable Statement fetchStmt;
     int current = -1;
     bool bof = true;
     bool eof = true;
@@ -417,6 +288,7 @@ void TableDataset::open() {
     } catch (...) {
         impl_->fields.clear();
         impl_->columns.clear();
+        impl_->store.reset();
         throw;
     }
     impl_->forgetAll();
@@ -438,6 +310,7 @@ void TableDataset::close() {
     impl_->forgetAll();
     impl_->fields.clear();
     impl_->columns.clear();
+    impl_->store.reset();
     impl_->saved = {};
     impl_->editing = {};
     impl_->modified = false;
@@ -653,139 +526,23 @@ void TableDataset::post() {
     auto& d = *impl_;
     if (d.state == State::Browse) return;
     if (d.beforePost) d.beforePost();
-    if (d.server()) {
-        postToServer();
-        return;
-    }
-    sqlite3* h = d.db();
     qint64& rowid = d.ids[d.current];
     const Values& row = d.editing;
     if (d.state == State::Edit) {
         if (d.modified) {
-            QStringList sets;
             std::vector<int> changed;
-            for (int i = 0; i < d.fields.size(); ++i) {
-                if (d.fields[i].readOnly || sameValue(row[i], d.saved[i])) continue;
-                sets.append(detail::quoteName(d.fields[i].name) + QStringLiteral(" = ?"));
-                changed.push_back(i);
-            }
-            if (!changed.empty()) {
-                const QString sql =
-                    QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
-                        .arg(detail::quoteName(d.table), sets.join(QStringLiteral(", ")));
-                Statement stmt(h, sql.toUtf8(), sql);
-                int n = 1;
-                for (int i : changed) bindValue(stmt, n++, row[i]);
-                stmt.bindInt64(n, rowid);
-                stmt.runToEnd();
-                if (sqlite3_changes(h) == 0)
-                    throw EngineError(
-                        QStringLiteral("%1 : l'enregistrement n'existe plus dans la table")
-                            .arg(d.table),
-                        sql);
-            }
+            for (int i = 0; i < d.fields.size(); ++i)
+                if (!d.fields[i].readOnly && !sameValue(row[i], d.saved[i])) changed.push_back(i);
+            d.store->update(rowid, changed, row, d.saved);
         }
     } else {
-        QStringList names;
         std::vector<int> given;
-        for (int i = 0; i < d.fields.size(); ++i) {
-            if (d.fields[i].readOnly || row[i].isNull()) continue;
-            names.append(detail::quoteName(d.fields[i].name));
-            given.push_back(i);
-        }
-        QString sql;
-        if (given.empty()) {
-            sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(detail::quoteName(d.table));
-        } else {
-            QStringList marks;
-            for (size_t k = 0; k < given.size(); ++k) marks.append(QStringLiteral("?"));
-            sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                      .arg(detail::quoteName(d.table), names.join(QStringLiteral(", ")),
-                           marks.join(QStringLiteral(", ")));
-        }
-        Statement stmt(h, sql.toUtf8(), sql);
-        int n = 1;
-        for (int i : given) bindValue(stmt, n++, row[i]);
-        stmt.runToEnd();
-        rowid = sqlite3_last_insert_rowid(h);
+        for (int i = 0; i < d.fields.size(); ++i)
+            if (!d.fields[i].readOnly && !row[i].isNull()) given.push_back(i);
+        rowid = d.store->insert(given, row);
     }
     // What the table now holds (the key of a new row, stored forms).
     d.remember(rowid, d.reread(rowid));
-    d.saved = {};
-    d.editing = {};
-    d.modified = false;
-    d.setState(State::Browse);
-    emit rowChanged(d.current);
-    emit posted(d.current);
-}
-
-// On a server several workstations edit the same rows: an update names the
-// values it read, and a row someone else changed since is not overwritten.
-void TableDataset::postToServer() {
-    auto& d = *impl_;
-    pg::Session& s = *d.server();
-    qint64& id = d.ids[d.current];
-    const Values& row = d.editing;
-    const QString table = detail::quoteName(d.table);
-    const QString key = detail::quoteName(d.key);
-    if (d.state == State::Edit) {
-        QStringList sets;
-        QStringList checks;
-        pg::Params params;
-        for (int i = 0; i < d.fields.size(); ++i) {
-            if (d.fields[i].readOnly || sameValue(row[i], d.saved[i])) continue;
-            params.push_back(pg::paramOf(row[i]));
-            sets.append(detail::quoteName(d.fields[i].name) +
-                        QStringLiteral(" = $%1").arg(params.size()));
-        }
-        if (d.modified && !sets.isEmpty()) {
-            for (int i = 0; i < d.fields.size(); ++i) {
-                params.push_back(pg::paramOf(d.saved[i]));
-                checks.append(detail::quoteName(d.fields[i].name) +
-                              QStringLiteral(" IS NOT DISTINCT FROM $%1").arg(params.size()));
-            }
-            params.push_back(QByteArray::number(id));
-            const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3 = $%4 AND %5")
-                                    .arg(table, sets.join(QStringLiteral(", ")), key)
-                                    .arg(params.size())
-                                    .arg(checks.join(QStringLiteral(" AND ")));
-            const pg::Result r = s.exec(sql.toUtf8(), params, sql);
-            if (r.affected() == 0) {
-                if (!d.fetch(id))
-                    throw EngineError(
-                        QStringLiteral("%1 : l'enregistrement n'existe plus dans la table")
-                            .arg(d.table),
-                        sql);
-                throw RowChangedError(
-                    QStringLiteral(
-                        "L'enregistrement n° %1 de la table « %2 » a été modifié sur un autre "
-                        "poste depuis sa lecture : votre modification n'a pas été enregistrée. "
-                        "Relisez l'enregistrement (Actualiser) avant de le modifier à nouveau.")
-                        .arg(id)
-                        .arg(d.table),
-                    sql);
-            }
-        }
-    } else {
-        QStringList names;
-        QStringList marks;
-        pg::Params params;
-        for (int i = 0; i < d.fields.size(); ++i) {
-            if (d.fields[i].readOnly || row[i].isNull()) continue;
-            names.append(detail::quoteName(d.fields[i].name));
-            params.push_back(pg::paramOf(row[i]));
-            marks.append(QStringLiteral("$%1").arg(params.size()));
-        }
-        const QString sql =
-            names.isEmpty()
-                ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES RETURNING %2").arg(table, key)
-                : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING %4")
-                      .arg(table, names.join(QStringLiteral(", ")),
-                           marks.join(QStringLiteral(", ")), key);
-        const pg::Result r = s.exec(sql.toUtf8(), params, sql);
-        id = QByteArray(r.raw(0, 0)).toLongLong();
-    }
-    d.remember(id, d.reread(id));
     d.saved = {};
     d.editing = {};
     d.modified = false;
@@ -826,18 +583,7 @@ void TableDataset::deleteRecord() {
     if (d.ids.empty())
         throw EngineError(QStringLiteral("%1 : aucun enregistrement à supprimer").arg(d.table));
     if (d.state == State::Edit) cancel();
-    if (pg::Session* s = d.server()) {
-        const QString sql = QStringLiteral("DELETE FROM %1 WHERE %2 = $1")
-                                .arg(detail::quoteName(d.table), detail::quoteName(d.key));
-        s->exec(sql.toUtf8(), {QByteArray::number(d.ids[d.current])}, sql);
-    } else {
-        sqlite3* h = d.db();
-        const QString sql =
-            QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(detail::quoteName(d.table));
-        Statement stmt(h, sql.toUtf8(), sql);
-        stmt.bindInt64(1, d.ids[d.current]);
-        stmt.runToEnd();
-    }
+    d.store->remove(d.ids[d.current]);
     const int pos = d.current;
     d.forget(d.ids[pos]);
     d.ids.erase(d.ids.begin() + pos);

@@ -119,7 +119,6 @@ signals:
 
 private:
     void insertRowAt(int pos);  // a new empty row in Insert state
-    void postToServer();
 
     class Impl;
     std::unique_ptr<Impl> impl_;

@@ -12,7 +12,7 @@
 
 #include "controls/ColorButton.h"
 #include "controls/KeyboardAccess.h"
-#include "data/Unit2.h"
+#include "data/engine/Connection.h"
 #include "platform/Autostart.h"
 #include "platform/Paths.h"
 #include "platform/Services.h"
@@ -264,7 +264,7 @@ void TForm7::Button1Click() {
     // A server address holding a password never reaches the settings file:
     // the window stays open with the box to mend.
     try {
-        TDataModule2::CheckDatabaseSetting(Edit4->text());
+        db::checkDatabaseSetting(Edit4->text());
     } catch (const Error& e) {
         messageBoxes().error(e.message());
         Edit4->setFocus();

@@ -98,6 +98,11 @@ public:
 
 }  // namespace
 
+bool PgCluster::required() {
+    const QByteArray v = qgetenv("TAVIX_REQUIRE_PG");
+    return !v.isEmpty() && v != "0";
+}
+
 PgCluster* PgCluster::get() {
     if (!tried()) {
         tried() = true;

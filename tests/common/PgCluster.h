@@ -18,6 +18,8 @@ public:
     // binaries are not installed or the server cannot start (see reason()).
     static PgCluster* get();
     static QString reason();
+    // TAVIX_REQUIRE_PG is set to anything but "0": a missing server fails.
+    static bool required();
 
     const QString& socketDir() const { return socketDir_; }
 
@@ -53,8 +55,15 @@ private:
 
 }  // namespace tavix::test
 
-// Skips the test when no PostgreSQL server can be had, saying why.
-#define TAVIX_PG_OR_SKIP(cluster)                                        \
-    ::tavix::test::PgCluster* cluster = ::tavix::test::PgCluster::get(); \
-    if (!cluster)                                                        \
-    GTEST_SKIP() << "PostgreSQL indisponible : " << ::tavix::test::PgCluster::reason().toStdString()
+// Skips the test when no PostgreSQL server can be had, saying why; fails it
+// instead when TAVIX_REQUIRE_PG is set (as CI does), so a server that cannot
+// start never passes for a green suite.
+#define TAVIX_PG_OR_SKIP(cluster)                                                       \
+    ::tavix::test::PgCluster* cluster = ::tavix::test::PgCluster::get();                \
+    if (!cluster) {                                                                     \
+        if (::tavix::test::PgCluster::required())                                       \
+            GTEST_FAIL() << "PostgreSQL exigé (TAVIX_REQUIRE_PG) mais indisponible : " \
+                         << ::tavix::test::PgCluster::reason().toStdString();           \
+        GTEST_SKIP() << "PostgreSQL indisponible : "                                    \
+                     << ::tavix::test::PgCluster::reason().toStdString();               \
+    }

@@ -57,6 +57,7 @@
 #include "consult/Unit5.h"
 #include "controls/ColorButton.h"
 #include "data/Unit2.h"
+#include "data/engine/sqlite/SqliteBackend.h"
 #include "platform/Error.h"
 #include "platform/Regional.h"
 #include "settings/outils.h"
@@ -221,7 +222,7 @@ protected:
     // Statements of the window's connection stepped and not yet done.
     int busyStatements() const {
         int busy = 0;
-        sqlite3* handle = module->ADOConnection1.handle();
+        sqlite3* handle = db::sqlite::handleOf(module->ADOConnection1);
         for (sqlite3_stmt* s = sqlite3_next_stmt(handle, nullptr); s;
              s = sqlite3_next_stmt(handle, s))
             busy += sqlite3_stmt_busy(s) ? 1 : 0;

@@ -1,18 +1,29 @@
 // Every kind of statement the program runs, on the database file and on a
 // PostgreSQL server, with the same results.
 #include <gtest/gtest.h>
+#include <libpq-fe.h>
+#include <sqlite3.h>
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTimeEdit>
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <atomic>
 #include <functional>
+#include <thread>
 
 #include "common/Fakes.h"
 #include "common/PgCluster.h"
 #include "common/TempDatabase.h"
 #include "consult/Entries.h"
+#include "consult/ReportView.h"
+#include "consult/Unit5.h"
+#include "controls/ColorButton.h"
 #include "controls/RadioGroup.h"
 #include "controls/ReloadOffer.h"
 #include "data/Unit2.h"
@@ -91,6 +102,25 @@ void addEntries(TDataModule2& m) {
                   DateTime(QDate(2026, 3, 3), QTime(0, 30)), 1800, "");
     m.AddLogEntry("Poste2", "Dupont", "Appel", kMonday.addDays(7), kMonday.addDays(7).addSecs(60),
                   0, "");
+}
+
+const QString kDupont = "Dupont \"&\" fils";
+
+// "&Voir" in the consultation window, as a user clicks it; the report's
+// lines (CR LF split) once it is read whole.
+QStringList windowReport(const QString& activity, const QString& client, QDate from, QDate to,
+                         bool comments, bool all) {
+    TForm5 form;
+    form.show();
+    form.cbTravaux->setCurrentText(activity);
+    form.cbClients->setCurrentText(client);
+    form.dateDebut->setDateTime(QDateTime(from, QTime(15, 0)));
+    form.DateFin->setDateTime(QDateTime(to, QTime(15, 0)));
+    form.chkComm->setChecked(comments);
+    form.chkTout->setChecked(all);
+    form.Commenter->click();
+    if (!QTest::qWaitFor([&] { return !form.reportRunning(); }, 20000)) return {"unfinished"};
+    return form.RichEdit1->text().split("\r\n");
 }
 
 const QString kReport =
@@ -233,22 +263,53 @@ const Case kCases[] = {
       "1|Saisie|Dupont|02/03/2026 09:15:00|02/03/2026 10:15:00|3600|l'apostrophe "
       "\"guillemets\"\nligne 2|Poste1",
       "09/03/2026 09:15:05", "2", "ID"}},
-    {"purge after a copy",
+    {"the report read by the consultation window, comments and a client with \" and &",
      [](TDataModule2& m) {
          addEntries(m);
-         QTemporaryDir dir;
-         const QString copy = dir.filePath("copie.bak");
-         db::backupDatabase(m.ADOConnection1, copy);
-         m.ExecuteSql("DELETE * FROM activites");
-         QStringList out = select(m.ADOConnection1, "SELECT COUNT(*) AS n FROM activites", {"n"});
-         db::Connection saved;
-         saved.setConnectionString("Data Source=" + copy);
-         saved.open();
-         out += select(saved, "SELECT CLIENTS, DEBUT FROM activites ORDER BY DEBUT",
-                       {"CLIENTS", "DEBUT"});
+         m.AddLogEntry("Poste3", kDupont, "Saisie", kMonday.addSecs(7200),
+                       kMonday.addSecs(7200 + 45), 45, "remarque & \"citée\"");
+         QStringList out =
+             windowReport("Tous", kDupont, kMonday.date(), kMonday.date(), true, false);
+         out << "--";
+         out += windowReport("Tous", "Tous", kMonday.date(), kMonday.date(), false, true);
          return out;
      },
-     {"0", "Dupont|02/03/2026 09:15:00", "Martin|03/03/2026", "Dupont|09/03/2026 09:15:00"}},
+     {"Poste3\tSaisie\t" + kDupont + "\t02/03/2026 11:15:00\t02/03/2026 11:15:45\t00:00:45",
+      "\tremarque & \"citée\"",
+      QString(208, u'-') + "Total\t\t\t\t\t02/03/2026 11:15:00\t\t02/03/2026 11:15:45\t\t00:00:45",
+      "--", "Poste1\tSaisie\tDupont\t02/03/2026 09:15:00\t02/03/2026 10:15:00\t01:00:00",
+      "Poste3\tSaisie\t" + kDupont + "\t02/03/2026 11:15:00\t02/03/2026 11:15:45\t00:00:45",
+      "\tAppel\tMartin\t03/03/2026\t03/03/2026 00:30:00\t00:30:00",
+      "Poste2\tAppel\tDupont\t09/03/2026 09:15:00\t09/03/2026 09:16:00\t00:00:00",
+      QString(208, u'-') +
+          "Total\t\t\t\t\t02/03/2026 09:15:00\t\t09/03/2026 09:16:00\t\t01:30:45"}},
+    {"purge through \"&Purger la base\": the copy holds what the base held",
+     [](TDataModule2& m) {
+         addEntries(m);
+         test::FakeClock fixed(DateTime(QDate(2026, 4, 1), QTime(12, 0, 7)));
+         auto& boxes = dynamic_cast<test::ScriptedBoxes&>(messageBoxes());
+         boxes.answers = {true, true};
+         boxes.informs.clear();
+         {
+             TForm5 form;
+             form.show();
+             form.ColorButton1->click();
+         }
+         QStringList out = boxes.informs;
+         out += select(m.ADOConnection1, "SELECT COUNT(*) AS n FROM activites", {"n"});
+         const QString copy = m.BackupPath(fixed.now());
+         {
+             db::Connection saved;
+             saved.setConnectionString("Data Source=" + copy);
+             saved.open();
+             out += select(saved, "SELECT CLIENTS, DEBUT FROM activites ORDER BY DEBUT",
+                           {"CLIENTS", "DEBUT"});
+         }
+         QFile::remove(copy);
+         return out;
+     },
+     {"Suivi des surveillances vide", "0", "Dupont|02/03/2026 09:15:00", "Martin|03/03/2026",
+      "Dupont|09/03/2026 09:15:00"}},
     {"schema check of the current layout",
      [](TDataModule2& m) {
          QStringList out{QString::number(m.SchemaVersion())};
@@ -284,6 +345,153 @@ TEST_F(BothEnginesTest, EveryStatementKindGivesTheSameResults) {
             } catch (const Error& e) {
                 ADD_FAILURE() << e.message().toStdString();
             }
+        }
+    }
+}
+
+// A second workstation on the same base, with a connection of its own: it
+// stores entries, each marked "autre <n>", and says which were acknowledged.
+class OtherWorkstation {
+public:
+    OtherWorkstation(Engine engine, const QString& path) : engine_(engine) {
+        if (engine == Engine::File) {
+            sqlite3_open_v2(QFile::encodeName(path).constData(), &file_, SQLITE_OPEN_READWRITE,
+                            nullptr);
+            sqlite3_busy_timeout(file_, 20000);
+        } else {
+            server_ = PQconnectdb(path.toUtf8().constData());
+        }
+    }
+    ~OtherWorkstation() {
+        if (file_) sqlite3_close(file_);
+        if (server_) PQfinish(server_);
+    }
+    bool store(int n) {
+        const QByteArray sql =
+            QString(
+                "INSERT INTO activites (\"USER\", \"SURVEILLANCES\", \"CLIENTS\", "
+                "\"DEBUT\", \"FIN\", \"DUREE\", \"COMMENTAIRE\") VALUES ('Poste9', "
+                "'Appel', 'Autre', '2026-03-04 08:00:00', '2026-03-04 08:00:01', 1, "
+                "'autre %1')")
+                .arg(n)
+                .toUtf8();
+        if (file_)
+            return sqlite3_exec(file_, sql.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+        PGresult* r = PQexec(server_, sql.constData());
+        const bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
+        PQclear(r);
+        return ok;
+    }
+
+private:
+    Engine engine_;
+    sqlite3* file_ = nullptr;
+    PGconn* server_ = nullptr;
+};
+
+QStringList commentsIn(const QString& sqliteFile) {
+    QStringList out;
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(QFile::encodeName(sqliteFile).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(db, "SELECT COMMENTAIRE FROM activites", -1, &stmt, nullptr);
+    while (stmt && sqlite3_step(stmt) == SQLITE_ROW)
+        out << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return out;
+}
+
+// "&Purger la base" while a second workstation stores an entry after
+// another: every entry it was told is stored is afterwards in the base or in
+// the copy, never in both, never in neither; and the copy holds every entry
+// the purge removed.
+TEST_F(BothEnginesTest, APurgeWhileAnotherWorkstationStoresLosesNothing) {
+    TAVIX_PG_OR_SKIP(cluster);
+    constexpr int kRows = 20000;  // enough that the copy takes a while
+    for (const Engine engine : {Engine::File, Engine::Server}) {
+        SCOPED_TRACE(nameOf(engine));
+        Target target(engine, cluster);
+        const QString bulk =
+            engine == Engine::File
+                ? QString(
+                      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE "
+                      "i < %1) INSERT INTO activites (\"USER\", SURVEILLANCES, CLIENTS, "
+                      "DEBUT, FIN, DUREE, COMMENTAIRE) SELECT 'Poste1', 'Saisie', 'Martin', "
+                      "'2026-03-02 08:00:00', '2026-03-02 09:00:00', 3600, 'base ' || i "
+                      "FROM n")
+                      .arg(kRows)
+                : QString(
+                      "INSERT INTO activites (\"USER\", \"SURVEILLANCES\", \"CLIENTS\", "
+                      "\"DEBUT\", \"FIN\", \"DUREE\", \"COMMENTAIRE\") SELECT 'Poste1', "
+                      "'Saisie', 'Martin', timestamp '2026-03-02 08:00:00', timestamp "
+                      "'2026-03-02 09:00:00', 3600, 'base ' || i FROM generate_series(1, "
+                      "%1) AS i")
+                      .arg(kRows);
+        TDataModule2 module;
+        module.DatabasePath = target.path();
+        ASSERT_TRUE(module.OpenDatabase());
+        if (engine == Engine::File) {
+            sqlite3* db = nullptr;
+            sqlite3_open_v2(QFile::encodeName(target.path()).constData(), &db,
+                            SQLITE_OPEN_READWRITE, nullptr);
+            ASSERT_EQ(sqlite3_exec(db, bulk.toUtf8().constData(), nullptr, nullptr, nullptr),
+                      SQLITE_OK);
+            sqlite3_close(db);
+        } else {
+            cluster->exec(target.path(), bulk);
+        }
+
+        test::FakeClock fixed(DateTime(QDate(2026, 4, 1), QTime(12, 0, 7)));
+        std::atomic<bool> done{false};
+        std::atomic<int> acknowledgedCount{0};
+        std::vector<int> acknowledged;
+        std::thread other([&] {
+            OtherWorkstation second(engine, target.path());
+            for (int n = 1; !done; ++n) {
+                if (second.store(n)) {
+                    acknowledged.push_back(n);
+                    ++acknowledgedCount;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+        });
+        // The second workstation is storing before the purge begins.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return acknowledgedCount >= 3; }, 10000));
+        boxes.answers = {true, true};
+        boxes.informs.clear();
+        boxes.errors.clear();
+        {
+            TForm5 form;
+            form.show();
+            form.ColorButton1->click();
+        }
+        const int before = acknowledgedCount;
+        // ...and goes on after it.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return acknowledgedCount >= before + 3; }, 10000));
+        done = true;
+        other.join();
+        EXPECT_TRUE(boxes.errors.isEmpty()) << boxes.errors.join('\n').toStdString();
+        EXPECT_EQ(boxes.informs, QStringList{"Suivi des surveillances vide"});
+
+        const QString copy = module.BackupPath(fixed.now());
+        const QStringList inCopy = commentsIn(copy);
+        const QStringList inBase =
+            engine == Engine::File
+                ? commentsIn(target.path())
+                : cluster->rows(target.path(), "SELECT \"COMMENTAIRE\" FROM activites");
+        QFile::remove(copy);
+        int copied = 0;
+        for (const QString& c : inCopy) copied += c.startsWith("base ");
+        EXPECT_EQ(copied, kRows);
+        for (const QString& c : inBase) EXPECT_FALSE(c.startsWith("base ")) << c.toStdString();
+        const QSet<QString> base(inBase.begin(), inBase.end());
+        const QSet<QString> saved(inCopy.begin(), inCopy.end());
+        EXPECT_GT(acknowledged.size(), 6u);
+        for (const int n : acknowledged) {
+            const QString mark = QString("autre %1").arg(n);
+            EXPECT_NE(base.contains(mark), saved.contains(mark))
+                << mark.toStdString() << (base.contains(mark) ? " in both" : " in neither");
         }
     }
 }

@@ -14,6 +14,7 @@
 #include "controls/RadioGroup.h"
 #include "data/Unit2.h"
 #include "data/engine/EngineError.h"
+#include "data/engine/sqlite/SqliteBackend.h"
 #include "settings/Colors.h"
 #include "settings/outils.h"
 
@@ -439,9 +440,10 @@ TEST(SchemaVersionTest, ReadsNoRowOfTheLog) {
         static_cast<QStringList*>(context)->append(QString::fromUtf8(static_cast<char*>(sql)));
         return 0;
     };
-    sqlite3_trace_v2(module.ADOConnection1.handle(), SQLITE_TRACE_STMT, record, &statements);
+    sqlite3_trace_v2(db::sqlite::handleOf(module.ADOConnection1), SQLITE_TRACE_STMT, record,
+                     &statements);
     EXPECT_EQ(module.SchemaVersion(), 7);
-    sqlite3_trace_v2(module.ADOConnection1.handle(), 0, nullptr, nullptr);
+    sqlite3_trace_v2(db::sqlite::handleOf(module.ADOConnection1), 0, nullptr, nullptr);
     const QRegularExpression readsRows(R"(\bFROM\b.*activites)",
                                        QRegularExpression::CaseInsensitiveOption);
     for (const QString& statement : statements)

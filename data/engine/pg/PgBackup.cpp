@@ -9,6 +9,7 @@
 #include "data/engine/Statement.h"
 #include "data/engine/Values.h"
 #include "data/engine/pg/PgSession.h"
+#include "data/engine/sqlite/SqliteBackend.h"
 
 namespace tavix::db::pg {
 
@@ -56,17 +57,7 @@ void copyTable(Session& session, sqlite3* db, const Table& table) {
     for (int r = 0; r < rows.rows(); ++r) {
         stmt.reset();
         for (int c = 0; c < rows.columns(); ++c) {
-            const QVariant v = rows.cell(r, c, table.columns[c].field.type);
-            if (v.isNull())
-                stmt.bindNull(c + 1);
-            else if (v.metaType() == QMetaType::fromType<DateTime>())
-                stmt.bindText(c + 1, v.value<DateTime>().toIso());
-            else if (v.typeId() == QMetaType::LongLong)
-                stmt.bindInt64(c + 1, v.toLongLong());
-            else if (v.typeId() == QMetaType::Double)
-                stmt.bindDouble(c + 1, v.toDouble());
-            else
-                stmt.bindText(c + 1, v.toString());
+            sqlite::bind(stmt, c + 1, rows.cell(r, c, table.columns[c].field.type));
         }
         stmt.runToEnd();
     }
@@ -74,48 +65,105 @@ void copyTable(Session& session, sqlite3* db, const Table& table) {
 
 }  // namespace
 
-void copyToFile(Session& session, const QString& target) {
-    auto refuse = [&](const QString& why) {
-        throw EngineError(
-            QStringLiteral("Copie de sauvegarde impossible vers « %1 » : %2").arg(target, why));
-    };
-    if (QFileInfo::exists(target)) refuse(QStringLiteral("le fichier existe déjà"));
+namespace {
+
+[[noreturn]] void refuse(const QString& target, const QString& why) {
+    throw EngineError(
+        QStringLiteral("Copie de sauvegarde impossible vers « %1 » : %2").arg(target, why));
+}
+
+// Writes the program's tables into a new file at target, read inside the
+// session's open transaction.
+void writeCopy(Session& session, const QString& target) {
+    sqlite3* raw = nullptr;
+    const int rc = sqlite3_open_v2(QFile::encodeName(target).constData(), &raw,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    detail::DbHandle db(raw);
+    if (rc != SQLITE_OK)
+        throw EngineError(raw ? QString::fromUtf8(sqlite3_errmsg(raw))
+                              : QString::fromUtf8(sqlite3_errstr(rc)));
+    detail::exec(db.get(), "PRAGMA synchronous=FULL");
+    detail::exec(db.get(), "BEGIN IMMEDIATE");
+    for (const char* name : {"clients", "travaux", "activites"})
+        if (const Table* t = session.table(QString::fromLatin1(name)))
+            copyTable(session, db.get(), *t);
+    detail::exec(db.get(), "COMMIT");
+    if (sqlite3_close(db.get()) != SQLITE_OK) detail::fail(db.get(), {});
+    db.release();
+}
+
+void removeCopy(const QString& target) {
+    QFile::remove(target);
+    QFile::remove(target + QStringLiteral("-journal"));
+}
+
+void rollback(Session& session) {
+    if (!session.inTransaction()) return;
+    try {
+        session.command("ROLLBACK");
+    } catch (const Error&) {
+    }
+}
+
+void checkTarget(const QString& target) {
+    if (QFileInfo::exists(target)) refuse(target, QStringLiteral("le fichier existe déjà"));
     if (!QDir().mkpath(QFileInfo(target).absolutePath()))
-        refuse(QStringLiteral("le dossier ne peut pas être créé"));
+        refuse(target, QStringLiteral("le dossier ne peut pas être créé"));
+}
+
+}  // namespace
+
+void copyToFile(Session& session, const QString& target) {
+    checkTarget(target);
     QString failure;
     const bool ownTransaction = !session.inTransaction();
     try {
         // One snapshot of the three tables, whatever other workstations write meanwhile.
         if (ownTransaction) session.command("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
-        sqlite3* raw = nullptr;
-        const int rc = sqlite3_open_v2(QFile::encodeName(target).constData(), &raw,
-                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-        detail::DbHandle db(raw);
-        if (rc != SQLITE_OK)
-            throw EngineError(raw ? QString::fromUtf8(sqlite3_errmsg(raw))
-                                  : QString::fromUtf8(sqlite3_errstr(rc)));
-        detail::exec(db.get(), "PRAGMA synchronous=FULL");
-        detail::exec(db.get(), "BEGIN IMMEDIATE");
-        for (const char* name : {"clients", "travaux", "activites"})
-            if (const Table* t = session.table(QString::fromLatin1(name)))
-                copyTable(session, db.get(), *t);
-        detail::exec(db.get(), "COMMIT");
-        if (sqlite3_close(db.get()) != SQLITE_OK) detail::fail(db.get(), {});
-        db.release();
+        writeCopy(session, target);
         if (ownTransaction) session.command("COMMIT");
     } catch (const Error& e) {
         failure = e.message();
     }
     if (!failure.isEmpty()) {
-        if (ownTransaction && session.inTransaction()) {
-            try {
-                session.command("ROLLBACK");
-            } catch (const Error&) {
-            }
-        }
-        QFile::remove(target);
-        QFile::remove(target + QStringLiteral("-journal"));
-        refuse(failure);
+        if (ownTransaction) rollback(session);
+        removeCopy(target);
+        refuse(target, failure);
+    }
+}
+
+void purgeToFile(Session& session, const QString& table, const QString& target) {
+    if (session.inTransaction()) refuse(target, QStringLiteral("une transaction est en cours"));
+    const Table* t = session.table(table);
+    if (!t) throw EngineError(QStringLiteral("Table '%1' introuvable").arg(table));
+    const QString name = t->name;
+    checkTarget(target);
+    QString failure;
+    try {
+        session.command("BEGIN ISOLATION LEVEL REPEATABLE READ");
+        writeCopy(session, target);
+        const QString purge = QStringLiteral("DELETE FROM %1").arg(detail::quoteName(name));
+        session.exec(purge.toUtf8(), {}, purge);
+    } catch (const Error& e) {
+        failure = e.message();
+    }
+    if (!failure.isEmpty()) {
+        rollback(session);
+        removeCopy(target);
+        refuse(target, failure);
+    }
+    try {
+        session.command("COMMIT");
+    } catch (const ServerUnreachable& e) {
+        // The server may have committed before the connection went: the
+        // copy stays, so no row can be lost.
+        throw EngineError(QStringLiteral("La purge n'a peut-être pas abouti (%1) ; la copie « %2 » "
+                                         "est conservée")
+                              .arg(e.message(), target));
+    } catch (const Error& e) {
+        rollback(session);
+        removeCopy(target);
+        refuse(target, e.message());
     }
 }
 

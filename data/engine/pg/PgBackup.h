@@ -12,4 +12,10 @@ class Session;
 // EngineError naming the target.
 void copyToFile(Session& session, const QString& target);
 
+// copyToFile, then the rows of table deleted, in one REPEATABLE READ
+// transaction: the DELETE sees the copy's snapshot, so it removes exactly
+// the rows the copy holds, and one changed elsewhere meanwhile makes the
+// whole purge fail rather than vanish uncopied.
+void purgeToFile(Session& session, const QString& table, const QString& target);
+
 }  // namespace tavix::db::pg

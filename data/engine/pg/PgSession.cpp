@@ -4,6 +4,7 @@
 
 #include <QRegularExpression>
 
+#include "data/engine/Backend.h"
 #include "data/engine/Collation.h"
 #include "data/engine/Values.h"
 
@@ -106,12 +107,19 @@ QString describe(const QString& conninfo) {
     return out;
 }
 
-std::optional<QByteArray> paramOf(const QVariant& v) {
-    if (v.isNull()) return std::nullopt;
-    if (v.metaType() == QMetaType::fromType<DateTime>())
-        return v.value<DateTime>().toIso().toUtf8();
-    if (v.typeId() == QMetaType::Double) return QByteArray::number(v.toDouble(), 'g', 17);
-    return v.toString().toUtf8();
+std::optional<QByteArray> paramOf(const QVariant& value) {
+    const detail::BoundValue v = detail::bindValue(value);
+    switch (v.kind) {
+        case detail::BoundValue::Null:
+            return std::nullopt;
+        case detail::BoundValue::Integer:
+            return QByteArray::number(v.integer);
+        case detail::BoundValue::Double:
+            return QByteArray::number(v.real, 'g', 17);
+        case detail::BoundValue::Text:
+            break;
+    }
+    return v.text.toUtf8();
 }
 
 bool isHiddenColumn(const QString& name) { return name.startsWith(QLatin1String("tavix_")); }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "data/engine/Connection.h"
 #include "data/engine/EngineError.h"
 #include "data/engine/Field.h"
 
@@ -32,10 +33,7 @@ QString describe(const QString& conninfo);
 
 // The server could not be reached, or the connection went away: the
 // statement may be tried again once the server answers.
-class ServerUnreachable : public EngineError {
-public:
-    using EngineError::EngineError;
-};
+using ServerUnreachable = db::ServerUnreachable;
 
 // A value travelling as a bound parameter, in PostgreSQL's text form;
 // nullopt is NULL.

@@ -11,6 +11,7 @@
 #include "common/Unprivileged.h"
 #include "data/engine/Backup.h"
 #include "data/engine/EngineError.h"
+#include "data/engine/sqlite/SqliteBackend.h"
 
 using namespace tavix;
 using namespace tavix::test;
@@ -81,7 +82,7 @@ TEST(EngineErrorTest, FailuresOnAnOpenDatabaseAreToldInFrenchWithTheFileAndWhatT
          [](Scene& t) {
              RawDb raw(t.path);
              const QString pages = raw.scalar("PRAGMA page_count");
-             ASSERT_EQ(sqlite3_exec(t.connection.handle(),
+             ASSERT_EQ(sqlite3_exec(db::sqlite::handleOf(t.connection),
                                     ("PRAGMA max_page_count=" + pages).toUtf8().constData(),
                                     nullptr, nullptr, nullptr),
                        SQLITE_OK);

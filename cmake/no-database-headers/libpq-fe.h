@@ -1,0 +1,2 @@
+// Stands before the real header in every library above the engine.
+#error "Only the engine (data/engine/) speaks to libpq: go through its public classes."

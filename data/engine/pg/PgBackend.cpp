@@ -1,0 +1,151 @@
+#include "data/engine/pg/PgBackend.h"
+
+#include <charconv>
+
+#include "data/engine/ConnectionImpl.h"
+#include "data/engine/EngineError.h"
+#include "data/engine/pg/PgBackup.h"
+#include "data/engine/pg/PgDialect.h"
+
+namespace tavix::db::pg {
+
+namespace {
+
+Query::Cell cellOf(const Result& r, int row, int column, FieldType type) {
+    Query::Cell c;
+    if (r.isNull(row, column)) return c;
+    const char* p = r.raw(row, column);
+    const int n = r.length(row, column);
+    switch (type) {
+        case FieldType::Integer:
+        case FieldType::AutoIncrement:
+            if (const auto [end, ec] = std::from_chars(p, p + n, c.integer);
+                ec == std::errc() && end == p + n) {
+                c.kind = Query::Cell::Integer;
+                return c;
+            }
+            break;
+        case FieldType::Float:
+            c.kind = Query::Cell::Float;
+            return c;
+        default:
+            break;
+    }
+    c.kind = Query::Cell::Text;
+    c.text = QByteArrayView(p, n);
+    return c;
+}
+
+// The rows of one result read whole.
+class ResultCursor final : public detail::Cursor {
+public:
+    explicit ResultCursor(Result r) : r_(std::move(r)) { fields_ = r_.fields(); }
+    bool next() override {
+        if (!r_) return false;
+        if (++row_ < r_.rows()) return true;
+        r_ = Result();
+        return false;
+    }
+    bool isNull(int column) const override { return r_.isNull(row_, column); }
+    Query::Cell cell(int column) const override {
+        return cellOf(r_, row_, column, fields_[column].type);
+    }
+    QByteArrayView utf8(int column) const override {
+        return r_.isNull(row_, column)
+                   ? QByteArrayView()
+                   : QByteArrayView(r_.raw(row_, column), r_.length(row_, column));
+    }
+    qint64 integer(int column) const override {
+        if (r_.isNull(row_, column)) return 0;
+        qint64 v = 0;
+        const char* p = r_.raw(row_, column);
+        std::from_chars(p, p + r_.length(row_, column), v);
+        return v;
+    }
+    QVariant value(int column, FieldType type) const override {
+        return r_.cell(row_, column, type);
+    }
+
+private:
+    Result r_;
+    int row_ = -1;
+};
+
+}  // namespace
+
+Session* sessionOf(const Connection& connection) {
+    auto* server = dynamic_cast<PgBackend*>(detail::implOf(connection).backend.get());
+    return server ? &server->session() : nullptr;
+}
+
+PgBackend::PgBackend(const QString& conninfo)
+    : conninfo_(conninfo), session_(std::make_unique<Session>(conninfo)) {
+    session_->createLayoutIfEmpty();
+}
+
+PgBackend::~PgBackend() = default;
+
+void PgBackend::execute(const QString& sql) {
+    const Translated t = translate(*session_, sql);
+    session_->exec(t.sql, t.params, sql);
+    if (changesLayout(sql)) session_->invalidate();
+}
+
+std::unique_ptr<detail::Cursor> PgBackend::open(const QString& sql) {
+    if (!returnsRows(sql))
+        throw EngineError(QStringLiteral("L'instruction ne renvoie pas de lignes"), sql);
+    const Translated t = translate(*session_, sql);
+    Result rows = session_->exec(t.sql, t.params, sql);
+    if (rows.columns() == 0)
+        throw EngineError(QStringLiteral("L'instruction ne renvoie pas de lignes"), sql);
+    return std::make_unique<ResultCursor>(std::move(rows));
+}
+
+std::unique_ptr<detail::Cursor> PgBackend::openBound(const QString& sql, const QVariantList& values,
+                                                     bool) {
+    Params params;
+    for (const QVariant& v : values) params.push_back(paramOf(v));
+    const RawTranslated t = translateRaw(*session_, sql);
+    return std::make_unique<ResultCursor>(session_->exec(t.sql, params, sql, t.types));
+}
+
+QList<FieldDef> PgBackend::tableFields(const QString& table) {
+    QList<FieldDef> fields;
+    if (const Table* t = session_->table(table))
+        for (const auto& c : t->columns) fields.append(c.field);
+    if (fields.isEmpty()) throw EngineError(QStringLiteral("Table '%1' introuvable").arg(table));
+    return fields;
+}
+
+void PgBackend::begin() { session_->command("BEGIN"); }
+
+void PgBackend::commit() {
+    if (session_->transactionFailed()) {
+        session_->command("ROLLBACK");
+        session_->invalidate();
+        throw EngineError(QStringLiteral("La transaction a été annulée"));
+    }
+    try {
+        session_->command("COMMIT");
+    } catch (...) {
+        session_->invalidate();
+        throw;
+    }
+}
+
+void PgBackend::rollback() noexcept {
+    try {
+        if (session_->inTransaction()) session_->command("ROLLBACK");
+    } catch (const Error&) {
+        // The connection went away: the server has undone it already.
+    }
+    session_->invalidate();
+}
+
+void PgBackend::copyTo(const QString& target) { copyToFile(*session_, target); }
+
+void PgBackend::purge(const QString& table, const QString& target) {
+    purgeToFile(*session_, table, target);
+}
+
+}  // namespace tavix::db::pg
