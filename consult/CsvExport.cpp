@@ -107,8 +107,8 @@ QByteArray summaryCsv(const Summary& summary, Grouping grouping) {
         titles << QStringLiteral("Durée arrondie (s)") << QStringLiteral("Durée arrondie (h:mm:ss)")
                << QStringLiteral("Durée arrondie (heures)");
     csv.record(titles);
-    auto figures = [&](const QStringList& keys, qint64 entries, qint64 seconds, qint64 r) {
-        QList<CsvWriter::Field> fields(keys.begin(), keys.end());
+    auto figures = [&](const QStringList& lineKeys, qint64 entries, qint64 seconds, qint64 r) {
+        QList<CsvWriter::Field> fields(lineKeys.begin(), lineKeys.end());
         for (const QString& f :
              {QString::number(entries), QString::number(seconds), hmsText(seconds),
               decimalHoursText(seconds), shareText(seconds, summary.seconds())})
