@@ -3,6 +3,7 @@
 #include <QByteArrayView>
 #include <QDate>
 #include <QString>
+#include <QVariantList>
 #include <functional>
 #include <memory>
 #include <string>
@@ -38,6 +39,11 @@ struct Entry {
     qint64 duration = 0;  // seconds, as stored
     QString comment;
 };
+
+// The statement that reads the entries the filter selects, and the values
+// bound to it.
+QString entriesStatement(const EntryFilter& filter);
+QVariantList entriesValues(const EntryFilter& filter);
 
 // The entries the filter selects, in order of start, handed over one at a
 // time: the same entries as the report, read with bound values so that any
