@@ -84,7 +84,7 @@ EntryCursor::EntryCursor(db::Connection& connection, const EntryFilter& filter) 
 
 EntryCursor::~EntryCursor() = default;
 
-QString EntryCursor::Names::get(QByteArrayView utf8) {
+QString SharedNames::get(QByteArrayView utf8) {
     if (utf8.isNull()) return {};
     const std::string_view key(utf8.data(), size_t(utf8.size()));
     if (const auto it = known_.find(key); it != known_.end()) return it->second;

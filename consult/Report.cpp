@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "consult/Summary.h"
 #include "data/engine/Connection.h"
 #include "data/engine/Field.h"
 #include "data/engine/Query.h"
@@ -371,6 +372,15 @@ void ReportReader::readRow() {
         cells.duration = q.asInteger(kColumns[kDuration]);
     cells.comment = writer_.withComments() ? text(kComment) : QByteArrayView();
     writer_.add(cells);
+    if (totals_) {
+        tavix::Entry& e = entry_;
+        e.activity = names_.get(cells.activity);
+        e.client = names_.get(cells.client);
+        e.start = cells.startValue;
+        e.end = cells.endValue;
+        e.duration = cells.duration;
+        totals_->add(e);
+    }
 }
 
 }  // namespace tavix
