@@ -24,6 +24,9 @@ class Summary;
 struct ReportSelection {
     QString statement;
     QString filter;  // empty when everything is shown
+    // What the report reads: the statement's rows in its order, a period
+    // searched between its two dates (empty: the statement itself).
+    QString search;
 };
 
 // activity, client: the lists' texts ("Tous" selects every one);

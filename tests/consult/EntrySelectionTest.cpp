@@ -7,13 +7,16 @@
 #include <sqlite3.h>
 
 #include <QFile>
+#include <algorithm>
 #include <memory>
 
 #include "common/PgCluster.h"
 #include "common/TempDatabase.h"
 #include "consult/Entries.h"
+#include "consult/Report.h"
 #include "data/Unit2.h"
 #include "data/engine/BoundSelect.h"
+#include "data/engine/Query.h"
 
 using namespace tavix;
 
@@ -146,6 +149,53 @@ TEST_P(EntrySelectionTest, ThePeriodSearchSelectsTheRowsOfThePlainConditionInOrd
     all.all = true;
     EXPECT_EQ(selected(all), plain(all));
     EXPECT_EQ(selected(all).size(), std::size(kRows));
+}
+
+// The report's statement as the window builds it, and what its reader runs.
+TEST_P(EntrySelectionTest, TheReportsSearchReadsTheRowsOfItsStatementInItsOrder) {
+    struct Read {
+        std::vector<qint64> rows;  // DUREE: each row's number in kRows
+        std::vector<DateTime> starts;
+    };
+    auto run = [&](const QString& sql) {
+        Read r;
+        db::Query q(module->ADOConnection1);
+        q.add(sql);
+        q.open();
+        for (; !q.eof(); q.next()) {
+            r.rows.push_back(q.asInteger("DUREE"));
+            r.starts.push_back(q.asDateTime("DEBUT"));
+        }
+        return r;
+    };
+    const DateTime d2(QDate(2026, 3, 2), QTime(10, 0)), d3(QDate(2026, 3, 3), QTime(9, 0));
+    const struct {
+        const char *activity, *client;
+        DateTime from, to;
+        size_t count;
+    } cases[] = {
+        {"Tous", "Tous", d2, d3, 10},
+        {"Tous", "A", d2, d3, 7},
+        {"y", "B", d2, d3, 2},
+        {"Tous", "Tous", d3, d3, 5},
+        {"Tous", "Tous", DateTime(QDate(2026, 3, 5), QTime(0, 0)),
+         DateTime(QDate(2026, 3, 5), QTime(0, 0)), 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.activity) + " " + c.client + " " + c.from.toIso().toStdString());
+        const ReportSelection s = BuildReportSelection(c.activity, c.client, c.from, c.to, false);
+        ASSERT_FALSE(s.search.isEmpty());
+        const Read plain = run(s.statement), searched = run(s.search);
+        EXPECT_EQ(searched.rows.size(), c.count);
+        EXPECT_TRUE(std::is_sorted(searched.starts.begin(), searched.starts.end()));
+        EXPECT_EQ(searched.starts, plain.starts);
+        // Entries of one start may come in any order.
+        std::vector<qint64> a = plain.rows, b = searched.rows;
+        std::sort(a.begin(), a.end());
+        std::sort(b.begin(), b.end());
+        EXPECT_EQ(a, b);
+    }
+    EXPECT_TRUE(BuildReportSelection("Tous", "Tous", d2, d3, true).search.isEmpty());
 }
 
 TEST_P(EntrySelectionTest, RowsEndingBeforeTheyStartHaveTheirOwnIndex) {
