@@ -108,13 +108,14 @@ ReportSelection BuildReportSelection(const QString& activity, const QString& cli
         const QString select = out.statement.left(out.statement.indexOf(QStringLiteral(" WHERE ")));
         const QString first = QStringLiteral("#") + SwapDayMonth(from) + QStringLiteral("#");
         const QString last = QStringLiteral("#") + SwapDayMonth(to) + QStringLiteral("#");
-        out.search =
-            select + QStringLiteral(" WHERE ") + clientSql + activitySql +
-            QStringLiteral("DEBUT>=") + first + QStringLiteral(" AND DEBUT<=") + last +
-            QStringLiteral(" AND FIN<=") + last + QStringLiteral(" UNION ALL ") + select +
-            QStringLiteral(" WHERE ") + clientSql + activitySql +
-            QStringLiteral("FIN<DEBUT AND FIN<=") + last + QStringLiteral(" AND NOT (DEBUT<=") +
-            last + QStringLiteral(") AND NOT (DEBUT<") + first + QStringLiteral(") ORDER BY 4, 5");
+        out.search = select + QStringLiteral(" WHERE ") + clientSql + activitySql +
+                     QStringLiteral("DEBUT>=") + first + QStringLiteral(" AND DEBUT<=") + last +
+                     QStringLiteral(" AND FIN<=") + last + QStringLiteral(" UNION ALL ") + select +
+                     QStringLiteral(" WHERE ") + clientSql + activitySql +
+                     QStringLiteral("FIN<DEBUT AND FIN<=") + last +
+                     QStringLiteral(" AND NOT (DEBUT<=") + last +
+                     QStringLiteral(") AND NOT (DEBUT<") + first +
+                     QStringLiteral(") ORDER BY 4, 5, 6");
     }
     out.statement += QStringLiteral(" ORDER BY DEBUT");
     return out;
