@@ -355,7 +355,10 @@ void TForm5::Button1Click() {
 void TForm5::readReport() {
     reader_ =
         std::make_unique<ReportReader>(DataModule2->ADOConnection1, *lastReport_, lastComments_);
-    if (auto totals = Billing->shareWithReport()) reader_->feed(std::move(totals));
+    // On a server the shared query does not hand over its cells yet: the
+    // totals are then read on their own.
+    if (!DataModule2->ADOConnection1.server())
+        if (auto totals = Billing->shareWithReport()) reader_->feed(std::move(totals));
     RichEdit1->setReport(reader_->text());
     // A short first slice: a screenful shows at once, the rest follows.
     readReportRows(
