@@ -2,6 +2,7 @@
 
 #include <QByteArrayView>
 #include <QDate>
+#include <QHashFunctions>
 #include <QString>
 #include <QVariantList>
 #include <functional>
@@ -54,7 +55,10 @@ public:
 private:
     struct Hash {
         using is_transparent = void;
-        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+        // Qt's hash: quicker than the standard one on short names.
+        size_t operator()(std::string_view s) const {
+            return qHash(QByteArrayView(s.data(), qsizetype(s.size())));
+        }
     };
     std::unordered_map<std::string, QString, Hash, std::equal_to<>> known_;
 };
