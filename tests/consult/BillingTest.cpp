@@ -330,8 +330,9 @@ TEST_F(BillingTest, TotalsAreThoseOfTheLastClick) {
         billing->totalsSliceMs = 30;
         form->reportSliceMs = 30;
         waitTotals();
-        if (c.change != Change::Rounding)
+        if (c.change != Change::Rounding) {
             EXPECT_EQ(billing->StatusLine->text(), batchStatus(c.expected));
+        }
         EXPECT_EQ(billing->totals().entries(), c.expected);
         EXPECT_EQ(billing->totals().rounded(), c.expected * c.billed);
         EXPECT_EQ(busyStatements(), 0);
