@@ -28,8 +28,10 @@
 #include <memory>
 
 #include "consult/BillingPanel.h"
+#include "consult/Entries.h"
 #include "consult/Report.h"
 #include "consult/ReportView.h"
+#include "consult/Summary.h"
 #include "consult/Unit5.h"
 #include "controls/ColorButton.h"
 #include "data/Unit2.h"
@@ -219,6 +221,7 @@ struct Figures {
     double firstScreenMs = -1;
     double longestPauseMs = 0;     // until the report is read
     double totalsMs = 0;           // to the billing totals shown
+    double totalsOwnMs = 0;        // from the report read to the totals shown
     double longestPauseAllMs = 0;  // the billing slices too
     int lines = 0;
 };
@@ -290,6 +293,7 @@ Figures clickVoir(TForm5& form) {
     if (f.firstScreenMs < 0) f.firstScreenMs = f.ms;  // all within one pass
     while (!totals) loop.exec();
     f.totalsMs = t.nsecsElapsed() / 1e6;
+    f.totalsOwnMs = f.totalsMs - readyAt;
     f.longestPauseAllMs =
         std::max({f.longestPauseAllMs, f.longestPauseMs, gap.nsecsElapsed() / 1e6});
     ticker.stop();
@@ -307,7 +311,11 @@ void runSize(int count) {
 
     sqlite3* raw = nullptr;
     sqlite3_open_v2(QFile::encodeName(path).constData(), &raw, SQLITE_OPEN_READONLY, nullptr);
-    const char* monthWhere = "WHERE DEBUT>='2022-03-01 00:00:00' AND FIN<='2022-04-01 00:00:00'";
+    // The month's rows read the quickest bare way: no entry of this log
+    // ends before it starts, so bounding DEBUT from above keeps them all.
+    const char* monthWhere =
+        "WHERE DEBUT>='2022-03-01 00:00:00' AND DEBUT<='2022-04-01 00:00:00' AND "
+        "FIN<='2022-04-01 00:00:00'";
     // A first run warms the file cache for both sides and gives the size
     // to reserve.
     qint64 allBytes = 0, monthBytes = 0;
@@ -338,13 +346,14 @@ void runSize(int count) {
     // keeps its best time; pauses and first screens keep their worst.
     const int rounds = count >= 1000000 ? 3 : 5;
     double floorAll = 1e18, floorMonth = 1e18, readerMs = 1e18;
-    double totalsFloorAll = 1e18, totalsFloorMonth = 1e18;
+    double totalsFloorAll = 1e18, totalsFloorMonth = 1e18, totalsAloneMs = 1e18;
     Figures all, month;
     auto merge = [](Figures& into, const Figures& f, bool first) {
         into.ms = first ? f.ms : std::min(into.ms, f.ms);
         into.firstScreenMs = std::max(into.firstScreenMs, f.firstScreenMs);
         into.longestPauseMs = std::max(into.longestPauseMs, f.longestPauseMs);
         into.totalsMs = first ? f.totalsMs : std::min(into.totalsMs, f.totalsMs);
+        into.totalsOwnMs = first ? f.totalsOwnMs : std::min(into.totalsOwnMs, f.totalsOwnMs);
         into.longestPauseAllMs = std::max(into.longestPauseAllMs, f.longestPauseAllMs);
         into.lines = f.lines;
     };
@@ -361,6 +370,17 @@ void runSize(int count) {
             ReportReader reader(module.ADOConnection1, selection, false);
             reader.read(-1);
             readerMs = std::min(readerMs, r.nsecsElapsed() / 1e6);
+        }
+        // The billing totals alone, without the window.
+        {
+            EntryFilter everything;
+            everything.all = true;
+            QElapsedTimer r;
+            r.start();
+            Summary totals;
+            forEachEntry(module.ADOConnection1, everything, [&](const Entry& e) { totals.add(e); });
+            sink = sink + totals.seconds();
+            totalsAloneMs = std::min(totalsAloneMs, r.nsecsElapsed() / 1e6);
         }
         form.chkTout->setChecked(true);
         merge(all, clickVoir(form), round == 0);
@@ -400,17 +420,19 @@ void runSize(int count) {
     std::printf("     the report's reader alone, no window: %.0f ms (x%.2f)\n", readerMs,
                 readerMs / floorAll);
     std::printf(
-        "     billing totals shown %.0f ms after the click (their rows alone, bare C API: %.0f "
-        "ms); longest pause with their slices %.0f ms (goal: 100 ms)\n",
-        all.totalsMs, totalsFloorAll, all.longestPauseAllMs);
+        "     billing totals: %.0f ms (their rows alone, bare C API: %.0f ms; x%.2f; goal x1.5), "
+        "shown %.0f ms after the click, %.0f ms after the report; longest pause with their "
+        "slices %.0f ms (goal: 100 ms)\n",
+        totalsAloneMs, totalsFloorAll, totalsAloneMs / totalsFloorAll, all.totalsMs,
+        all.totalsOwnMs, all.longestPauseAllMs);
     std::printf("  Voir, one month: %8.1f ms  (true floor: %6.1f ms; x%.2f)  %d lines\n", month.ms,
                 floorMonth, month.ms / floorMonth, month.lines);
     std::printf("     first screen %.0f ms after the click, longest pause %.0f ms\n",
                 month.firstScreenMs, month.longestPauseMs);
     std::printf(
-        "     billing totals shown %.1f ms after the click (their rows alone: %.1f ms); longest "
-        "pause with their slices %.0f ms\n",
-        month.totalsMs, totalsFloorMonth, month.longestPauseAllMs);
+        "     billing totals shown %.1f ms after the click, %.1f ms after the report (their rows "
+        "alone: %.1f ms); longest pause with their slices %.0f ms (goal: 100 ms)\n",
+        month.totalsMs, month.totalsOwnMs, totalsFloorMonth, month.longestPauseAllMs);
     std::printf(
         "  grid table on the month: %6.1f ms for %d rows (floor, bare ids: %.1f ms for %d)\n",
         gridMs, gridRows, floorIds, kept);

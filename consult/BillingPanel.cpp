@@ -222,6 +222,7 @@ void BillingPanel::setRounding(const Rounding& r) {
 // Binds the selection now; the reading waits for startTotals().
 void BillingPanel::recompute(const Rounding& rounding) {
     readMore_->stop();
+    fromReport_.reset();
     cursor_.reset();
     totals_ = Summary(rounding);
     pending_ = Summary(rounding);
@@ -230,19 +231,34 @@ void BillingPanel::recompute(const Rounding& rounding) {
     showTotals();
 }
 
+std::shared_ptr<Summary> BillingPanel::shareWithReport() {
+    if (!cursor_ || readMore_->isActive() || pending_.entries() > 0) return {};
+    fromReport_ = std::make_shared<Summary>(totals_.rounding());
+    return fromReport_;
+}
+
 void BillingPanel::startTotals() {
-    if (cursor_) readMore_->start();
+    if (!cursor_) return;
+    if (fromReport_) {
+        Summary totals = std::move(*fromReport_);
+        fromReport_.reset();
+        complete(std::move(totals));
+        return;
+    }
+    readMore_->start();
 }
 
 void BillingPanel::finishTotals() {
     if (!cursor_) return;
     readMore_->stop();
+    fromReport_.reset();  // the report may be read only in part
     readTotals(-1);
 }
 
 void BillingPanel::stopTotals() {
     if (!cursor_) return;
     readMore_->stop();
+    fromReport_.reset();
     cursor_.reset();
     filter_.reset();
     totals_ = Summary(totals_.rounding());
@@ -271,8 +287,12 @@ void BillingPanel::readTotals(qint64 budgetMs) {
         readMore_->start();
         return;
     }
+    complete(std::move(pending_));
+}
+
+void BillingPanel::complete(Summary&& totals) {
     cursor_.reset();
-    totals_ = std::move(pending_);
+    totals_ = std::move(totals);
     pending_ = Summary(totals_.rounding());
     setStatus(statusText());
     showTotals();

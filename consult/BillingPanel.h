@@ -48,6 +48,11 @@ public:
     // The selection's totals once complete; empty while being read.
     const Summary& totals() const { return totals_; }
     bool totalsRunning() const { return cursor_ != nullptr; }
+    // Totals that the report's reading fills as it reads the same rows,
+    // when a click's totals wait for it; null otherwise. They are used
+    // once the report has been read, unless the selection or the rounding
+    // changed meanwhile.
+    std::shared_ptr<Summary> shareWithReport();
     void startTotals();   // once the report has been read
     void finishTotals();  // reads what is left at once
     void stopTotals();    // drops a reading in progress and its selection
@@ -89,6 +94,7 @@ protected:
 private:
     void recompute(const Rounding& rounding);
     void readTotals(qint64 budgetMs);
+    void complete(Summary&& totals);
     void showTotals();
     void setStatus(const QString& text);
     void confirmDone(const QString& text);
@@ -107,6 +113,7 @@ private:
     Summary totals_;
     Summary pending_;  // being read
     std::unique_ptr<EntryCursor> cursor_;
+    std::shared_ptr<Summary> fromReport_;
     QTimer* readMore_;
 };
 

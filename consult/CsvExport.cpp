@@ -123,7 +123,8 @@ QByteArray summaryCsv(const Summary& summary, Grouping grouping) {
     QStringList total{QStringLiteral("Total")};
     while (total.size() < keys) total << QString();
     figures(total, summary.entries(), summary.seconds(), summary.rounded(grouping));
-    if (rounded) csv.record(QStringList{QStringLiteral("Arrondi : ") + summary.rounding().rule(grouping)});
+    if (rounded)
+        csv.record(QStringList{QStringLiteral("Arrondi : ") + summary.rounding().rule(grouping)});
     return csv.take();
 }
 

@@ -2,7 +2,9 @@
 
 #include <QByteArrayView>
 #include <QDate>
+#include <QHashFunctions>
 #include <QString>
+#include <QVariantList>
 #include <functional>
 #include <memory>
 #include <string>
@@ -39,6 +41,28 @@ struct Entry {
     QString comment;
 };
 
+// The statement that reads the entries the filter selects, and the values
+// bound to it.
+QString entriesStatement(const EntryFilter& filter);
+QVariantList entriesValues(const EntryFilter& filter);
+
+// Names repeat from entry to entry: each distinct one is decoded once and
+// shared, so that totals can know a name by its very string.
+class SharedNames {
+public:
+    QString get(QByteArrayView utf8);
+
+private:
+    struct Hash {
+        using is_transparent = void;
+        // Qt's hash: quicker than the standard one on short names.
+        size_t operator()(std::string_view s) const {
+            return qHash(QByteArrayView(s.data(), qsizetype(s.size())));
+        }
+    };
+    std::unordered_map<std::string, QString, Hash, std::equal_to<>> known_;
+};
+
 // The entries the filter selects, in order of start, handed over one at a
 // time: the same entries as the report, read with bound values so that any
 // name selects exactly itself.
@@ -59,23 +83,9 @@ public:
     bool read(qint64 budgetMs, const std::function<void(const Entry&)>& each);
 
 private:
-    // Names repeat from entry to entry: each distinct one is decoded once
-    // and shared.
-    class Names {
-    public:
-        QString get(QByteArrayView utf8);
-
-    private:
-        struct Hash {
-            using is_transparent = void;
-            size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-        };
-        std::unordered_map<std::string, QString, Hash, std::equal_to<>> known_;
-    };
-
     std::unique_ptr<db::BoundCursor> cursor_;
     Entry entry_;
-    Names names_;
+    SharedNames names_;
 };
 
 }  // namespace tavix

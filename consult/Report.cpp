@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "consult/Summary.h"
 #include "data/engine/Connection.h"
 #include "data/engine/Field.h"
 #include "data/engine/Query.h"
@@ -100,6 +101,21 @@ ReportSelection BuildReportSelection(const QString& activity, const QString& cli
                                     QStringLiteral(" AND FIN<='") + to + QStringLiteral("' ");
         out.statement += QStringLiteral(" WHERE ") + clientSql + activitySql + datesSql;
         out.filter = clientFilter + activityFilter + datesFilter;
+        // An entry ending by the last bound started by it too, unless it ends
+        // before it starts: those rare ones come from their own index (see
+        // consult/Entries.cpp), the rest from the index on DEBUT between the
+        // two dates rather than on to the end of the log.
+        const QString select = out.statement.left(out.statement.indexOf(QStringLiteral(" WHERE ")));
+        const QString first = QStringLiteral("#") + SwapDayMonth(from) + QStringLiteral("#");
+        const QString last = QStringLiteral("#") + SwapDayMonth(to) + QStringLiteral("#");
+        out.search = select + QStringLiteral(" WHERE ") + clientSql + activitySql +
+                     QStringLiteral("DEBUT>=") + first + QStringLiteral(" AND DEBUT<=") + last +
+                     QStringLiteral(" AND FIN<=") + last + QStringLiteral(" UNION ALL ") + select +
+                     QStringLiteral(" WHERE ") + clientSql + activitySql +
+                     QStringLiteral("FIN<DEBUT AND FIN<=") + last +
+                     QStringLiteral(" AND NOT (DEBUT<=") + last +
+                     QStringLiteral(") AND NOT (DEBUT<") + first +
+                     QStringLiteral(") ORDER BY 4, 5, 6");
     }
     out.statement += QStringLiteral(" ORDER BY DEBUT");
     return out;
@@ -302,7 +318,7 @@ ReportReader::ReportReader(db::Connection& connection, const ReportSelection& se
     : query_(std::make_unique<db::Query>(connection)), writer_(withComments) {
     frenchDates_ = regional::shortDateFormat() == QLatin1String("dd/MM/yyyy") &&
                    regional::longTimeFormat() == QLatin1String("HH:mm:ss");
-    query_->add(selection.statement);
+    query_->add(selection.search.isEmpty() ? selection.statement : selection.search);
     query_->open();
     const QList<db::FieldDef> fields = query_->fields();
     for (int k = 0; k < 2; ++k)
@@ -371,6 +387,15 @@ void ReportReader::readRow() {
         cells.duration = q.asInteger(kColumns[kDuration]);
     cells.comment = writer_.withComments() ? text(kComment) : QByteArrayView();
     writer_.add(cells);
+    if (totals_) {
+        tavix::Entry& e = entry_;
+        e.activity = names_.get(cells.activity);
+        e.client = names_.get(cells.client);
+        e.start = cells.startValue;
+        e.end = cells.endValue;
+        e.duration = cells.duration;
+        totals_->add(e);
+    }
 }
 
 }  // namespace tavix

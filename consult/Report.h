@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "consult/Entries.h"
 #include "platform/DateTime.h"
 
 namespace tavix {
@@ -17,10 +18,15 @@ class Connection;
 class Query;
 }  // namespace db
 
+class Summary;
+
 // What "&Voir" selects: the report's statement and the grid's filter.
 struct ReportSelection {
     QString statement;
     QString filter;  // empty when everything is shown
+    // What the report reads: the statement's rows in its order, a period
+    // searched between its two dates (empty: the statement itself).
+    QString search;
 };
 
 // activity, client: the lists' texts ("Tous" selects every one);
@@ -134,6 +140,10 @@ public:
     const ReportWriter& writer() const { return writer_; }
     const std::shared_ptr<ReportText>& text() const { return writer_.text(); }
 
+    // Each entry read is added to these totals too, so that the billing
+    // needs no second reading of the same rows.
+    void feed(std::shared_ptr<Summary> totals) { totals_ = std::move(totals); }
+
 private:
     void readRow();
 
@@ -145,6 +155,9 @@ private:
     QByteArray slow_[7];
     ReportWriter::Cells cells_;
     char dates_[2][19];
+    std::shared_ptr<Summary> totals_;
+    SharedNames names_;
+    tavix::Entry entry_;
 };
 
 }  // namespace tavix

@@ -164,8 +164,15 @@ Summary::Recent& Summary::Recent::operator=(Recent&&) noexcept {
     day = QDate();
     dayLine = weekLine = monthLine = nullptr;
     pairs.clear();
+    seen.fill(Slot());
     return *this;
 }
+
+namespace {
+bool sameText(const QString& a, const QString& b) {
+    return a.constData() == b.constData() && a.size() == b.size();
+}
+}  // namespace
 
 SummaryLine& Summary::line(Grouping g, const QString& sortKey, const QStringList& keys) {
     auto [it, added] = groups_[size_t(g)].try_emplace(sortKey);
@@ -198,13 +205,20 @@ void Summary::add(const Entry& e) {
         recent_.monthLine = &line(Grouping::Month, isoDay.left(7),
                                   {french().toString(day, QStringLiteral("MMMM yyyy"))});
     }
-    SummaryLine*& pair = recent_.pairs[{e.client, e.activity}];
-    if (!pair)
-        pair = &line(Grouping::ClientActivity, e.client + u'\x1f' + e.activity,
-                     {e.client, e.activity});
-    for (SummaryLine* l :
-         {&nameLine(Grouping::Client, e.client), &nameLine(Grouping::Activity, e.activity), pair,
-          recent_.dayLine, recent_.weekLine, recent_.monthLine}) {
+    const auto at =
+        (quintptr(e.client.constData()) >> 4) * 31 + (quintptr(e.activity.constData()) >> 4);
+    Recent::Slot& slot = recent_.seen[at % recent_.seen.size()];
+    if (!slot.pairLine || !sameText(slot.client, e.client) ||
+        !sameText(slot.activity, e.activity)) {
+        SummaryLine*& pair = recent_.pairs[{e.client, e.activity}];
+        if (!pair)
+            pair = &line(Grouping::ClientActivity, e.client + u'\x1f' + e.activity,
+                         {e.client, e.activity});
+        slot = {e.client, e.activity, &nameLine(Grouping::Client, e.client),
+                &nameLine(Grouping::Activity, e.activity), pair};
+    }
+    for (SummaryLine* l : {slot.clientLine, slot.activityLine, slot.pairLine, recent_.dayLine,
+                           recent_.weekLine, recent_.monthLine}) {
         ++l->entries;
         l->seconds += e.duration;
         l->rounded += rounded;

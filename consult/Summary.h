@@ -101,6 +101,15 @@ private:
         QDate day;
         SummaryLine *dayLine = nullptr, *weekLine = nullptr, *monthLine = nullptr;
         QHash<std::pair<QString, QString>, SummaryLine*> pairs;
+        // Entries read from the base share one string per name: a name
+        // whose text is the very one seen before finds its lines without
+        // comparing or hashing characters. Each slot keeps its names alive,
+        // so their texts cannot be reused by others.
+        struct Slot {
+            QString client, activity;
+            SummaryLine *clientLine = nullptr, *activityLine = nullptr, *pairLine = nullptr;
+        };
+        std::array<Slot, 64> seen;
     };
 
     Rounding rounding_;

@@ -360,6 +360,7 @@ void TForm5::Button1Click() {
 void TForm5::readReport() {
     reader_ =
         std::make_unique<ReportReader>(DataModule2->ADOConnection1, *lastReport_, lastComments_);
+    if (auto totals = Billing->shareWithReport()) reader_->feed(std::move(totals));
     RichEdit1->setReport(reader_->text());
     // A short first slice: a screenful shows at once, the rest follows.
     readReportRows(

@@ -74,10 +74,18 @@ bool TDataModule2::OpenDatabase() {
     // The consultation selects and orders log entries by start and end; an
     // index keeps that quick on years of entries. A file that cannot take
     // it (read-only, older layout) works without.
-    try {
-        ADOConnection1.execute(QStringLiteral(
-            "CREATE INDEX IF NOT EXISTS activites_debut_fin ON activites (DEBUT, FIN)"));
-    } catch (const Error&) {
+    // The entries that end before they start, so rare that their own index
+    // is tiny, let a period be searched between its two dates on DEBUT
+    // (consult/Entries.cpp).
+    for (const QString& index :
+         {QStringLiteral(
+              "CREATE INDEX IF NOT EXISTS activites_debut_fin ON activites (DEBUT, FIN)"),
+          QStringLiteral("CREATE INDEX IF NOT EXISTS activites_fin_avant_debut ON activites (FIN) "
+                         "WHERE FIN < DEBUT")}) {
+        try {
+            ADOConnection1.execute(index);
+        } catch (const Error&) {
+        }
     }
     if (ADOConnection1.shared()) {
         try {

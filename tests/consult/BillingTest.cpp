@@ -269,18 +269,28 @@ TEST_F(BillingTest, StatusLineTellsTheSelectionAndTheReportIsUnchanged) {
     EXPECT_TRUE(billing->StatusLine->text().startsWith("1 entrée — 00:15:00 — 0,25 h"));
 }
 
-TEST_F(BillingTest, TotalsAreReadInSlicesAfterTheClick) {
+TEST_F(BillingTest, TotalsComeWithTheReportAndAreReadInSlicesOnTheirOwn) {
     addBatch("Client lot", 3000);
     form->cbClients->setCurrentText("Client lot");
-    billing->totalsSliceMs = 0;  // one entry a slice
+    form->reportSliceMs = 0;  // 256 entries a slice
     view(false, false);
-    // The click returns without the totals, which follow the report.
+    // The click returns without the totals, which the report's reading fills.
+    EXPECT_TRUE(form->reportRunning());
     EXPECT_TRUE(billing->totalsRunning());
     EXPECT_EQ(billing->StatusLine->text(), "Calcul des totaux…");
     EXPECT_EQ(billing->totals().entries(), 0);
     while (form->reportRunning()) QCoreApplication::processEvents();
     EXPECT_TRUE(form->RichEdit1->text().endsWith("\t\t50:00:00"))
         << form->RichEdit1->text().right(80).toStdString();
+    // The report read, its totals are there with no second reading.
+    EXPECT_FALSE(billing->totalsRunning());
+    EXPECT_EQ(billing->StatusLine->text(), batchStatus(3000));
+    EXPECT_EQ(billing->summaryView()->Table->model()->rowCount(), 1);
+    EXPECT_EQ(busyStatements(), 0);
+
+    // Read again on their own (the entries changed), they come in slices.
+    billing->totalsSliceMs = 0;  // one entry a slice
+    billing->reread();
     for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
     EXPECT_TRUE(billing->totalsRunning()) << "read in one go";
     EXPECT_EQ(billing->summaryView()->Table->model()->rowCount(), 0);
@@ -298,24 +308,38 @@ TEST_F(BillingTest, TotalsAreReadInSlicesAfterTheClick) {
 TEST_F(BillingTest, TotalsAreThoseOfTheLastClick) {
     addBatch("Lot A", 3000);
     addBatch("Lot B", 2000);
+    enum class Change { Box, Click, Rounding };
     struct Case {
         const char* name;
-        bool clickAgain;  // a new "&Voir" on Lot B, or only the box changed
+        Change change;  // while the report of Lot A is being read
         int expected;
+        qint64 billed;  // each one-minute entry as billed
     };
-    for (const Case& c : {Case{"box changed", false, 3000}, Case{"new click", true, 2000}}) {
+    for (const Case& c :
+         {Case{"box changed", Change::Box, 3000, 60}, Case{"new click", Change::Click, 2000, 60},
+          Case{"rounding chosen", Change::Rounding, 3000, 900}}) {
         SCOPED_TRACE(c.name);
         billing->totalsSliceMs = 0;
+        form->reportSliceMs = 0;
         form->cbClients->setCurrentText("Lot A");
         view(false, false);
         for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
         ASSERT_TRUE(billing->totalsRunning());
         form->cbClients->setCurrentText("Lot B");
-        if (c.clickAgain) view(false, false);
+        if (c.change == Change::Click) view(false, false);
+        if (c.change == Change::Rounding) {
+            // Totals the report was filling by the old rule are not used.
+            QComboBox* box = billing->summaryView()->RoundingBox;
+            box->setCurrentIndex(box->findData("15 haut"));
+        }
         billing->totalsSliceMs = 30;
+        form->reportSliceMs = 30;
         waitTotals();
-        EXPECT_EQ(billing->StatusLine->text(), batchStatus(c.expected));
+        if (c.change != Change::Rounding) {
+            EXPECT_EQ(billing->StatusLine->text(), batchStatus(c.expected));
+        }
         EXPECT_EQ(billing->totals().entries(), c.expected);
+        EXPECT_EQ(billing->totals().rounded(), c.expected * c.billed);
         EXPECT_EQ(busyStatements(), 0);
     }
 }
@@ -331,6 +355,7 @@ TEST_F(BillingTest, LeavingMidwayEndsTheReadingCleanly) {
         }
         form->show();
         billing->totalsSliceMs = 0;
+        form->reportSliceMs = 0;
         form->cbClients->setCurrentText("Client lot");
         view(false, false);
         for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
