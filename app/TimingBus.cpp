@@ -12,6 +12,7 @@
 #include "controls/RadioGroup.h"
 #include "data/Unit2.h"
 #include "platform/Error.h"
+#include "settings/ui/LoginWindow.h"
 #include "timingadaptor.h"
 
 namespace tavix {
@@ -79,8 +80,8 @@ void TimingBus::refuse(const char* error, const QString& message) {
         sendErrorReply(QStringLiteral("fr.molveran.Tavix.Error.") + QLatin1String(error), message);
 }
 
-bool TimingBus::mayAct(bool changes) {
-    if (!form_.acceptsActions()) {
+bool TimingBus::mayAct(bool changes, bool codeGiven) {
+    if (!form_.acceptsActions() && (changes || !codeGiven)) {
         refuse("Locked", QStringLiteral("Tavix attend son code d'accès : rien n'a été fait."));
         return false;
     }
@@ -157,6 +158,11 @@ void TimingBus::Stop(const QString& comment) {
 
 QVariantMap TimingBus::Status() {
     if (!mayAct(false)) return {};
+    return status();
+}
+
+QVariantMap TimingBus::StatusWithCode(const QString& user, const QString& code) {
+    if (!mayAct(false, LoginWindow::Matches(user, code))) return {};
     return status();
 }
 

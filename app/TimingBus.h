@@ -35,6 +35,7 @@ public slots:
     void Start(const QString& activity, const QString& client, const QString& comment);
     void Stop(const QString& comment);
     QVariantMap Status();
+    QVariantMap StatusWithCode(const QString& user, const QString& code);
     QStringList Activities();
     QStringList Clients();
 
@@ -44,8 +45,9 @@ signals:
     void Stopped(const QVariantMap& entry);
 
 private:
-    // False (the error replied) when nothing may change now.
-    bool mayAct(bool changes);
+    // False (the error replied) when nothing may change now; `codeGiven`
+    // lets what only reads through a login.
+    bool mayAct(bool changes, bool codeGiven = false);
     void refuse(const char* error, const QString& message);
 
     TForm1& form_;
