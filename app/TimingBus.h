@@ -31,6 +31,12 @@ public:
     // The status as the bus gives it.
     QVariantMap status() const;
 
+    // org.freedesktop.Application, as the desktop reaches the program by
+    // its name: the window brought forward, or one of the desktop entry's
+    // actions ("stop", "show").
+    void activate(const QVariantMap& platformData);
+    void activateAction(const QString& name, const QVariantMap& platformData);
+
 public slots:
     void Start(const QString& activity, const QString& client, const QString& comment);
     void Stop(const QString& comment);

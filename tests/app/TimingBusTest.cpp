@@ -1,6 +1,7 @@
-// Commands on the session bus while the window waits for an answer: the
-// away-time question or an error box. They are refused as busy, and the
-// timing stores its entries once.
+// The running copy on a private session bus: its timing and the desktop's
+// activation. Commands while the window waits for an answer (the away-time
+// question, an error box) are refused as busy, and the timing stores its
+// entries once.
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -27,7 +28,7 @@ using namespace tavix;
 
 namespace {
 
-class BusyTest : public test::WindowFixture {
+class TimingBusTest : public test::WindowFixture {
 protected:
     void SetUp() override {
         WindowFixture::SetUp();
@@ -104,7 +105,7 @@ protected:
 
 const QString kBusy = "fr.molveran.Tavix.Error.Busy";
 
-TEST_F(BusyTest, ACommandDuringTheAwayQuestionIsRefusedAndNothingIsStoredTwice) {
+TEST_F(TimingBusTest, ACommandDuringTheAwayQuestionIsRefusedAndNothingIsStoredTwice) {
     startOnTheBus();
     setMessageBoxes(nullptr);  // the real question, with its own loop
     selectClient("Martin");
@@ -133,7 +134,7 @@ TEST_F(BusyTest, ACommandDuringTheAwayQuestionIsRefusedAndNothingIsStoredTwice) 
                           {{"Martin", "2026-03-02 09:00:00", "2026-03-02 09:46:00", "2760"}}));
 }
 
-TEST_F(BusyTest, ACommandDuringAnErrorBoxIsRefusedAndNothingIsStoredTwice) {
+TEST_F(TimingBusTest, ACommandDuringAnErrorBoxIsRefusedAndNothingIsStoredTwice) {
     startOnTheBus();
     setMessageBoxes(nullptr);
     selectClient("Martin");
@@ -158,6 +159,37 @@ TEST_F(BusyTest, ACommandDuringAnErrorBoxIsRefusedAndNothingIsStoredTwice) {
     EXPECT_EQ(stored[0].value(1), "2026-03-02 09:00:00");
     EXPECT_EQ(stored[0].value(3), "90");
     EXPECT_FALSE(form->Timing->running());
+}
+
+// The desktop reaches the program by its name: the window comes forward,
+// and the desktop entry's actions act as the command line does.
+TEST_F(TimingBusTest, TheDesktopActivatesTheWindowAndItsActions) {
+    startOnTheBus();
+    const QString application = "org.freedesktop.Application";
+    form->hide();
+    EXPECT_EQ(call("Activate", {QVariantMap{}}, application), "");
+    EXPECT_TRUE(form->isVisible());
+    form->hide();
+    EXPECT_EQ(call("ActivateAction", {"show", QVariantList{}, QVariantMap{}}, application), "");
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(call("Open", {QStringList{}, QVariantMap{}}, application), "");
+
+    EXPECT_EQ(call("Start", {"Saisie", "Martin", QString()}), "");
+    clock.advance(45);
+    const struct {
+        QString action;
+        QString error;
+    } steps[] = {
+        {"stop", ""},
+        {"stop", "fr.molveran.Tavix.Error.Refused"},
+        {"danser", "org.freedesktop.DBus.Error.InvalidArgs"},
+    };
+    for (const auto& step : steps)
+        EXPECT_EQ(call("ActivateAction", {step.action, QVariantList{}, QVariantMap{}}, application),
+                  step.error)
+            << step.action.toStdString();
+    EXPECT_EQ(rows(), std::vector<QStringList>(
+                          {{"Martin", "2026-03-02 09:00:00", "2026-03-02 09:00:45", "45"}}));
 }
 
 }  // namespace
