@@ -17,6 +17,7 @@
 #include <QUuid>
 #include <functional>
 #include <memory>
+#include <utility>
 
 #include "WindowFixture.h"
 #include "app/AwayWatcher.h"
@@ -70,22 +71,30 @@ protected:
         if (!QTest::qWaitFor([&] { return pending.isFinished(); }, 25000)) return "no reply";
         return pending.isError() ? pending.error().name() : QString();
     }
-    // Does `open`, which shows a box of the window; while it is up, makes
-    // each call and then presses Escape. The errors the calls got.
+    // Does `open`, which shows a box of the window; while the first one is
+    // up, makes each call, then `beforeAnswer`; every box is answered with
+    // Escape. The errors the calls got.
     QStringList whileABoxIsUp(const std::function<void()>& open,
-                              const QList<std::pair<QString, QVariantList>>& calls) {
+                              const QList<std::pair<QString, QVariantList>>& calls,
+                              const std::function<void()>& beforeAnswer = {}) {
         QStringList errors;
+        bool called = false;
         QTimer watch;
         watch.setInterval(50);
         QObject::connect(&watch, &QTimer::timeout, [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (!box) return;
-            watch.stop();
-            for (const auto& [method, arguments] : calls) errors << call(method, arguments);
+            if (!std::exchange(called, true)) {
+                watch.stop();
+                for (const auto& [method, arguments] : calls) errors << call(method, arguments);
+                if (beforeAnswer) beforeAnswer();
+                watch.start();
+            }
             QTest::keyClick(box, Qt::Key_Escape);
         });
         watch.start();
         open();
+        EXPECT_TRUE(called) << "no box was shown";
         return errors;
     }
     std::vector<QStringList> rows() const {
@@ -145,9 +154,12 @@ TEST_F(TimingBusTest, ACommandDuringAnErrorBoxIsRefusedAndNothingIsStoredTwice) 
     sqlite3* holder = nullptr;
     ASSERT_EQ(sqlite3_open(QFile::encodeName(db.path()).constData(), &holder), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-    const QStringList errors = whileABoxIsUp([&] { button->click(); }, {{"Stop", {QString()}}});
-    sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
-    sqlite3_close(holder);
+    const QStringList errors =
+        whileABoxIsUp([&] { button->click(); }, {{"Stop", {QString()}}},
+                      [&] {
+                          sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+                          sqlite3_close(holder);
+                      });
     setMessageBoxes(&boxes);
     EXPECT_EQ(errors, QStringList{kBusy});
     ASSERT_TRUE(form->Timing->running()) << "the refused stop ended the timing";
