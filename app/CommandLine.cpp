@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QThread>
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <optional>
@@ -383,7 +384,9 @@ int runReport(const QStringList& arguments) {
             QStringLiteral("Date incorrecte pour --to : %1 (AAAA-MM-JJ).").arg(parser.value(to)),
             QStringLiteral("report"));
     filter.from = first.value_or(QDate(1900, 1, 1));
-    filter.to = last.value_or(QDate(9999, 12, 31));
+    // The selection ends before the day after `to`: that day keeps a
+    // four-digit year, as a file compares its dates as text.
+    filter.to = std::min(last.value_or(QDate(9999, 12, 30)), QDate(9999, 12, 30));
 
     if (!codeGiven()) return Refused;
     TDataModule2 module;

@@ -301,7 +301,7 @@ TEST_F(CommandLineTest, BehindTheLoginTheCodeTypedOnATerminalLetsStatusAndReport
         };
         answer("Utilisateur : ", user);
         answer("Mot de passe : ", code);
-        EXPECT_TRUE(term.waitForFinished(60000));
+        if (term.state() != QProcess::NotRunning) EXPECT_TRUE(term.waitForFinished(60000));
         seen += term.readAll();
         return Result{term.exitCode(), QString::fromUtf8(seen), {}};
     };
@@ -357,6 +357,8 @@ TEST_F(CommandLineTest, ReportIsTheSameOnAFileAndOnAServer) {
     const QString file = home_.filePath("rapport.mdb");
     tavix::TDataModule2::CreateDatabase(file);
     fill(file);
+    database_ = file;
+    ASSERT_EQ(rows("SELECT DEBUT FROM activites").size(), 2u);
     const QStringList onFile = reports(file);
     EXPECT_TRUE(onFile.value(1).contains("appel « urgent » & suite"))
         << onFile.value(1).toStdString();

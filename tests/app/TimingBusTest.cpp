@@ -63,9 +63,10 @@ protected:
     }
     // A call from another client of the bus; the error's name, or "" when
     // it succeeded. The loop runs meanwhile, as a box's own loop does.
-    QString call(const QString& method, const QVariantList& arguments) {
+    QString call(const QString& method, const QVariantList& arguments,
+                 const QString& interface = TimingBus::kInterface) {
         QDBusMessage message = QDBusMessage::createMethodCall(TimingBus::kService, TimingBus::kPath,
-                                                              TimingBus::kInterface, method);
+                                                              interface, method);
         message.setArguments(arguments);
         QDBusPendingCall pending = QDBusConnection(cliName_).asyncCall(message, 20000);
         if (!QTest::qWaitFor([&] { return pending.isFinished(); }, 25000)) return "no reply";
