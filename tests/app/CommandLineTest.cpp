@@ -301,7 +301,9 @@ TEST_F(CommandLineTest, BehindTheLoginTheCodeTypedOnATerminalLetsStatusAndReport
         };
         answer("Utilisateur : ", user);
         answer("Mot de passe : ", code);
-        if (term.state() != QProcess::NotRunning) EXPECT_TRUE(term.waitForFinished(60000));
+        if (term.state() != QProcess::NotRunning) {
+            EXPECT_TRUE(term.waitForFinished(60000));
+        }
         seen += term.readAll();
         return Result{term.exitCode(), QString::fromUtf8(seen), {}};
     };
