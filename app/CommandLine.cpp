@@ -15,8 +15,11 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QThread>
+#include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <optional>
+#include <utility>
 
 #include "app/TimingBus.h"
 #include "consult/CsvExport.h"
@@ -203,6 +206,10 @@ int replied(const QDBusMessage& reply) {
     return Done;
 }
 
+// The access code typed on the terminal: the running copy checks it again
+// before it tells its status through its login.
+std::optional<std::pair<QString, QString>> typedCode;
+
 // With a start-up access code, what reads the log asks for it on the
 // terminal, never as an argument; without a terminal it is refused.
 bool codeGiven() {
@@ -218,7 +225,10 @@ bool codeGiven() {
     const std::optional<QString> name = terminal::ask(QStringLiteral("Utilisateur : "), false);
     const std::optional<QString> password =
         name ? terminal::ask(QStringLiteral("Mot de passe : "), true) : std::nullopt;
-    if (name && password && LoginWindow::Matches(*name, *password)) return true;
+    if (name && password && LoginWindow::Matches(*name, *password)) {
+        typedCode = std::pair(*name, *password);
+        return true;
+    }
     say(QStringLiteral("Code d'accès incorrect : rien n'a été fait."));
     return false;
 }
@@ -310,7 +320,9 @@ int runStatus(const QStringList& arguments) {
     if (!copyRuns()) {
         show({{QStringLiteral("running"), false}});
     } else {
-        const QDBusMessage reply = call(QStringLiteral("Status"));
+        const QDBusMessage reply = typedCode ? call(QStringLiteral("StatusWithCode"),
+                                                    {typedCode->first, typedCode->second})
+                                             : call(QStringLiteral("Status"));
         if (reply.type() == QDBusMessage::ErrorMessage) return replied(reply);
         show(qdbus_cast<QVariantMap>(reply.arguments().value(0)));
     }
@@ -372,7 +384,9 @@ int runReport(const QStringList& arguments) {
             QStringLiteral("Date incorrecte pour --to : %1 (AAAA-MM-JJ).").arg(parser.value(to)),
             QStringLiteral("report"));
     filter.from = first.value_or(QDate(1900, 1, 1));
-    filter.to = last.value_or(QDate(9999, 12, 31));
+    // The selection ends before the day after `to`: that day keeps a
+    // four-digit year, as a file compares its dates as text.
+    filter.to = std::min(last.value_or(QDate(9999, 12, 30)), QDate(9999, 12, 30));
 
     if (!codeGiven()) return Refused;
     TDataModule2 module;

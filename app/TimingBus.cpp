@@ -1,6 +1,7 @@
 #include "app/TimingBus.h"
 
 #include <QApplication>
+#include <QDBusAbstractAdaptor>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDateTime>
@@ -12,6 +13,7 @@
 #include "controls/RadioGroup.h"
 #include "data/Unit2.h"
 #include "platform/Error.h"
+#include "settings/ui/LoginWindow.h"
 #include "timingadaptor.h"
 
 namespace tavix {
@@ -22,6 +24,24 @@ const QString TimingBus::kInterface = QStringLiteral("fr.molveran.Tavix.Timing")
 
 namespace {
 
+class ApplicationAdaptor : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Application")
+public:
+    explicit ApplicationAdaptor(TimingBus* bus) : QDBusAbstractAdaptor(bus), bus_(bus) {}
+
+public slots:
+    void Activate(const QVariantMap& platformData) { bus_->activate(platformData); }
+    // Tavix opens no files: the window comes forward.
+    void Open(const QStringList&, const QVariantMap& platformData) { bus_->activate(platformData); }
+    void ActivateAction(const QString& name, const QVariantList&, const QVariantMap& platformData) {
+        bus_->activateAction(name, platformData);
+    }
+
+private:
+    TimingBus* bus_;
+};
+
 QString listed(const QStringList& names) {
     return names.isEmpty() ? QStringLiteral("aucune")
                            : QStringLiteral("« %1 »").arg(names.join(QStringLiteral(" », « ")));
@@ -31,6 +51,7 @@ QString listed(const QStringList& names) {
 
 TimingBus::TimingBus(TForm1& form) : QObject(&form), form_(form) {
     new TimingAdaptor(this);
+    new ApplicationAdaptor(this);
     TimingSession* timing = form.Timing;
     connect(timing, &TimingSession::started, this, [this] {
         emit Started(status());
@@ -74,13 +95,31 @@ QVariantMap TimingBus::status() const {
             {QStringLiteral("comment"), timing.comment()}};
 }
 
+void TimingBus::activate(const QVariantMap& platformData) {
+    QString token = platformData.value(QStringLiteral("activation-token")).toString();
+    if (token.isEmpty())
+        token = platformData.value(QStringLiteral("desktop-startup-id")).toString();
+    form_.bringForward(token);
+}
+
+void TimingBus::activateAction(const QString& name, const QVariantMap& platformData) {
+    if (name == QLatin1String("stop")) {
+        Stop(QString());
+    } else if (name == QLatin1String("show")) {
+        activate(platformData);
+    } else if (calledFromDBus()) {
+        sendErrorReply(QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"),
+                       QStringLiteral("Action inconnue : « %1 » (stop ou show).").arg(name));
+    }
+}
+
 void TimingBus::refuse(const char* error, const QString& message) {
     if (calledFromDBus())
         sendErrorReply(QStringLiteral("fr.molveran.Tavix.Error.") + QLatin1String(error), message);
 }
 
-bool TimingBus::mayAct(bool changes) {
-    if (!form_.acceptsActions()) {
+bool TimingBus::mayAct(bool changes, bool codeGiven) {
+    if (!form_.acceptsActions() && (changes || !codeGiven)) {
         refuse("Locked", QStringLiteral("Tavix attend son code d'accès : rien n'a été fait."));
         return false;
     }
@@ -160,6 +199,11 @@ QVariantMap TimingBus::Status() {
     return status();
 }
 
+QVariantMap TimingBus::StatusWithCode(const QString& user, const QString& code) {
+    if (!mayAct(false, LoginWindow::Matches(user, code))) return {};
+    return status();
+}
+
 QStringList TimingBus::Activities() {
     QStringList names;
     if (!mayAct(false) || !DataModule2) return names;
@@ -174,3 +218,5 @@ QStringList TimingBus::Clients() {
 }
 
 }  // namespace tavix
+
+#include "TimingBus.moc"

@@ -31,10 +31,17 @@ public:
     // The status as the bus gives it.
     QVariantMap status() const;
 
+    // org.freedesktop.Application, as the desktop reaches the program by
+    // its name: the window brought forward, or one of the desktop entry's
+    // actions ("stop", "show").
+    void activate(const QVariantMap& platformData);
+    void activateAction(const QString& name, const QVariantMap& platformData);
+
 public slots:
     void Start(const QString& activity, const QString& client, const QString& comment);
     void Stop(const QString& comment);
     QVariantMap Status();
+    QVariantMap StatusWithCode(const QString& user, const QString& code);
     QStringList Activities();
     QStringList Clients();
 
@@ -44,8 +51,9 @@ signals:
     void Stopped(const QVariantMap& entry);
 
 private:
-    // False (the error replied) when nothing may change now.
-    bool mayAct(bool changes);
+    // False (the error replied) when nothing may change now; `codeGiven`
+    // lets what only reads through a login.
+    bool mayAct(bool changes, bool codeGiven = false);
     void refuse(const char* error, const QString& message);
 
     TForm1& form_;

@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "common/PgCluster.h"
 #include "data/Unit2.h"
 #include "settings/md5.h"
 
@@ -264,6 +265,113 @@ TEST_F(CommandLineTest, BehindTheLoginEveryCommandIsRefused) {
     EXPECT_EQ(report.exit, 1);
     EXPECT_FALSE(report.out.contains("Garage Tremblay")) << report.out.toStdString();
     EXPECT_TRUE(report.err.contains("depuis un terminal")) << report.err.toStdString();
+}
+
+// Behind the login, the code typed on a terminal lets status and report
+// read; a wrong code is refused; start and stop stay refused.
+TEST_F(CommandLineTest, BehindTheLoginTheCodeTypedOnATerminalLetsStatusAndReportRead) {
+    setting("user", "marie");
+    setting("pwd", tavix::DigestHex("secret"));
+    exec(
+        "INSERT INTO activites (SURVEILLANCES, CLIENTS, DEBUT, FIN, DUREE) VALUES "
+        "('Réunion', 'Garage Tremblay', '2026-03-02 09:00:00', '2026-03-02 10:00:00', 3600)");
+    startCopy();
+    // The command on a pseudo-terminal of its own, the answers typed once
+    // each question shows (what is typed ahead of a hidden question is
+    // dropped, as on a real terminal).
+    const auto typed = [&](const QStringList& arguments, const QString& user, const QString& code) {
+        QStringList quoted;
+        for (const QString& a : QStringList{TAVIX_EXECUTABLE} + arguments) quoted << "'" + a + "'";
+        QProcess term;
+        term.setProcessEnvironment(env_);
+        term.setProcessChannelMode(QProcess::MergedChannels);
+        term.start("script", {"-qec", quoted.join(' '), "/dev/null"});
+        EXPECT_TRUE(term.waitForStarted());
+        QByteArray seen;
+        const auto answer = [&](const char* prompt, const QString& text) {
+            if (!QTest::qWaitFor(
+                    [&] {
+                        seen += term.readAll();
+                        return seen.contains(prompt) || term.state() == QProcess::NotRunning;
+                    },
+                    20000))
+                return;
+            QTest::qWait(300);
+            term.write(text.toUtf8() + "\n");
+        };
+        answer("Utilisateur : ", user);
+        answer("Mot de passe : ", code);
+        if (term.state() != QProcess::NotRunning) {
+            EXPECT_TRUE(term.waitForFinished(60000));
+        }
+        seen += term.readAll();
+        return Result{term.exitCode(), QString::fromUtf8(seen), {}};
+    };
+    Result r = typed({"status", "--json"}, "marie", "secret");
+    EXPECT_EQ(r.exit, 0) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("{\"running\": false}")) << r.out.toStdString();
+    EXPECT_FALSE(r.out.contains("secret")) << "the code was echoed";
+    r = typed({"report", "--format", "csv"}, "marie", "secret");
+    EXPECT_EQ(r.exit, 0) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("Garage Tremblay")) << r.out.toStdString();
+    for (const QStringList& arguments : {QStringList{"status"}, QStringList{"report"}}) {
+        r = typed(arguments, "marie", "Secret");
+        EXPECT_EQ(r.exit, 1) << r.out.toStdString();
+        EXPECT_TRUE(r.out.contains("Code d'accès incorrect")) << r.out.toStdString();
+        EXPECT_FALSE(r.out.contains("Garage Tremblay")) << r.out.toStdString();
+    }
+    // A code on a terminal does not open what changes the timing.
+    r = typed({"start", "Réunion", "--client", "Garage Tremblay"}, "marie", "secret");
+    EXPECT_EQ(r.exit, 1) << r.out.toStdString();
+    EXPECT_EQ(rows("SELECT * FROM activites").size(), 1u);
+    // The running copy checks the code itself: a wrong one over the bus is refused.
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        "fr.molveran.Tavix", "/fr/molveran/Tavix", "fr.molveran.Tavix.Timing", "StatusWithCode");
+    call.setArguments({"marie", "Secret"});
+    EXPECT_EQ(QDBusConnection(busName_).call(call).errorName(), "fr.molveran.Tavix.Error.Locked");
+    call.setArguments({"marie", "secret"});
+    EXPECT_EQ(QDBusConnection(busName_).call(call).type(), QDBusMessage::ReplyMessage);
+}
+
+// The same entries give the same report and the same CSV on a file and on a
+// server.
+TEST_F(CommandLineTest, ReportIsTheSameOnAFileAndOnAServer) {
+    const tavix::DateTime nine(QDate(2026, 3, 2), QTime(9, 0));
+    const auto fill = [&](const QString& path) {
+        tavix::TDataModule2 module;
+        module.DatabasePath = path;
+        ASSERT_TRUE(module.OpenDatabase()) << path.toStdString();
+        module.AddLogEntry("marie", "Caron \"&\" fils", "Réunion", nine, nine.addSecs(3600), 3590,
+                           "appel « urgent » & suite");
+        module.AddLogEntry("marie", "Garage Tremblay", "Saisie", nine.addSecs(7200),
+                           nine.addSecs(9000), 1800, "");
+    };
+    const auto reports = [&](const QString& path) {
+        setting("sgbd", path);
+        QStringList outputs;
+        for (const char* format : {"text", "csv"}) {
+            const Result r = run({"report", "--format", format, "--from", "2026-03-02"});
+            EXPECT_EQ(r.exit, 0) << format << ": " << r.err.toStdString();
+            outputs << r.out;
+        }
+        return outputs;
+    };
+    const QString file = home_.filePath("rapport.mdb");
+    tavix::TDataModule2::CreateDatabase(file);
+    fill(file);
+    database_ = file;
+    ASSERT_EQ(rows("SELECT DEBUT FROM activites").size(), 2u);
+    const QStringList onFile = reports(file);
+    EXPECT_TRUE(onFile.value(1).contains("appel « urgent » & suite"))
+        << onFile.value(1).toStdString();
+    EXPECT_TRUE(onFile.value(0).contains("Caron \"&\" fils")) << onFile.value(0).toStdString();
+
+    TAVIX_PG_OR_SKIP(cluster);
+    const QString server = cluster->createDatabase();
+    fill(server);
+    const QStringList onServer = reports(server);
+    EXPECT_EQ(onServer.value(0).toStdString(), onFile.value(0).toStdString());
+    EXPECT_EQ(onServer.value(1).toStdString(), onFile.value(1).toStdString());
 }
 
 }  // namespace
