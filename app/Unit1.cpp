@@ -660,6 +660,9 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 void TForm1::ButtonClick(TColorButton* button) {
     // The moment of the click is the moment of a stop, whatever comes between.
     const Instant at = Instant::now();
+    // The click toggled the button; it shows the timing whatever happens,
+    // a refused stop included.
+    const auto showState = qScopeGuard([this] { showTimingState(); });
     const QString activity = captionText(button->text());
     setLabelText(Label5, activity);
     if (button->Tag() == 0) {
@@ -671,8 +674,6 @@ void TForm1::ButtonClick(TColorButton* button) {
     } else {
         StopTiming(at);
     }
-    // The click toggled the button; it shows the timing, whatever happened.
-    showTimingState();
     QCoreApplication::processEvents();
 }
 
