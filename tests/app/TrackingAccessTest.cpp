@@ -101,7 +101,9 @@ TEST_F(TrackingAccessTest, TheTimingIsShownCheckedDescribedInTheTitleAndAnnounce
     EXPECT_EQ(form->windowTitle(), "Surveillance tâches");
 
     heard.clear();
-    form->RadioGroup1->button(0)->click();
+    form->RadioGroup1
+        ->button(static_cast<int>(form->RadioGroup1->items().indexOf("Garage Tremblay")))
+        ->click();
     meeting->click();
     EXPECT_EQ(heard.announcements(), QStringList{"Réunion démarrée pour Garage Tremblay"});
     EXPECT_TRUE(accessible(meeting)->state().checkable);
