@@ -165,8 +165,8 @@ void AwayWatcher::askIfPossible() {
     asking_ = true;
     const int answer =
         messageBoxes().choose(question(absence.from.wall, absence.to.wall),
-                              {QStringLiteral("Garder"), QStringLiteral("Retirer et continuer"),
-                               QStringLiteral("Retirer et arrêter")});
+                              {QStringLiteral("&Garder"), QStringLiteral("Retirer et &continuer"),
+                               QStringLiteral("Retirer et &arrêter")});
     // The timing may have been stopped meanwhile (from the tray): the
     // answer was about that one only.
     TimingSession& timing = *form_.Timing;

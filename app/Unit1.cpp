@@ -1,5 +1,6 @@
 #include "app/Unit1.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -12,8 +13,11 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
+#include <QRadioButton>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QShortcut>
 #include <QTextEdit>
 #include <QTimer>
 #include <QWindow>
@@ -29,6 +33,7 @@
 #include "controls/ColorButton.h"
 #include "controls/RadioGroup.h"
 #include "data/Unit2.h"
+#include "platform/Announce.h"
 #include "platform/Application.h"
 #include "platform/Error.h"
 #include "platform/Paths.h"
@@ -52,6 +57,7 @@ TForm1* Form1 = nullptr;
 
 namespace {
 
+const QString kTitle = QStringLiteral("Surveillance tâches");
 const QPoint kDesignedPosition(256, 124);
 const QSize kDesignedSize(757, 661);
 
@@ -140,16 +146,18 @@ auto TForm1::userAction(F f) {
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     Form1 = this;
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Surveillance tâches"));
+    setWindowTitle(kTitle);
     buildControls();
     buildMenu();
     setGeometry(QRect(kDesignedPosition, kDesignedSize));
 
     Timing = new TimingSession(entryLog(), paths::pendingTimingPath(), this);
     connect(Timing, &TimingSession::started, this, guarded([this] { onTimingStarted(); }));
-    connect(Timing, &TimingSession::stopped, this, guarded([this] { onTimingStopped(); }));
+    connect(Timing, &TimingSession::stopped, this,
+            guarded([this](const LogEntry& entry) { onTimingStopped(entry); }));
     connect(Timing, &TimingSession::changed, this, guarded([this] {
                 if (!Timing->client().isEmpty()) setLabelText(Label6, Timing->client());
+                showTimingState();
             }));
     connect(RichEdit, &QTextEdit::textChanged, this,
             [this] { Timing->setComment(RichEdit->toPlainText()); });
@@ -258,6 +266,10 @@ void TForm1::buildControls() {
     QFont plain = font();
     RichEdit->setFont(plain);
     RichEdit->setGeometry(136, 100, 225, 169);
+    RichEdit->setAccessibleName(QStringLiteral("Commentaire"));
+    // Tab moves on, as in every other box of the program: a comment never
+    // holds a tab (Ctrl+Tab is caught by the window's filter).
+    RichEdit->setTabChangesFocus(true);
     RichEdit->hide();
 
     Commenter = new TColorButton(ActivityColumn->content());
@@ -273,6 +285,9 @@ void TForm1::buildControls() {
     ActivityHint =
         new EmptyListHint(QStringLiteral("ActivityHint"), ActivityColumn->content(), 150, 100, 241);
     ClientHint = new EmptyListHint(QStringLiteral("ClientHint"), RadioGroup1, 8, 28, 0);
+    // The frame around the clients does nothing when focused; its radio
+    // buttons take the focus.
+    RadioGroup1->setFocusPolicy(Qt::NoFocus);
 
     Panel1->installEventFilter(this);
     Panel2->installEventFilter(this);
@@ -295,7 +310,8 @@ void TForm1::buildMenu() {
     Extraction1 = MainMenu1->addAction(QStringLiteral("&Extraction"));
     Extraction1->setObjectName(QStringLiteral("Extraction1"));
     MainMenu1->addAction(QString());
-    QMenu* advanced = MainMenu1->addMenu(QStringLiteral("&Avancés"));
+    // "&Aide" keeps Alt+A, as in every program.
+    QMenu* advanced = MainMenu1->addMenu(QStringLiteral("A&vancés"));
     Avancs1 = advanced->menuAction();
     Avancs1->setObjectName(QStringLiteral("Avancs1"));
     Verrouiller = advanced->addAction(QStringLiteral("Paramètres"));
@@ -314,6 +330,24 @@ void TForm1::buildMenu() {
     connect(Verrouiller, &QAction::triggered, this, userAction([this] { VerrouillerClick(); }));
     connect(Voirlaide1, &QAction::triggered, this, userAction([this] { Voirlaide1Click(); }));
     connect(Extraction1, &QAction::triggered, this, userAction([this] { Extraction1Click(); }));
+
+    // F10 opens the first menu, as in GNOME and KDE programs; the arrows
+    // then walk the menu bar.
+    auto* menus = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    menus->setObjectName(QStringLiteral("MenuKey"));
+    connect(menus, &QShortcut::activated, this, userAction([this] {
+                for (QAction* action : MainMenu1->actions()) {
+                    if (!action->isVisible() || !action->isEnabled() || !action->menu()) continue;
+                    MainMenu1->setActiveAction(action);
+                    const QList<QAction*> items = action->menu()->actions();
+                    if (!items.isEmpty()) action->menu()->setActiveAction(items.first());
+                    return;
+                }
+            }));
+    // Ctrl+T says the time timed so far, wherever the focus is.
+    auto* elapsed = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_T), this);
+    elapsed->setObjectName(QStringLiteral("ElapsedKey"));
+    connect(elapsed, &QShortcut::activated, this, userAction([this] { sayElapsed(); }));
 }
 
 void TForm1::layoutPanels() {
@@ -383,6 +417,9 @@ void TForm1::FormActivate() {
                                            [this](TColorButton* button) {
                                                if (acceptsActions()) ButtonClick(button);
                                            });
+        // Toggle buttons: a screen reader says which one is timing.
+        for (const auto& button : DataModule2->ActivityButtons)
+            if (button) button->setCheckable(true);
         ActivityColumn->refresh();
     }
     ShowEmptyHints();
@@ -506,6 +543,8 @@ void TForm1::runFirstShowing() {
     firstShowingStarted_ = true;
     if (creationError_) reportException(std::exchange(creationError_, nullptr));
     runGuarded([this] { FormActivate(); });
+    // Also after the login and the questions of the start.
+    if (!application::terminated()) focusFirstUsefulControl();
     firstShowingRan_ = true;
     emit firstShown();
 }
@@ -575,8 +614,14 @@ void TForm1::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // Where the keyboard was, unless on the menu bar ("&Quitter").
+    QPointer<QWidget> before = focusWidget();
     if (Timing->running() && !mayCloseDuringTiming()) {
         event->ignore();
+        if (before && before != MainMenu1 && before->isVisible() && before->isEnabled())
+            before->setFocus(Qt::OtherFocusReason);
+        else
+            focusFirstUsefulControl();
         return;
     }
     runGuarded([this] { FormClose(); });
@@ -600,6 +645,13 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
             runGuarded([&] { FormKeyDown(key->key(), key->modifiers()); });
             return true;
         }
+        // Tab, Shift+Tab and Ctrl+Tab leave the comment box; none is typed.
+        if (watched == RichEdit && (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
+            const bool forward =
+                key->key() == Qt::Key_Tab && !key->modifiers().testFlag(Qt::ShiftModifier);
+            focusNextPrevChild(forward);
+            return true;
+        }
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -608,6 +660,9 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 void TForm1::ButtonClick(TColorButton* button) {
     // The moment of the click is the moment of a stop, whatever comes between.
     const Instant at = Instant::now();
+    // The click toggled the button; it shows the timing whatever happens,
+    // a refused stop included.
+    const auto showState = qScopeGuard([this] { showTimingState(); });
     const QString activity = captionText(button->text());
     setLabelText(Label5, activity);
     if (button->Tag() == 0) {
@@ -641,15 +696,13 @@ bool TForm1::StopTiming(const Instant& at) {
     syncSelection();
     Timing->beginStop(at);
     if (Timing->client().isEmpty()) {
-        Label5->clear();
-        Label6->clear();
+        // Closed without a client, the chooser leaves the window as it was:
+        // the timing goes on in sight, its comment button and box with it.
         const bool chosen = chooseClient();
         RadioGroup1->setItemIndex(-1);
-        Commenter->hide();
-        RichEdit->hide();
         if (!chosen) {
-            // The timing goes on; the comment waits in the hidden box.
             Timing->abandonStop();
+            setLabelText(Label5, Timing->activity());
             return false;
         }
     }
@@ -678,6 +731,7 @@ bool TForm1::CutTiming(const Instant& end, const std::optional<Instant>& resume)
 // The window shows what the timing holds, whoever started it.
 void TForm1::onTimingStarted() {
     const QString id = QString::number(Timing->activityId());
+    timedActivity_ = Timing->activity();
     setLabelText(Label5, Timing->activity());
     if (TColorButton* button = activityButton(Timing->activityId())) {
         // A start at exactly midnight still has to read as "timing".
@@ -698,9 +752,14 @@ void TForm1::onTimingStarted() {
     // The stopwatch counts from here; ticks from now on come a whole
     // number of seconds after it, so each shows one second more.
     if (Timer1->isActive()) Timer1->start();
+    showTimingState();
+    announce(this,
+             Timing->client().isEmpty()
+                 ? QStringLiteral("%1 démarrée").arg(timedActivity_)
+                 : QStringLiteral("%1 démarrée pour %2").arg(timedActivity_, Timing->client()));
 }
 
-void TForm1::onTimingStopped() {
+void TForm1::onTimingStopped(const LogEntry& entry) {
     if (!RichEdit->isHidden()) CommenterClick();
     Label5->clear();
     Label6->clear();
@@ -714,6 +773,77 @@ void TForm1::onTimingStopped() {
     // Nothing is timed: the blinking icon must not stay on "running".
     application::setIcon(QStringLiteral("MAINICON"));
     Commenter->hide();
+    showTimingState();
+    const QString activity = std::exchange(timedActivity_, QString());
+    if (!entry.activity.isEmpty())
+        announce(this, QStringLiteral("%1 arrêtée : %2 enregistrées")
+                           .arg(entry.activity, SecondsToHMS(entry.duration)));
+    else if (!activity.isEmpty())
+        announce(this, QStringLiteral("%1 arrêtée, rien n'est enregistré").arg(activity));
+}
+
+void TForm1::showTimingState() {
+    TColorButton* timed = timedButton();
+    if (DataModule2) {
+        for (const auto& button : DataModule2->ActivityButtons) {
+            if (!button) continue;
+            const bool on = button == timed;
+            // The toolkit tells both changes itself (a click toggles the
+            // button before the timing follows).
+            if (button->isChecked() != on) button->setChecked(on);
+            if (button->property("toldChecked").toBool() != on) {
+                button->setProperty("toldChecked", on);
+                QAccessible::State state;
+                state.checked = true;
+                QAccessibleStateChangeEvent changed(button, state);
+                tellAccessibility(&changed, true);
+            }
+            QString description;
+            if (on) {
+                const QString client = Timing->client();
+                description = QStringLiteral("En cours depuis %1, %2")
+                                  .arg(SecondsToHMS(Timing->elapsedSeconds()),
+                                       client.isEmpty() ? QStringLiteral("client à choisir")
+                                                        : QStringLiteral("client ") + client);
+            }
+            if (button->accessibleDescription() != description) {
+                button->setAccessibleDescription(description);
+                QAccessibleEvent described(button, QAccessible::DescriptionChanged);
+                tellAccessibility(&described, true);
+            }
+        }
+    }
+    const QString title = Timing->running()
+                              ? QStringLiteral("%1 en cours – %2").arg(Timing->activity(), kTitle)
+                              : kTitle;
+    if (windowTitle() != title) setWindowTitle(title);
+}
+
+void TForm1::sayElapsed() {
+    if (!Timing->running()) {
+        announce(this, QStringLiteral("Aucune surveillance en cours"));
+        return;
+    }
+    const QString client = Timing->client();
+    const QString elapsed = SecondsToHMS(Timing->elapsedSeconds());
+    announce(this,
+             client.isEmpty()
+                 ? QStringLiteral("%1 : %2, client à choisir").arg(Timing->activity(), elapsed)
+                 : QStringLiteral("%1 : %2 pour %3").arg(Timing->activity(), elapsed, client));
+}
+
+QWidget* TForm1::firstUsefulControl() const {
+    if (DataModule2)
+        for (const auto& button : DataModule2->ActivityButtons)
+            if (button && button->isVisibleTo(this) && button->isEnabled()) return button;
+    for (EmptyListHint* hint : {ActivityHint, ClientHint})
+        if (hint->isVisibleTo(this) && hint->button()->isVisibleTo(this)) return hint->button();
+    if (RadioGroup1->count() > 0) return RadioGroup1->button(0);
+    return nullptr;
+}
+
+void TForm1::focusFirstUsefulControl() {
+    if (QWidget* control = firstUsefulControl()) control->setFocus(Qt::OtherFocusReason);
 }
 
 QString TForm1::logUser() const {
@@ -808,12 +938,22 @@ void TForm1::Verrouille_autres(const QString& id) {
 
 void TForm1::CommenterClick() {
     if (RichEdit->isHidden()) {
+        DataModule2->HideActivityButtons();
+        // The timed button stays, the box below it: the stop is one Tab
+        // away from the comment.
+        if (TColorButton* timed = timedButton()) {
+            timed->show();
+            RichEdit->move(RichEdit->x(), timed->y() + timed->height() + 4);
+            setTabOrder(Commenter, RichEdit);
+            setTabOrder(RichEdit, timed);
+        }
         RichEdit->show();
         RichEdit->raise();
-        DataModule2->HideActivityButtons();
+        ActivityColumn->refresh();
         Commenter->setText(QStringLiteral("&Fermer"));
         // Typing goes straight into the comment.
         RichEdit->setFocus();
+        ActivityColumn->ensureVisible(RichEdit);
     } else {
         RichEdit->hide();
         DataModule2->ShowActivityButtons();
@@ -842,6 +982,7 @@ void TForm1::Timer1Timer() {
         // Elapsed time, not ticks: ticks the loop could not deliver (a busy
         // machine, a wait on the database) are not lost from the duration.
         setLabelText(Label2, SecondsToHMS(Timing->elapsedSeconds(at)));
+        showTimingState();
         application::setIcon(IconPhase ? QStringLiteral("ZORVA_ON") : QStringLiteral("MAINICON"));
         repaint();
         IconPhase = !IconPhase;

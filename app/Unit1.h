@@ -158,7 +158,15 @@ private:
     bool chooseClient();
     void syncSelection();
     void onTimingStarted();
-    void onTimingStopped();
+    void onTimingStopped(const LogEntry& entry);
+    // The timed button checked and described, the title naming the activity.
+    void showTimingState();
+    // Says the time timed so far (or that nothing is timed).
+    void sayElapsed();
+    // The control a keyboard user starts from: the first activity button
+    // that can be pressed, else what the empty lists offer, else a client.
+    QWidget* firstUsefulControl() const;
+    void focusFirstUsefulControl();
     bool mayCloseDuringTiming();
     // Shows a login window modally with this window's controls disabled
     // and its handlers refusing; returns the login's result.
@@ -180,6 +188,8 @@ private:
     bool firstShowingStarted_ = false;
     bool firstShowingRan_ = false;
     bool loginShown_ = false;
+    // The activity of the running timing, kept for what is said at its stop.
+    QString timedActivity_;
     std::exception_ptr creationError_;
 };
 

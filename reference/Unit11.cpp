@@ -109,7 +109,15 @@ void TForm11::ColorButton1Click() {
         return;
     }
     const QString name = Edit1->text();
-    if (name.isEmpty()) return;
+    if (name.isEmpty()) {
+        // Said, then back where the choice is made.
+        messageBoxes().inform(QStringLiteral(
+            "Choisissez un client dans la liste ou tapez le nom d'un nouveau client."));
+        QWidget* first = RadioGroup1->count() > 0 ? static_cast<QWidget*>(RadioGroup1->button(0))
+                                                  : static_cast<QWidget*>(Edit1);
+        first->setFocus(Qt::OtherFocusReason);
+        return;
+    }
     db::Query& query = DataModule2->ADOQuery1;
     query.clear();
     query.add(QStringLiteral("select * from clients where NOM=") + db::quoted(name));

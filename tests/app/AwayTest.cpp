@@ -110,7 +110,7 @@ protected:
 };
 
 const QString kQuestion = "Vous étiez absent de 09:10 à 09:45 (35 min).";
-const QStringList kAnswers = {"Garder", "Retirer et continuer", "Retirer et arrêter"};
+const QStringList kAnswers = {"&Garder", "Retirer et &continuer", "Retirer et &arrêter"};
 
 // Start 9:00 with a client, work to 9:10, away to 9:45, back; then the
 // answer, a minute more and a click on the button.
