@@ -29,9 +29,9 @@
 
 #include "consult/BillingPanel.h"
 #include "consult/Report.h"
-#include "consult/ReportView.h"
 #include "consult/Unit5.h"
 #include "controls/ColorButton.h"
+#include "controls/ReportView.h"
 #include "data/Unit2.h"
 #include "data/engine/Schema.h"
 #include "settings/outils.h"
