@@ -39,7 +39,7 @@ void checkServerText(const QString& input, const QString& sql, size_t params) {
             broken("no comment reaches the server", input, sql);
         } else if (c == u';') {
             broken("one statement, no ';'", input, sql);
-        } else if (isNameChar(c)) {
+        } else if (c != u'$' && isNameChar(c)) {
             // A whole word: a $ inside it belongs to the name.
             while (i < n && isNameChar(sql[i])) ++i;
         } else if (c == u'$') {
