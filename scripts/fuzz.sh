@@ -8,7 +8,7 @@
 set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 TIME=${1:-60}
-TARGETS="dialect filter connection_string color_setting integer_setting"
+TARGETS="dialect server_dialect filter connection_string color_setting integer_setting"
 OUT="$ROOT/build-fuzz"
 "$ROOT/scripts/install-deps.sh"
 cmake -S "$ROOT" -B "$OUT" -G Ninja -DCMAKE_CXX_COMPILER=clang++ \

@@ -5,13 +5,14 @@
 
 #include "data/engine/Collation.h"
 #include "data/engine/EngineError.h"
+#include "data/engine/SqlTokens.h"
 #include "data/engine/Values.h"
 
 namespace tavix::db::detail {
 
 namespace {
 
-enum class Kind { Space, Comment, Word, Name, String, Number, Punct, Semicolon };
+using Kind = TokenKind;
 
 struct Token {
     Kind kind;
@@ -19,75 +20,25 @@ struct Token {
     QString ident;  // Word and Name: the identifier; Punct: the operator
 };
 
-bool isWordStart(QChar c) { return c.isLetter() || c == u'_'; }
-bool isWordChar(QChar c) { return c.isLetterOrNumber() || c == u'_' || c == u'$'; }
-
-QString sqliteString(const QString& value) {
-    QString out = value;
-    out.replace(u'\'', QStringLiteral("''"));
-    return u'\'' + out + u'\'';
-}
-
-std::vector<Token> tokenize(const QString& s) {
+std::vector<Token> sqliteTokens(const QString& statement) {
     std::vector<Token> tokens;
-    const qsizetype n = s.size();
-    qsizetype i = 0;
-    auto error = [&s](const QString& message) { throw EngineError(message, s); };
-    while (i < n) {
-        const QChar c = s[i];
-        const qsizetype start = i;
-        if (c.isSpace()) {
-            while (i < n && s[i].isSpace()) ++i;
-            tokens.push_back({Kind::Space, s.mid(start, i - start), {}});
-        } else if (c == u'-' && i + 1 < n && s[i + 1] == u'-') {
-            while (i < n && s[i] != u'\n') ++i;
-            tokens.push_back({Kind::Comment, s.mid(start, i - start), {}});
-        } else if (c == u'/' && i + 1 < n && s[i + 1] == u'*') {
-            const qsizetype end = s.indexOf(QLatin1String("*/"), i + 2);
-            i = end < 0 ? n : end + 2;
-            tokens.push_back({Kind::Comment, s.mid(start, i - start) + (end < 0 ? "*/" : ""), {}});
-        } else if (c == u'"' || c == u'\'') {
-            const auto value = detail::readQuoted(s, i);
-            if (!value) error(QStringLiteral("Chaîne de caractères non terminée"));
-            tokens.push_back({Kind::String, sqliteString(*value), {}});
-        } else if (c == u'[') {
-            const qsizetype end = s.indexOf(u']', i + 1);
-            if (end < 0) error(QStringLiteral("Crochet fermant manquant"));
-            const QString name = s.mid(i + 1, end - i - 1);
-            if (name.trimmed().isEmpty()) error(QStringLiteral("Nom vide entre crochets"));
-            i = end + 1;
-            tokens.push_back({Kind::Name, quoteName(name), name});
-        } else if (c == u'#') {
-            const qsizetype end = s.indexOf(u'#', i + 1);
-            if (end < 0) error(QStringLiteral("Date non terminée"));
-            const QString body = s.mid(i + 1, end - i - 1);
-            const auto value = dateLiteral(body);
-            if (!value) error(QStringLiteral("Date incorrecte : #%1#").arg(body));
-            i = end + 1;
-            tokens.push_back({Kind::String, u'\'' + value->toIso() + u'\'', {}});
-        } else if (isWordStart(c)) {
-            while (i < n && isWordChar(s[i])) ++i;
-            const QString word = s.mid(start, i - start);
-            tokens.push_back({Kind::Word, word, word});
-        } else if (c.isDigit() || (c == u'.' && i + 1 < n && s[i + 1].isDigit())) {
-            while (i < n &&
-                   (s[i].isLetterOrNumber() || s[i] == u'.' ||
-                    ((s[i] == u'+' || s[i] == u'-') && (s[i - 1] == u'e' || s[i - 1] == u'E'))))
-                ++i;
-            tokens.push_back({Kind::Number, s.mid(start, i - start), {}});
-        } else if (c == u';') {
-            ++i;
-            tokens.push_back({Kind::Semicolon, QStringLiteral(";"), {}});
-        } else {
-            static const char* const pairs[] = {"<=", ">=", "<>", "!=", "==", "||", "<<", ">>"};
-            qsizetype len = 1;
-            if (i + 1 < n) {
-                for (const char* p : pairs)
-                    if (s[i] == QLatin1Char(p[0]) && s[i + 1] == QLatin1Char(p[1])) len = 2;
-            }
-            i += len;
-            const QString op = s.mid(start, len);
-            tokens.push_back({Kind::Punct, op, op});
+    for (SqlToken& t : tokenize(statement)) {
+        switch (t.kind) {
+            case Kind::String:
+                tokens.push_back({Kind::String, quoteText(t.text), {}});
+                break;
+            case Kind::Date:
+                tokens.push_back({Kind::String, quoteText(dateLiteral(t.text)->toIso()), {}});
+                break;
+            case Kind::Name:
+                tokens.push_back({Kind::Name, quoteName(t.text), t.text});
+                break;
+            case Kind::Word:
+            case Kind::Punct:
+                tokens.push_back({t.kind, t.text, t.text});
+                break;
+            default:
+                tokens.push_back({t.kind, std::move(t.text), {}});
         }
     }
     return tokens;
@@ -97,20 +48,7 @@ std::vector<Token> tokenize(const QString& s) {
 class Rewriter {
 public:
     Rewriter(sqlite3* db, std::vector<Token>& tokens, const QString& original)
-        : db_(db), tokens_(tokens), original_(original) {
-        for (size_t i = 0; i < tokens_.size(); ++i) {
-            const Kind k = tokens_[i].kind;
-            if (k == Kind::Space || k == Kind::Comment) continue;
-            if (k == Kind::Semicolon) {
-                endedAt_ = sig_.size();
-                continue;
-            }
-            if (endedAt_ >= 0)
-                throw EngineError(QStringLiteral("Une seule instruction SQL est admise"),
-                                  original_);
-            sig_.push_back(i);
-        }
-    }
+        : db_(db), tokens_(tokens), sig_(significantTokens(tokens, original)) {}
 
     void run() {
         if (isWord(0, "DELETE") && isPunct(1, "*")) tok(1).out.clear();
@@ -264,9 +202,7 @@ private:
 
     sqlite3* db_;
     std::vector<Token>& tokens_;
-    const QString& original_;
     std::vector<size_t> sig_;
-    qsizetype endedAt_ = -1;
 };
 
 void dateTimeFunction(sqlite3_context* context, int, sqlite3_value** argv) {
@@ -324,7 +260,7 @@ std::optional<DateTime> dateLiteral(const QString& body) {
 }
 
 QByteArray translate(sqlite3* db, const QString& statement) {
-    std::vector<Token> tokens = tokenize(statement);
+    std::vector<Token> tokens = sqliteTokens(statement);
     Rewriter(db, tokens, statement).run();
     QString out;
     out.reserve(statement.size() + 32);

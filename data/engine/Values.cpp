@@ -12,12 +12,6 @@
 
 namespace tavix::db::detail {
 
-QString quoteName(const QString& name) {
-    QString out = name;
-    out.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + out + u'"';
-}
-
 bool isDateTimeType(const char* declType) {
     if (!declType) return false;
     const QByteArray t = QByteArray(declType).trimmed().toUpper();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "data/engine/Field.h"
+#include "data/engine/SqlTokens.h"
 #include "data/engine/StoredForm.h"
 #include "platform/DateTime.h"
 
@@ -27,9 +28,6 @@ std::vector<ColumnInfo> tableInfo(sqlite3* db, const QString& table);
 // date-time, an INTEGER primary key the read-only auto-increment.
 FieldDef fieldFor(const QString& name, const QString& declType, bool integerKey = false);
 bool isDateTimeType(const char* declType);
-
-// "name" for SQLite, with any double quote doubled.
-QString quoteName(const QString& name);
 
 using db::splitStored;
 using db::StoredParts;

@@ -6,9 +6,9 @@
 #include <libical/ical.h>
 #include <sqlite3.h>
 
+#include <QAccessible>
 #include <QBarCategoryAxis>
 #include <QBarSet>
-#include <QAccessible>
 #include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
@@ -52,10 +52,10 @@
 #include "consult/CsvExport.h"
 #include "consult/IcsExport.h"
 #include "consult/PrintDocument.h"
-#include "consult/ReportView.h"
 #include "consult/SummaryView.h"
 #include "consult/Unit5.h"
 #include "controls/ColorButton.h"
+#include "controls/ReportView.h"
 #include "data/Unit2.h"
 #include "data/engine/sqlite/SqliteBackend.h"
 #include "platform/Error.h"

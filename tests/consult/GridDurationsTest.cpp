@@ -16,12 +16,12 @@
 #include "common/PgCluster.h"
 #include "common/TempDatabase.h"
 #include "consult/BillingPanel.h"
-#include "consult/ReportView.h"
 #include "consult/SummaryView.h"
 #include "consult/Unit5.h"
 #include "controls/ColorButton.h"
 #include "controls/DBGrid.h"
 #include "controls/DBNavigator.h"
+#include "controls/ReportView.h"
 #include "data/Unit2.h"
 #include "platform/Regional.h"
 

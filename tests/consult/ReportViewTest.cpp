@@ -10,7 +10,7 @@
 #include <QTest>
 
 #include "consult/Report.h"
-#include "consult/ReportView.h"
+#include "controls/ReportView.h"
 
 using namespace tavix;
 

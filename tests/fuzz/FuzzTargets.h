@@ -15,6 +15,9 @@ namespace tavix::fuzz {
 // Dialect statements: translated, then prepared against an in-memory
 // database of the program's layout.
 void dialect(const uint8_t* data, size_t size);
+// Dialect statements translated for a PostgreSQL server, against the
+// program's layout held in memory (no server).
+void serverDialect(const uint8_t* data, size_t size);
 // Dataset filters on the activities table, compiled and run.
 void filter(const uint8_t* data, size_t size);
 // The Data Source of a connection string.

@@ -16,6 +16,7 @@ TEST(FuzzCorpusTest, EveryCommittedInputKeepsItsPromises) {
         void (*target)(const uint8_t*, size_t);
     } targets[] = {
         {"dialect", tavix::fuzz::dialect},
+        {"server_dialect", tavix::fuzz::serverDialect},
         {"filter", tavix::fuzz::filter},
         {"connection_string", tavix::fuzz::connectionString},
         {"color_setting", tavix::fuzz::colorSetting},

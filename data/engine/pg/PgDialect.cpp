@@ -4,13 +4,15 @@
 #include <vector>
 
 #include "data/engine/Dialect.h"
+#include "data/engine/SqlTokens.h"
 #include "data/engine/Values.h"
 
 namespace tavix::db::pg {
 
 namespace {
 
-enum class Kind { Space, Comment, Word, Name, String, Date, Number, Punct, Semicolon };
+using Kind = detail::TokenKind;
+using detail::quoteName;
 
 struct Token {
     Kind kind;
@@ -22,105 +24,36 @@ struct Token {
 bool isWordStart(QChar c) { return c.isLetter() || c == u'_'; }
 bool isWordChar(QChar c) { return c.isLetterOrNumber() || c == u'_' || c == u'$'; }
 
-QString quoteName(const QString& name) {
-    QString out = name;
-    out.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + out + u'"';
-}
-
-QString inlineString(const QString& value) {
-    QString out = value;
-    out.replace(u'\'', QStringLiteral("''"));
-    return u'\'' + out + u'\'';
-}
-
-std::vector<Token> tokenize(const QString& s) {
+std::vector<Token> serverTokens(const QString& statement) {
     std::vector<Token> tokens;
-    const qsizetype n = s.size();
-    qsizetype i = 0;
-    auto error = [&s](const QString& message) { throw EngineError(message, s); };
-    while (i < n) {
-        const QChar c = s[i];
-        const qsizetype start = i;
-        if (c.isSpace()) {
-            while (i < n && s[i].isSpace()) ++i;
-            tokens.push_back({Kind::Space, s.mid(start, i - start), {}, {}});
-        } else if (c == u'-' && i + 1 < n && s[i + 1] == u'-') {
-            while (i < n && s[i] != u'\n') ++i;
-            tokens.push_back({Kind::Comment, s.mid(start, i - start), {}, {}});
-        } else if (c == u'/' && i + 1 < n && s[i + 1] == u'*') {
-            const qsizetype end = s.indexOf(QLatin1String("*/"), i + 2);
-            i = end < 0 ? n : end + 2;
-            tokens.push_back(
-                {Kind::Comment, s.mid(start, i - start) + (end < 0 ? "*/" : ""), {}, {}});
-        } else if (c == u'"' || c == u'\'') {
-            const auto value = detail::readQuoted(s, i);
-            if (!value) error(QStringLiteral("Chaîne de caractères non terminée"));
-            tokens.push_back({Kind::String, *value, {}, {}});
-        } else if (c == u'[') {
-            const qsizetype end = s.indexOf(u']', i + 1);
-            if (end < 0) error(QStringLiteral("Crochet fermant manquant"));
-            const QString name = s.mid(i + 1, end - i - 1);
-            if (name.trimmed().isEmpty()) error(QStringLiteral("Nom vide entre crochets"));
-            i = end + 1;
-            tokens.push_back({Kind::Name, name, {}, {}});
-        } else if (c == u'#') {
-            const qsizetype end = s.indexOf(u'#', i + 1);
-            if (end < 0) error(QStringLiteral("Date non terminée"));
-            const QString body = s.mid(i + 1, end - i - 1);
-            if (!detail::dateLiteral(body))
-                error(QStringLiteral("Date incorrecte : #%1#").arg(body));
-            i = end + 1;
-            tokens.push_back({Kind::Date, body, {}, {}});
-        } else if (isWordStart(c)) {
-            while (i < n && isWordChar(s[i])) ++i;
-            tokens.push_back({Kind::Word, s.mid(start, i - start), {}, {}});
-        } else if (c.isDigit() || (c == u'.' && i + 1 < n && s[i + 1].isDigit())) {
-            while (i < n &&
-                   (s[i].isLetterOrNumber() || s[i] == u'.' ||
-                    ((s[i] == u'+' || s[i] == u'-') && (s[i - 1] == u'e' || s[i - 1] == u'E'))))
-                ++i;
-            tokens.push_back({Kind::Number, s.mid(start, i - start), {}, {}});
-        } else if (c == u';') {
-            ++i;
-            tokens.push_back({Kind::Semicolon, QStringLiteral(";"), {}, {}});
-        } else {
-            static const char* const pairs[] = {"<=", ">=", "<>", "!=", "==", "||", "<<", ">>"};
-            qsizetype len = 1;
-            if (i + 1 < n) {
-                for (const char* p : pairs)
-                    if (s[i] == QLatin1Char(p[0]) && s[i + 1] == QLatin1Char(p[1])) len = 2;
-            }
-            i += len;
-            tokens.push_back({Kind::Punct, s.mid(start, len), {}, {}});
-        }
-    }
+    for (detail::SqlToken& t : detail::tokenize(statement))
+        tokens.push_back({t.kind, std::move(t.text), {}, {}});
     return tokens;
 }
 
+// A session's catalog, read from the server when first asked.
+class SessionCatalog final : public Catalog {
+public:
+    explicit SessionCatalog(Session& session) : session_(session) {}
+    const Table* table(const QString& name) override { return session_.table(name); }
+    const Column* findColumn(const QString& name) override { return session_.findColumn(name); }
+
+private:
+    Session& session_;
+};
+
 class Rewriter {
 public:
-    Rewriter(Session& session, std::vector<Token>& tokens, const QString& original)
-        : session_(session), tokens_(tokens), original_(original) {
-        bool ended = false;
-        for (size_t i = 0; i < tokens_.size(); ++i) {
-            const Kind k = tokens_[i].kind;
-            if (k == Kind::Space || k == Kind::Comment) continue;
-            if (k == Kind::Semicolon) {
-                ended = true;
-                continue;
-            }
-            if (ended)
-                throw EngineError(QStringLiteral("Une seule instruction SQL est admise"),
-                                  original_);
-            sig_.push_back(i);
-        }
-    }
+    Rewriter(Catalog& catalog, std::vector<Token>& tokens, const QString& original)
+        : catalog_(catalog),
+          tokens_(tokens),
+          original_(original),
+          sig_(detail::significantTokens(tokens, original)) {}
 
     Translated run() {
         ddl_ = isWord(0, "CREATE") || isWord(0, "ALTER") || isWord(0, "DROP");
         if (isWord(0, "DELETE") && isPunct(1, "*")) tok(1).out = QStringLiteral("");
-        if (isWord(0, "INSERT")) markInsert();
+        if (isWord(0, "INSERT") || isWord(0, "REPLACE")) markInsert();
         if (isWord(0, "UPDATE")) markUpdate();
         markComparisons();
         Translated t;
@@ -130,7 +63,23 @@ public:
             const bool significant = p < sig_.size() && sig_[p] == i;
             if (significant) ++p;
             if (token.kind == Kind::Semicolon) continue;  // one statement, no terminator needed
-            out += significant ? render(token, p - 1, t.params) : token.text;
+            // PostgreSQL nests /* */ where SQLite does not: a comment sent on
+            // could hide from the server what the translation took for code.
+            if (token.kind == Kind::Comment) {
+                out += u' ';
+                continue;
+            }
+            QString text = significant ? render(token, p - 1, t.params) : token.text;
+            // A word or number just before a literal would join it on the
+            // server: E'..' reads escapes, x$1 is one name.
+            const bool literal = token.kind == Kind::String || token.kind == Kind::Date;
+            if (literal && i > 0 &&
+                (tokens_[i - 1].kind == Kind::Word || tokens_[i - 1].kind == Kind::Number ||
+                 (ddl_ && tokens_[i - 1].kind == Kind::Punct)))
+                text.prepend(u' ');
+            out += text;
+            // After the last significant token: a comment after it must not swallow this.
+            if (significant && p == sig_.size()) out += onConflict_;
         }
         t.sql = out.toUtf8();
         return t;
@@ -154,7 +103,7 @@ private:
         if (!token.out.isNull()) return token.out;
         switch (token.kind) {
             case Kind::String: {
-                if (ddl_) return inlineString(token.text);
+                if (ddl_) return detail::quoteText(token.text);
                 if (token.cast == u"timestamp") {
                     const auto value = detail::parseDateTimeText(token.text);
                     if (!value) throw EngineError(detail::notADateMessage(token.text), original_);
@@ -168,7 +117,8 @@ private:
             }
             case Kind::Date: {
                 const QString iso = detail::dateLiteral(token.text)->toIso();
-                if (ddl_) return QStringLiteral("CAST(%1 AS timestamp)").arg(inlineString(iso));
+                if (ddl_)
+                    return QStringLiteral("CAST(%1 AS timestamp)").arg(detail::quoteText(iso));
                 params.push_back(iso.toUtf8());
                 return QStringLiteral("CAST($%1 AS timestamp)").arg(params.size());
             }
@@ -186,6 +136,9 @@ private:
                 return token.text;
             }
             case Kind::Punct:
+                // $ opens a parameter or a dollar-quoted text on the server.
+                if (token.text == u"$")
+                    throw EngineError(QStringLiteral("Caractère « $ » inattendu"), original_);
                 return token.text == QLatin1String("==") ? QStringLiteral("=") : token.text;
             default:
                 return token.text;
@@ -199,18 +152,18 @@ private:
             p > 0 && (isWord(p - 1, "FROM") || isWord(p - 1, "INTO") || isWord(p - 1, "UPDATE") ||
                       isWord(p - 1, "TABLE") || isWord(p - 1, "JOIN") || isWord(p - 1, "EXISTS"));
         if (tablePlace) {
-            if (const Table* t = session_.table(name)) return t->name;
+            if (const Table* t = catalog_.table(name)) return t->name;
             return std::nullopt;
         }
-        if (auto column = session_.columnName(name)) return column;
+        if (auto column = catalog_.columnName(name)) return column;
         if (isPunct(p + 1, ".") || isWord(p - 1, "ON"))
-            if (const Table* t = session_.table(name)) return t->name;
+            if (const Table* t = catalog_.table(name)) return t->name;
         return std::nullopt;
     }
 
     const Table* tableAt(size_t& p) {
         if (!isIdent(p)) return nullptr;
-        const Table* t = session_.table(tok(p).text);
+        const Table* t = catalog_.table(tok(p).text);
         ++p;
         return t;
     }
@@ -255,10 +208,12 @@ private:
 
     void markInsert() {
         size_t p = 1;
-        if (!isWord(p, "INTO")) return;
+        const QString conflict = conflictAt(p);
+        if (isWord(p, "OR")) p += 2;
+        if (!isWord(p, "INTO")) return setConflict(conflict, nullptr, {});
         ++p;
         const Table* table = tableAt(p);
-        if (!table) return;
+        if (!table) return setConflict(conflict, nullptr, {});
         std::vector<QString> targets;
         if (isPunct(p, "(")) {
             ++p;
@@ -273,6 +228,7 @@ private:
         } else {
             for (const auto& c : table->columns) targets.push_back(c.name);
         }
+        setConflict(conflict, table, targets);
         const bool values = isWord(p, "VALUES");
         if (!values && !isWord(p, "SELECT")) return;
         ++p;
@@ -297,7 +253,7 @@ private:
             for (const char* op : {"=", "<>", "!=", "<", ">", "<=", ">=", "=="})
                 comparison = comparison || isPunct(p - 1, op);
             if (!comparison || !isIdent(p - 2)) continue;
-            const Column* c = session_.findColumn(tok(p - 2).text);
+            const Column* c = catalog_.findColumn(tok(p - 2).text);
             if (c && c->field.type == FieldType::DateTime)
                 tok(p).cast = QStringLiteral("timestamp");
         }
@@ -305,6 +261,15 @@ private:
 
     void markUpdate() {
         size_t p = 1;
+        if (isWord(p, "OR")) {
+            const QString action = conflictAt(p);
+            if (action != u"ABORT")
+                throw EngineError(
+                    QStringLiteral("« UPDATE OR %1 » n'existe pas sur un serveur PostgreSQL")
+                        .arg(action),
+                    original_);
+            p += 2;
+        }
         const Table* table = tableAt(p);
         if (!table || !isWord(p, "SET")) return;
         ++p;
@@ -318,18 +283,89 @@ private:
         }
     }
 
-    Session& session_;
+    // INSERT OR ... / REPLACE INTO: SQLite's conflict clause as PostgreSQL's
+    // ON CONFLICT; one PostgreSQL has no equivalent for is refused.
+    QString conflictAt(size_t p) {
+        if (isWord(0, "REPLACE")) {
+            tok(0).out = QStringLiteral("INSERT");
+            return QStringLiteral("REPLACE");
+        }
+        if (!isWord(p, "OR")) return {};
+        if (!has(p + 1) || tok(p + 1).kind != Kind::Word)
+            throw EngineError(QStringLiteral("Clause OR incomplète"), original_);
+        const QString action = tok(p + 1).text.toUpper();
+        if (action != u"ABORT" && action != u"IGNORE" && action != u"REPLACE")
+            throw EngineError(
+                QStringLiteral("« OR %1 » n'existe pas sur un serveur PostgreSQL").arg(action),
+                original_);
+        tok(p).out = QStringLiteral("");
+        tok(p + 1).out = QStringLiteral("");
+        return action;
+    }
+
+    void setConflict(const QString& action, const Table* table,
+                     const std::vector<QString>& targets) {
+        if (action == u"IGNORE") onConflict_ = QStringLiteral(" ON CONFLICT DO NOTHING");
+        if (action != u"REPLACE") return;
+        if (!table || table->key.isEmpty())
+            throw EngineError(QStringLiteral("« REPLACE » demande une table à clé primaire"),
+                              original_);
+        QStringList sets;
+        for (const QString& target : targets) {
+            const QString name = exactColumn(*table, target);
+            if (name != table->key) sets << QStringLiteral("%1 = EXCLUDED.%1").arg(quoteName(name));
+        }
+        onConflict_ =
+            sets.isEmpty()
+                ? QStringLiteral(" ON CONFLICT (%1) DO NOTHING").arg(quoteName(table->key))
+                : QStringLiteral(" ON CONFLICT (%1) DO UPDATE SET %2")
+                      .arg(quoteName(table->key), sets.join(QStringLiteral(", ")));
+    }
+
+    static QString exactColumn(const Table& table, const QString& name) {
+        for (const auto* list : {&table.columns, &table.hidden})
+            for (const auto& c : *list)
+                if (c.name.compare(name, Qt::CaseInsensitive) == 0) return c.name;
+        return name;
+    }
+
+    Catalog& catalog_;
     std::vector<Token>& tokens_;
     const QString& original_;
     std::vector<size_t> sig_;
     bool ddl_ = false;
+    QString onConflict_;
 };
 
 }  // namespace
 
+Translated translate(Catalog& catalog, const QString& statement) {
+    std::vector<Token> tokens = serverTokens(statement);
+    return Rewriter(catalog, tokens, statement).run();
+}
+
 Translated translate(Session& session, const QString& statement) {
-    std::vector<Token> tokens = tokenize(statement);
-    return Rewriter(session, tokens, statement).run();
+    SessionCatalog catalog(session);
+    return translate(catalog, statement);
+}
+
+const Table* MemoryCatalog::table(const QString& name) {
+    for (const Table& t : tables_)
+        if (t.name == name) return &t;
+    for (const Table& t : tables_)
+        if (t.name.compare(name, Qt::CaseInsensitive) == 0) return &t;
+    return nullptr;
+}
+
+const Column* MemoryCatalog::findColumn(const QString& name) {
+    const Column* loose = nullptr;
+    for (const Table& t : tables_) {
+        for (const Column& c : t.columns) {
+            if (c.name == name) return &c;
+            if (!loose && c.name.compare(name, Qt::CaseInsensitive) == 0) loose = &c;
+        }
+    }
+    return loose;
 }
 
 RawTranslated translateRaw(Session& session, const QString& sql) {

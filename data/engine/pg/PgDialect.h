@@ -12,6 +12,30 @@ struct Translated {
     Params params;
 };
 
+// The tables and columns a translation looks names up in: a session's, or
+// one given in memory (the translation checked without a server).
+class Catalog {
+public:
+    virtual ~Catalog() = default;
+    // Exact name first, then without regard to case, as the session does.
+    virtual const Table* table(const QString& name) = 0;
+    virtual const Column* findColumn(const QString& name) = 0;  // any table's
+    std::optional<QString> columnName(const QString& name) {
+        if (const Column* c = findColumn(name)) return c->name;
+        return std::nullopt;
+    }
+};
+
+class MemoryCatalog final : public Catalog {
+public:
+    explicit MemoryCatalog(std::vector<Table> tables) : tables_(std::move(tables)) {}
+    const Table* table(const QString& name) override;
+    const Column* findColumn(const QString& name) override;
+
+private:
+    std::vector<Table> tables_;
+};
+
 // Translates one statement of the dialect into PostgreSQL's:
 //   "text" and 'text' -> a bound parameter $n (inline, doubled, in CREATE,
 //   ALTER and DROP, which take no parameters);
@@ -21,8 +45,16 @@ struct Translated {
 //   TEXT(n) -> varchar(n), DATETIME -> timestamp; DELETE * FROM -> DELETE FROM;
 //   a text stored into a date-time column (INSERT ... SELECT/VALUES, UPDATE
 //   ... SET) is read in the regional form here and sent as a timestamp.
+//   INSERT OR IGNORE -> ON CONFLICT DO NOTHING; INSERT OR REPLACE and
+//   REPLACE INTO -> ON CONFLICT (primary key) DO UPDATE of the other columns
+//   given; OR ABORT is the server's own way and is dropped.
+//   comments are left out; a literal right after a word or number is set
+//   apart from it.
 // Refuses (EngineError) a second statement, an unterminated literal or a
-// malformed date literal, like the SQLite translation.
+// malformed date literal, like the SQLite translation; and OR FAIL, OR
+// ROLLBACK, UPDATE OR ..., REPLACE on a table without primary key and a
+// stray $, which have no equivalent on a server.
+Translated translate(Catalog& catalog, const QString& statement);
 Translated translate(Session& session, const QString& statement);
 
 // A statement that changes tables (CREATE, ALTER, DROP): the catalog is read again after it.

@@ -124,6 +124,23 @@ TEST_F(DialectTest, SelectsOfTheProgram) {
     EXPECT_EQ(raw.scalar("SELECT count(*) FROM clients"), "3");
 }
 
+// The conflict clauses, where the server's translation once differed: the
+// dates after them are stored in the stored form all the same.
+TEST_F(DialectTest, ConflictClausesStoreDatesAlike) {
+    RawDb raw(path);
+    for (const char* statement : {
+             R"(INSERT OR REPLACE INTO activites ([USER], [DEBUT]) SELECT "a", "25/12/2009")",
+             R"(insert or ignore into activites ([USER], [DEBUT]) values ("a", "25/12/2009"))",
+             R"(REPLACE INTO activites ([USER], [DEBUT]) VALUES ("a", "25/12/2009"))",
+         }) {
+        run("DELETE * FROM activites");
+        run(QString::fromUtf8(statement));
+        EXPECT_EQ(raw.rows("SELECT [USER], DEBUT FROM activites"),
+                  QStringList{"a|2009-12-25 00:00:00"})
+            << statement;
+    }
+}
+
 TEST_F(DialectTest, LiteralsAndNames) {
     run("INSERT INTO clients (NOM) SELECT \"Dupont\"");
     const struct {

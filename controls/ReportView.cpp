@@ -1,4 +1,4 @@
-#include "consult/ReportView.h"
+#include "controls/ReportView.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -13,7 +13,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "consult/Report.h"
+#include "controls/ReportText.h"
 
 namespace tavix {
 
