@@ -644,10 +644,10 @@ TEST_F(BothEnginesTest, AStreamedReadGivesWhatTheWholeReadGives) {
                              .arg(nameOf(engine))
                              .toStdString());
             Target target(engine, cluster);
-            storeEntries(engine, cluster, target.path(), c.count);
             TDataModule2 module;
             module.DatabasePath = target.path();
-            ASSERT_TRUE(module.OpenDatabase());
+            ASSERT_TRUE(module.OpenDatabase());  // on a server, makes the tables
+            storeEntries(engine, cluster, target.path(), c.count);
             EntryFilter filter;
             filter.all = !c.dupontOnly;
             filter.client = "Dupont";
@@ -683,13 +683,14 @@ TEST_F(BothEnginesTest, AStreamedReadGivesWhatTheWholeReadGives) {
                 ADD_FAILURE() << e.message().toStdString();
             }
             EXPECT_EQ(afterwards, QStringList{"avant tout"});
-            if (engine == Engine::Server)
+            if (engine == Engine::Server) {
                 EXPECT_EQ(cluster
                               ->scalar(target.path(),
                                        "SELECT count(*) FROM pg_stat_activity WHERE "
                                        "application_name = 'Tavix' AND state <> 'idle'")
                               .toInt(),
                           0);
+            }
         }
     }
 }
