@@ -360,7 +360,7 @@ int main(int argc, char** argv) {
                "timestamp '2009-01-01 08:00' + ((i * 7919) % %1) * interval '10 minutes', "
                "timestamp '2009-01-01 08:30' + ((i * 7919) % %1) * interval '10 minutes', "
                "1800 + i % 900, CASE WHEN i % 5 = 0 THEN 'Appel du client' ELSE '' END "
-               "FROM generate_series(0, %1 - 1) AS i")
+               "FROM generate_series(0::bigint, %1 - 1) AS i")
                .arg(kStreamRows)
                .toUtf8()
                .constData());
