@@ -568,6 +568,133 @@ TEST_F(BothEnginesTest, OlderLayoutConvertsAlike) {
 
 namespace {
 
+// Entries n0..n<count-1> stored straight into the base, their starts out of
+// order and, one entry in two, shared with another entry.
+void storeEntries(Engine engine, test::PgCluster* cluster, const QString& path, int count) {
+    const int minutes = count / 2 + 1;
+    if (engine == Engine::Server) {
+        cluster->exec(path,
+                      QString("INSERT INTO activites (\"USER\", \"SURVEILLANCES\", \"CLIENTS\", "
+                              "\"DEBUT\", \"FIN\", \"DUREE\", \"COMMENTAIRE\") SELECT 'Poste1', "
+                              "'Saisie', CASE WHEN i % 2 = 0 THEN 'Dupont' ELSE 'Martin' END, "
+                              "timestamp '2026-01-05 08:00' + ((i * 7919) % %2) * interval '1 "
+                              "minute', timestamp '2026-01-05 08:30' + ((i * 7919) % %2) * "
+                              "interval '1 minute', 1800, 'n' || i FROM generate_series(0, %1 - "
+                              "1) AS i")
+                          .arg(count)
+                          .arg(minutes));
+        return;
+    }
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
+    const QByteArray sql =
+        QString(
+            "WITH RECURSIVE s(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM s WHERE i + 1 < %1) "
+            "INSERT INTO activites (\"USER\", SURVEILLANCES, CLIENTS, DEBUT, FIN, DUREE, "
+            "COMMENTAIRE) SELECT 'Poste1', 'Saisie', CASE WHEN i % 2 = 0 THEN 'Dupont' ELSE "
+            "'Martin' END, datetime('2026-01-05 08:00:00', '+' || ((i * 7919) % %2) || ' "
+            "minutes'), datetime('2026-01-05 08:30:00', '+' || ((i * 7919) % %2) || ' "
+            "minutes'), 1800, 'n' || i FROM s")
+            .arg(count)
+            .arg(minutes)
+            .toUtf8();
+    EXPECT_EQ(sqlite3_exec(db, count > 0 ? sql.constData() : "SELECT 1", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+}
+
+// The report's reader, read a row per call as a busy window would, gives
+// exactly the entries a whole read gives, in the same order: whatever the
+// count, where the server's slices end (one slice exactly, a boundary
+// mid-read), stopped early, with a bound filter, and inside a transaction
+// that holds entries of its own not yet committed.
+TEST_F(BothEnginesTest, AStreamedReadGivesWhatTheWholeReadGives) {
+    TAVIX_PG_OR_SKIP(cluster);
+    struct StreamCase {
+        int count;
+        bool dupontOnly;
+        int stopAfter;  // -1: to the end
+    };
+    const StreamCase cases[] = {{0, false, -1},      {1, false, -1},     {256, false, -1},
+                                {768, false, -1},    {20000, false, -1}, {20000, true, -1},
+                                {20000, false, 300}, {3000, false, 256}};
+    for (const StreamCase& c : cases) {
+        // The whole read: the entries as stored, ordered by start, ties in
+        // the order they were stored.
+        QStringList whole;
+        {
+            std::vector<std::pair<int, int>> order;  // minutes, n
+            for (int i = 0; i < c.count; ++i)
+                if (!c.dupontOnly || i % 2 == 0)
+                    order.push_back({(i * 7919) % (c.count / 2 + 1), i});
+            std::sort(order.begin(), order.end());
+            const DateTime base(QDate(2026, 1, 5), QTime(8, 0));
+            for (const auto& [minutes, n] : order)
+                whole << QString("n%1|%2|%3")
+                             .arg(n)
+                             .arg(base.addSecs(minutes * 60).toIso(),
+                                  n % 2 == 0 ? "Dupont" : "Martin");
+        }
+        if (c.stopAfter >= 0) whole = whole.mid(0, c.stopAfter);
+        for (const Engine engine : {Engine::File, Engine::Server}) {
+            SCOPED_TRACE(QString("%1 entries%2, stop after %3 — %4")
+                             .arg(c.count)
+                             .arg(c.dupontOnly ? " of Dupont" : "")
+                             .arg(c.stopAfter)
+                             .arg(nameOf(engine))
+                             .toStdString());
+            Target target(engine, cluster);
+            TDataModule2 module;
+            module.DatabasePath = target.path();
+            ASSERT_TRUE(module.OpenDatabase());  // on a server, makes the tables
+            storeEntries(engine, cluster, target.path(), c.count);
+            EntryFilter filter;
+            filter.all = !c.dupontOnly;
+            filter.client = "Dupont";
+            filter.from = QDate(2026, 1, 1);
+            filter.to = QDate(2027, 1, 1);
+            QStringList streamed;
+            try {
+                EntryCursor cursor(module.ADOConnection1, filter);
+                bool done = false;
+                while (!done && streamed.size() != c.stopAfter)
+                    done = cursor.read(0, [&](const Entry& e) {
+                        streamed << e.comment + "|" + e.start.toIso() + "|" + e.client;
+                    });
+            } catch (const Error& e) {
+                ADD_FAILURE() << e.message().toStdString();
+            }
+            EXPECT_EQ(streamed, whole);
+
+            // Stopped or not, the read holds nothing on the base: the
+            // connection goes on writing, and reads its own uncommitted
+            // entry.
+            QStringList afterwards;
+            try {
+                db::Transaction transaction(module.ADOConnection1);
+                module.ADOConnection1.execute(
+                    "INSERT INTO activites (SURVEILLANCES, CLIENTS, DEBUT, FIN, DUREE, "
+                    "COMMENTAIRE) SELECT \"Appel\", \"Dupont\", #1/1/2026 07:00:00#, #1/1/2026 "
+                    "07:10:00#, 600, \"avant tout\"");
+                EntryCursor first(module.ADOConnection1, filter);
+                first.read(0, [&](const Entry& e) { afterwards << e.comment; });
+                transaction.commit();
+            } catch (const Error& e) {
+                ADD_FAILURE() << e.message().toStdString();
+            }
+            EXPECT_EQ(afterwards, QStringList{"avant tout"});
+            if (engine == Engine::Server) {
+                EXPECT_EQ(cluster
+                              ->scalar(target.path(),
+                                       "SELECT count(*) FROM pg_stat_activity WHERE "
+                                       "application_name = 'Tavix' AND state <> 'idle'")
+                              .toInt(),
+                          0);
+            }
+        }
+    }
+}
+
 class ServerTest : public BothEnginesTest {};
 
 int countOn(test::PgCluster& cluster, const QString& database) {

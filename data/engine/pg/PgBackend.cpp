@@ -1,5 +1,6 @@
 #include "data/engine/pg/PgBackend.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "data/engine/ConnectionImpl.h"
@@ -36,16 +37,9 @@ Query::Cell cellOf(const Result& r, int row, int column, FieldType type) {
     return c;
 }
 
-// The rows of one result read whole.
-class ResultCursor final : public detail::Cursor {
+// The rows of one result, one at a time.
+class RowsCursor : public detail::Cursor {
 public:
-    explicit ResultCursor(Result r) : r_(std::move(r)) { fields_ = r_.fields(); }
-    bool next() override {
-        if (!r_) return false;
-        if (++row_ < r_.rows()) return true;
-        r_ = Result();
-        return false;
-    }
     bool isNull(int column) const override { return r_.isNull(row_, column); }
     Query::Cell cell(int column) const override {
         return cellOf(r_, row_, column, fields_[column].type);
@@ -66,9 +60,84 @@ public:
         return r_.cell(row_, column, type);
     }
 
-private:
+protected:
     Result r_;
     int row_ = -1;
+};
+
+// The rows of one result read whole.
+class ResultCursor final : public RowsCursor {
+public:
+    explicit ResultCursor(Result r) {
+        r_ = std::move(r);
+        fields_ = r_.fields();
+    }
+    bool next() override {
+        if (!r_) return false;
+        if (++row_ < r_.rows()) return true;
+        r_ = Result();
+        return false;
+    }
+};
+
+// A long read in slices: a cursor of the server's own, fetched a slice at a
+// time on a connection of its own, so the first rows come at once, memory
+// holds one slice, and the main session stays free for other statements.
+// Declared as a cursor, the server plans for the first rows rather than
+// for the whole.
+class StreamCursor final : public RowsCursor {
+public:
+    StreamCursor(const QString& conninfo, const RawTranslated& t, const Params& params,
+                 const QString& original)
+        : session_(std::make_unique<Session>(conninfo)), original_(original) {
+        // Read-only: the cursor reads one snapshot, and nothing is left half done.
+        session_->command("BEGIN READ ONLY");
+        session_->exec("DECLARE tavix_lecture NO SCROLL CURSOR FOR " + t.sql, params, original,
+                       t.types);
+        fetch();
+        fields_ = r_.fields();
+    }
+    ~StreamCursor() override { close(); }
+    bool next() override {
+        if (!r_) return false;
+        if (++row_ < r_.rows()) return true;
+        if (r_.rows() == slice_) {
+            slice_ = std::min(slice_ * 2, kLargestSlice);
+            fetch();
+            if (++row_ < r_.rows()) return true;
+        }
+        r_ = Result();
+        close();
+        return false;
+    }
+
+private:
+    // Small at first, for the first lines; then larger, for fewer trips.
+    static constexpr int kFirstSlice = 256;
+    static constexpr int kLargestSlice = 8192;
+
+    // The server lets go of the cursor and its snapshot at once, stopped
+    // early or not, before the connection ends.
+    void close() noexcept {
+        if (!session_) return;
+        try {
+            session_->command("ROLLBACK");
+        } catch (const Error&) {
+            // The connection went away: nothing is held.
+        }
+        session_.reset();
+    }
+
+    void fetch() {
+        r_ = Result();
+        row_ = -1;
+        r_ = session_->exec("FETCH FORWARD " + QByteArray::number(slice_) + " FROM tavix_lecture",
+                            {}, original_);
+    }
+
+    std::unique_ptr<Session> session_;
+    QString original_;
+    int slice_ = kFirstSlice;
 };
 
 }  // namespace
@@ -102,10 +171,13 @@ std::unique_ptr<detail::Cursor> PgBackend::open(const QString& sql) {
 }
 
 std::unique_ptr<detail::Cursor> PgBackend::openBound(const QString& sql, const QVariantList& values,
-                                                     bool) {
+                                                     bool streaming) {
     Params params;
     for (const QVariant& v : values) params.push_back(paramOf(v));
     const RawTranslated t = translateRaw(*session_, sql);
+    // Another connection would not see this transaction's own changes.
+    if (streaming && !session_->inTransaction())
+        return std::make_unique<StreamCursor>(conninfo_, t, params, sql);
     return std::make_unique<ResultCursor>(session_->exec(t.sql, params, sql, t.types));
 }
 
