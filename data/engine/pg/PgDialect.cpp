@@ -77,6 +77,10 @@ public:
                 (tokens_[i - 1].kind == Kind::Word || tokens_[i - 1].kind == Kind::Number ||
                  (ddl_ && tokens_[i - 1].kind == Kind::Punct)))
                 text.prepend(u' ');
+            // Likewise just after one: $1 then 25 would be read as $125.
+            else if ((token.kind == Kind::Word || token.kind == Kind::Number) && i > 0 &&
+                     (tokens_[i - 1].kind == Kind::String || tokens_[i - 1].kind == Kind::Date))
+                text.prepend(u' ');
             out += text;
             // After the last significant token: a comment after it must not swallow this.
             if (significant && p == sig_.size()) out += onConflict_;
