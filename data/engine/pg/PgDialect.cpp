@@ -81,6 +81,12 @@ public:
             else if ((token.kind == Kind::Word || token.kind == Kind::Number) && i > 0 &&
                      (tokens_[i - 1].kind == Kind::String || tokens_[i - 1].kind == Kind::Date))
                 text.prepend(u' ');
+            // Two tokens side by side must not make a comment on the server
+            // (2E- then -).
+            if (!out.isEmpty() && !text.isEmpty() &&
+                ((out.back() == u'-' && text.front() == u'-') ||
+                 (out.back() == u'/' && text.front() == u'*')))
+                text.prepend(u' ');
             out += text;
             // After the last significant token: a comment after it must not swallow this.
             if (significant && p == sig_.size()) out += onConflict_;
