@@ -2,6 +2,7 @@
 
 #include "data/engine/Dialect.h"
 #include "data/engine/EngineError.h"
+#include "data/engine/Quoting.h"
 #include "data/engine/Values.h"
 
 namespace tavix::db::detail {
@@ -11,23 +12,12 @@ namespace {
 bool isWordStart(QChar c) { return c.isLetter() || c == u'_'; }
 bool isWordChar(QChar c) { return c.isLetterOrNumber() || c == u'_' || c == u'$'; }
 
-QString enclosed(const QString& value, QChar mark) {
-    QString out;
-    out.reserve(value.size() + 2);
-    out += mark;
-    for (const QChar c : value) {
-        out += c;
-        if (c == mark) out += mark;
-    }
-    out += mark;
-    return out;
-}
-
 }  // namespace
 
-QString quoteName(const QString& name) { return enclosed(name, u'"'); }
+// Quoted as the filters quote: the mark doubled inside.
+QString quoteName(const QString& name) { return quoted(name); }
 
-QString quoteText(const QString& value) { return enclosed(value, u'\''); }
+QString quoteText(const QString& value) { return filterQuoted(value); }
 
 std::vector<SqlToken> tokenize(const QString& s) {
     std::vector<SqlToken> tokens;
