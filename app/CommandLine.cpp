@@ -464,7 +464,12 @@ int runReport(const QStringList& arguments) {
 }  // namespace
 
 bool isCommand(int argc, char** argv) {
-    return argc >= 2 && kCommands.contains(QString::fromLocal8Bit(argv[1]));
+    if (argc < 2) return false;
+    // A bare word is a command, known or mistyped; a mistyped one must not
+    // open the window behind the user's back. Options stay Qt's (-platform…).
+    const QString first = QString::fromLocal8Bit(argv[1]);
+    return kCommands.contains(first) || !first.startsWith(QLatin1Char('-')) ||
+           first == QLatin1String("--help") || first == QLatin1String("-h");
 }
 
 int run(int argc, char** argv) {
@@ -484,8 +489,25 @@ int run(int argc, char** argv) {
             code = runStop(arguments.mid(1));
         else if (command == QLatin1String("status"))
             code = runStatus(arguments.mid(1));
-        else
+        else if (command == QLatin1String("report"))
             code = runReport(arguments.mid(1));
+        else if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
+            print(QStringLiteral("Utilisation : tavix [commande] [options]\n"
+                                 "Sans commande, ouvre la fenêtre de surveillance.\n\n"
+                                 "Commandes :\n"
+                                 "  start    démarre une surveillance\n"
+                                 "  stop     arrête la surveillance en cours\n"
+                                 "  status   dit la surveillance en cours\n"
+                                 "  report   écrit le journal (text, csv, json ou ical)\n\n"
+                                 "Voir : tavix <commande> --help\n")
+                      .toUtf8());
+            code = Done;
+        } else {
+            say(QStringLiteral("Commande inconnue : « %1 ». Commandes : %2.")
+                    .arg(command, kCommands.join(QStringLiteral(", "))));
+            say(QStringLiteral("Voir : tavix --help"));
+            code = Usage;
+        }
     } catch (const Error& error) {
         say(error.message());
         code = Refused;

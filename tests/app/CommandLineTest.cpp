@@ -148,6 +148,8 @@ TEST_F(CommandLineTest, EveryCommandWithItsExitCode) {
         {{"report", "--format", "xml"}, 2, "", "Format inconnu : xml"},
         {{"report", "--from", "2026-13-01"}, 2, "", "Date incorrecte pour --from"},
         {{"start", "--help"}, 0, "Utilisation : tavix start", ""},
+        {{"stat"}, 2, "", "Commande inconnue : « stat ». Commandes : start, stop, status, report."},
+        {{"--help"}, 0, "Commandes :", ""},
         {{"report", "--help"}, 0, "--format", ""},
         {{"start", "Réunion", "--client", "Garage Tremblay", "--comment", "appel"}, 0, "", ""},
         {{"start", "Saisie"}, 1, "", "Une surveillance est déjà en cours : « Réunion »."},
