@@ -293,62 +293,62 @@ int main(int argc, char** argv) {
         if (!module.OpenDatabase()) return 3;
     }
 
-    // Two workstations at once, through the program and then bare.
-    const std::vector<double> stops = twoProcesses(QStringLiteral("--poste"), conninfo);
-    {
-        PGconn* c = connectRaw(conninfo);
-        run(c, "CREATE TABLE plancher (LIKE activites INCLUDING ALL)");
-        PQfinish(c);
-    }
-    const std::vector<double> floor = twoProcesses(QStringLiteral("--plancher"), conninfo);
-
-    PGconn* c = connectRaw(conninfo);
-    PGresult* counts = PQexec(c,
-                              "SELECT \"USER\", count(*), count(DISTINCT \"DEBUT\") FROM "
-                              "activites GROUP BY 1 ORDER BY 1");
+    // "--lecture": the streamed reading alone, to look at it closely.
+    const bool readingOnly = argc == 2 && qstrcmp(argv[1], "--lecture") == 0;
     int lost = 0, duplicated = 0;
-    for (int i = 0; i < PQntuples(counts); ++i) {
-        const int all = QByteArray(PQgetvalue(counts, i, 1)).toInt();
-        const int distinct = QByteArray(PQgetvalue(counts, i, 2)).toInt();
-        lost += kStops - distinct;
-        duplicated += all - distinct;
-    }
-    if (PQntuples(counts) != 2) lost += kStops * (2 - PQntuples(counts));
-    PQclear(counts);
-
-    const Figures s = figuresOf(stops);
-    const Figures f = figuresOf(floor);
-    std::printf("stops: 2 processes x %d through TDataModule2::AddLogEntry\n", kStops);
-    std::printf("  stored %zu, lost %d, duplicated %d\n", stops.size(), lost, duplicated);
-    std::printf("  stop-to-commit       median %8.1f us   p99 %8.1f us\n", s.median, s.p99);
-    std::printf("  bare libpq INSERT    median %8.1f us   p99 %8.1f us (floor, 2 processes)\n",
-                f.median, f.p99);
-
-    // The report over 100,000 entries.
-    run(c, "TRUNCATE activites");
-    run(c,
-        "INSERT INTO activites (\"USER\", \"SURVEILLANCES\", \"CLIENTS\", \"DEBUT\", \"FIN\", "
-        "\"DUREE\", \"COMMENTAIRE\") SELECT CASE WHEN i % 3 = 0 THEN '' ELSE 'marie' END, "
-        "(ARRAY['Saisie','Appel','Relecture','Réunion'])[i % 4 + 1], "
-        "(ARRAY['Dupont','Martin','Durand SA','Société Générale d''Études'])[i % 4 + 1], "
-        "timestamp '2009-01-01 08:00' + ((i * 7919) % 100000) * interval '10 minutes', "
-        "timestamp '2009-01-01 08:30' + ((i * 7919) % 100000) * interval '10 minutes', "
-        "1800 + i % 900, CASE WHEN i % 5 = 0 THEN 'Appel du client' ELSE '' END "
-        "FROM generate_series(0, 99999) AS i");
-    run(c, "ANALYZE activites");
-
+    PGconn* c = connectRaw(conninfo);
     tavix::db::Connection connection;
     connection.setConnectionString(QStringLiteral("Data Source=") + conninfo);
     connection.open();
-    double engine = 0, bare = 0;
-    for (int r = 0; r < kRuns; ++r) {
-        engine = std::max(engine, rowsPerSecond(kRows, [&] { return readEngine(connection); }));
-        bare = std::max(bare, rowsPerSecond(kRows, [&] { return readBare(c); }));
+    if (!readingOnly) {
+        // Two workstations at once, through the program and then bare.
+        const std::vector<double> stops = twoProcesses(QStringLiteral("--poste"), conninfo);
+        run(c, "CREATE TABLE plancher (LIKE activites INCLUDING ALL)");
+        const std::vector<double> floor = twoProcesses(QStringLiteral("--plancher"), conninfo);
+
+        PGresult* counts = PQexec(c,
+                                  "SELECT \"USER\", count(*), count(DISTINCT \"DEBUT\") FROM "
+                                  "activites GROUP BY 1 ORDER BY 1");
+        for (int i = 0; i < PQntuples(counts); ++i) {
+            const int all = QByteArray(PQgetvalue(counts, i, 1)).toInt();
+            const int distinct = QByteArray(PQgetvalue(counts, i, 2)).toInt();
+            lost += kStops - distinct;
+            duplicated += all - distinct;
+        }
+        if (PQntuples(counts) != 2) lost += kStops * (2 - PQntuples(counts));
+        PQclear(counts);
+
+        const Figures s = figuresOf(stops);
+        const Figures f = figuresOf(floor);
+        std::printf("stops: 2 processes x %d through TDataModule2::AddLogEntry\n", kStops);
+        std::printf("  stored %zu, lost %d, duplicated %d\n", stops.size(), lost, duplicated);
+        std::printf("  stop-to-commit       median %8.1f us   p99 %8.1f us\n", s.median, s.p99);
+        std::printf("  bare libpq INSERT    median %8.1f us   p99 %8.1f us (floor, 2 processes)\n",
+                    f.median, f.p99);
+
+        // The report over 100,000 entries.
+        run(c, "TRUNCATE activites");
+        run(c,
+            "INSERT INTO activites (\"USER\", \"SURVEILLANCES\", \"CLIENTS\", \"DEBUT\", \"FIN\", "
+            "\"DUREE\", \"COMMENTAIRE\") SELECT CASE WHEN i % 3 = 0 THEN '' ELSE 'marie' END, "
+            "(ARRAY['Saisie','Appel','Relecture','Réunion'])[i % 4 + 1], "
+            "(ARRAY['Dupont','Martin','Durand SA','Société Générale d''Études'])[i % 4 + 1], "
+            "timestamp '2009-01-01 08:00' + ((i * 7919) % 100000) * interval '10 minutes', "
+            "timestamp '2009-01-01 08:30' + ((i * 7919) % 100000) * interval '10 minutes', "
+            "1800 + i % 900, CASE WHEN i % 5 = 0 THEN 'Appel du client' ELSE '' END "
+            "FROM generate_series(0, 99999) AS i");
+        run(c, "ANALYZE activites");
+
+        double engine = 0, bare = 0;
+        for (int r = 0; r < kRuns; ++r) {
+            engine = std::max(engine, rowsPerSecond(kRows, [&] { return readEngine(connection); }));
+            bare = std::max(bare, rowsPerSecond(kRows, [&] { return readBare(c); }));
+        }
+        std::printf("report over %d entries on PostgreSQL, best of %d runs\n", kRows, kRuns);
+        std::printf("  engine (tavix::db::Query, dates in regional form): %10.0f rows/s\n", engine);
+        std::printf("  bare libpq (PQexec, texts as sent):                %10.0f rows/s\n", bare);
+        std::printf("  engine / bare: %.2f\n", engine / bare);
     }
-    std::printf("report over %d entries on PostgreSQL, best of %d runs\n", kRows, kRuns);
-    std::printf("  engine (tavix::db::Query, dates in regional form): %10.0f rows/s\n", engine);
-    std::printf("  bare libpq (PQexec, texts as sent):                %10.0f rows/s\n", bare);
-    std::printf("  engine / bare: %.2f\n", engine / bare);
 
     // The report's reader over 1,000,000 entries, streamed in slices.
     run(c, "TRUNCATE activites");

@@ -930,6 +930,39 @@ TEST_F(ServerTest, TheGridReadsAPageOfRowsPerTripOnDemand) {
 
 namespace {
 
+// A long read keeps its connection for the next one; after a restart of the
+// server that connection is dead, and the next read makes a new one rather
+// than fail.
+TEST_F(ServerTest, ALongReadAfterARestartOfTheServerStillReads) {
+    TAVIX_PG_OR_SKIP(cluster);
+    const QString database = cluster->createDatabase();
+    TDataModule2 module;
+    module.DatabasePath = database;
+    ASSERT_TRUE(module.OpenDatabase());
+    cluster->exec(database,
+                  "INSERT INTO activites (\"SURVEILLANCES\", \"CLIENTS\", \"DEBUT\", \"FIN\", "
+                  "\"DUREE\") SELECT 'Saisie', 'Dupont', timestamp '2026-01-01' + i * interval "
+                  "'1 hour', timestamp '2026-01-01' + i * interval '1 hour', i FROM "
+                  "generate_series(1, 3000) AS i");
+    EntryFilter filter;
+    filter.all = true;
+    const auto count = [&] {
+        int n = 0;
+        EntryCursor cursor(module.ADOConnection1, filter);
+        while (!cursor.read(-1, [&](const Entry&) { ++n; })) {
+        }
+        return n;
+    };
+    EXPECT_EQ(count(), 3000);
+    cluster->stop();
+    cluster->start();
+    try {
+        EXPECT_EQ(count(), 3000);
+    } catch (const Error& e) {
+        ADD_FAILURE() << e.message().toStdString();
+    }
+}
+
 // A connection lost inside a transaction does not go on outside it in a new
 // session: the rest of the transaction fails, and work after it reconnects.
 TEST_F(ServerTest, ALostConnectionEndsTheTransactionNotJustTheStatement) {

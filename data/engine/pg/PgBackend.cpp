@@ -80,30 +80,60 @@ public:
     }
 };
 
+}  // namespace
+
+// The connection of the last long read, kept for the next one. Shared with
+// the cursors: one may outlive the back end.
+class SpareSession {
+public:
+    std::unique_ptr<Session> take() { return std::move(session_); }
+    void give(std::unique_ptr<Session> session) { session_ = std::move(session); }
+
+private:
+    std::unique_ptr<Session> session_;
+};
+
+namespace {
+
 // A long read in slices: a cursor of the server's own, fetched a slice at a
 // time on a connection of its own, so the first rows come at once, memory
-// holds one slice, and the main session stays free for other statements.
-// Declared as a cursor, the server plans for the first rows rather than
-// for the whole.
+// holds two slices, and the main session stays free for other statements.
+// The next slice is asked for as soon as one arrives: the server makes it
+// while this side reads the one in hand. Declared as a cursor, the server
+// plans for the first rows rather than for the whole.
 class StreamCursor final : public RowsCursor {
 public:
-    StreamCursor(const QString& conninfo, const RawTranslated& t, const Params& params,
-                 const QString& original)
-        : session_(std::make_unique<Session>(conninfo)), original_(original) {
+    StreamCursor(std::shared_ptr<SpareSession> spare, const QString& conninfo,
+                 const RawTranslated& t, const Params& params, const QString& original)
+        : spare_(std::move(spare)), original_(original) {
         // Read-only: the cursor reads one snapshot, and nothing is left half done.
-        session_->command("BEGIN READ ONLY");
+        session_ = spare_->take();
+        try {
+            if (session_) session_->command("BEGIN READ ONLY");
+        } catch (const Error&) {
+            // The kept connection died with a server restart: a new one.
+            session_.reset();
+        }
+        if (!session_) {
+            session_ = std::make_unique<Session>(conninfo);
+            session_->command("BEGIN READ ONLY");
+        }
+        // Compiling the plan would hold the first lines back; and a plan for
+        // the first rows, as lines are shown as they come.
+        session_->command("SET LOCAL jit = off");
+        session_->command("SET LOCAL cursor_tuple_fraction = 0.001");
         session_->exec("DECLARE tavix_lecture NO SCROLL CURSOR FOR " + t.sql, params, original,
                        t.types);
-        fetch();
+        ask();
+        receive();
         fields_ = r_.fields();
     }
     ~StreamCursor() override { close(); }
     bool next() override {
         if (!r_) return false;
         if (++row_ < r_.rows()) return true;
-        if (r_.rows() == slice_) {
-            slice_ = std::min(slice_ * 2, kLargestSlice);
-            fetch();
+        if (asked_) {
+            receive();
             if (++row_ < r_.rows()) return true;
         }
         r_ = Result();
@@ -113,31 +143,47 @@ public:
 
 private:
     // Small at first, for the first lines; then larger, for fewer trips.
-    static constexpr int kFirstSlice = 256;
-    static constexpr int kLargestSlice = 8192;
+    static constexpr int kFirstSlice = 64;
+    static constexpr int kLargestSlice = 2048;
 
     // The server lets go of the cursor and its snapshot at once, stopped
     // early or not, before the connection ends.
     void close() noexcept {
         if (!session_) return;
         try {
+            if (asked_) session_->take(original_);
             session_->command("ROLLBACK");
+            // Kept for the next long read: no new connection to wait for.
+            spare_->give(std::move(session_));
         } catch (const Error&) {
             // The connection went away: nothing is held.
         }
         session_.reset();
     }
 
-    void fetch() {
-        r_ = Result();
-        row_ = -1;
-        r_ = session_->exec("FETCH FORWARD " + QByteArray::number(slice_) + " FROM tavix_lecture",
-                            {}, original_);
+    void ask() {
+        session_->send("FETCH FORWARD " + QByteArray::number(slice_) + " FROM tavix_lecture",
+                       original_);
+        asked_ = slice_;
     }
 
+    // The slice asked for; a full one means more may follow: asked for at once.
+    void receive() {
+        r_ = Result();
+        row_ = -1;
+        const int wanted = std::exchange(asked_, 0);
+        r_ = session_->take(original_);
+        if (r_.rows() == wanted) {
+            slice_ = std::min(slice_ * 2, kLargestSlice);
+            ask();
+        }
+    }
+
+    std::shared_ptr<SpareSession> spare_;
     std::unique_ptr<Session> session_;
     QString original_;
     int slice_ = kFirstSlice;
+    int asked_ = 0;  // rows of the slice on its way; 0: none asked
 };
 
 }  // namespace
@@ -148,7 +194,9 @@ Session* sessionOf(const Connection& connection) {
 }
 
 PgBackend::PgBackend(const QString& conninfo)
-    : conninfo_(conninfo), session_(std::make_unique<Session>(conninfo)) {
+    : conninfo_(conninfo),
+      session_(std::make_unique<Session>(conninfo)),
+      spare_(std::make_shared<SpareSession>()) {
     session_->createLayoutIfEmpty();
 }
 
@@ -177,7 +225,7 @@ std::unique_ptr<detail::Cursor> PgBackend::openBound(const QString& sql, const Q
     const RawTranslated t = translateRaw(*session_, sql);
     // Another connection would not see this transaction's own changes.
     if (streaming && !session_->inTransaction())
-        return std::make_unique<StreamCursor>(conninfo_, t, params, sql);
+        return std::make_unique<StreamCursor>(spare_, conninfo_, t, params, sql);
     return std::make_unique<ResultCursor>(session_->exec(t.sql, params, sql, t.types));
 }
 

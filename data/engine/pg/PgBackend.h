@@ -9,6 +9,8 @@
 namespace tavix::db::pg {
 
 // A PostgreSQL server, through libpq: shared by several workstations.
+class SpareSession;
+
 class PgBackend final : public detail::Backend {
 public:
     // Connects, and makes the program's tables in a database that has none.
@@ -35,6 +37,7 @@ public:
 private:
     QString conninfo_;
     std::unique_ptr<Session> session_;
+    std::shared_ptr<SpareSession> spare_;
 };
 
 // The open server's session; null when the connection is closed or on a

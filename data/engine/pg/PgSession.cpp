@@ -339,6 +339,19 @@ Result Session::exec(const QByteArray& sql, const Params& params, const QString&
 
 void Session::command(const char* sql) { exec(QByteArray(sql), {}, QString::fromUtf8(sql)); }
 
+void Session::send(const QByteArray& sql, const QString& original) {
+    if (!PQsendQuery(conn_, sql.constData())) fail(original, nullptr);
+}
+
+Result Session::take(const QString& original) {
+    PGresult* r = PQgetResult(conn_);
+    // One statement, one result: what follows is only the end marker.
+    while (PGresult* more = PQgetResult(conn_)) PQclear(more);
+    const auto status = r ? PQresultStatus(r) : PGRES_FATAL_ERROR;
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) fail(original, r);
+    return Result(r);
+}
+
 void Session::readCatalog() {
     static const QByteArray sql = R"(
 SELECT c.relname, a.attname, t.typname, a.atttypmod,

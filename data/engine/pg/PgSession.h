@@ -103,6 +103,10 @@ public:
     Result exec(const QByteArray& sql, const Params& params, const QString& original,
                 const std::vector<unsigned>& types = {});
     void command(const char* sql);  // a fixed statement of the engine's own
+    // A fixed statement sent without waiting: the server works on it while
+    // the caller goes on; take() then waits for its result.
+    void send(const QByteArray& sql, const QString& original);
+    Result take(const QString& original);
     bool inTransaction() const;
     bool transactionFailed() const;  // a statement failed: only ROLLBACK is left
 
