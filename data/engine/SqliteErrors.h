@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/engine/Internal.h"
+
 #include <sqlite3.h>
 
 #include <QString>
