@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QSet>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <atomic>
 #include <mutex>
@@ -14,6 +15,7 @@
 #include "common/TempDatabase.h"
 #include "data/Billing.h"
 #include "data/Unit2.h"
+#include "data/engine/Backup.h"
 #include "data/engine/Connection.h"
 #include "platform/Error.h"
 
@@ -115,6 +117,16 @@ TEST_P(BillingDataTest, TablesOfTheirOwnAreMadeAndTheLogsTablesStayAsTheyAre) {
     TDataModule2 module;
     module.DatabasePath = base.path;
     ASSERT_TRUE(module.OpenDatabase());
+    // The copy made before a purge keeps them with the log.
+    QTemporaryDir copies;
+    const QString copy = copies.filePath("copie.bak");
+    db::backupDatabase(module.ADOConnection1, copy);
+    {
+        db::Connection c;
+        openOn(c, copy);
+        EXPECT_EQ(billing::readRates(c).all(), billing::readRates(module.ADOConnection1).all());
+        EXPECT_EQ(billing::readClientDetails(c, "Martin")->reference, "M-13");
+    }
     billing::deleteRate(module.ADOConnection1, {"Martin", {}, QDate(2026, 1, 1), 0, false});
     EXPECT_EQ(billing::readRates(module.ADOConnection1).all().size(), 2u);
 }
