@@ -191,6 +191,9 @@ RatesEditor::RatesEditor(QWidget* parent) : QDialog(parent) {
     layout->addWidget(close);
     resize(720, 520);
 
+    // Return saves what the box it is typed in belongs to, never a button
+    // of another tab.
+    for (QPushButton* b : findChildren<QPushButton*>()) b->setAutoDefault(false);
     connect(close, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(SaveRateButton, &QPushButton::clicked, this, guarded([this] { saveRate(); }));
     connect(DeleteRateButton, &QPushButton::clicked, this, guarded([this] { deleteRate(); }));
