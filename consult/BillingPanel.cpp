@@ -83,6 +83,8 @@ BillingPanel::BillingPanel(QWidget* report, QWidget* editing, QWidget* parent)
     StatusLine->setAccessibleName(QStringLiteral("Total de la sélection"));
     StatusLine->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     StatusLine->setFocusPolicy(Qt::StrongFocus);
+    // Rounding and amounts make it long: it wraps rather than widen the window.
+    StatusLine->setWordWrap(true);
     QFont bold = StatusLine->font();
     bold.setBold(true);
     StatusLine->setFont(bold);

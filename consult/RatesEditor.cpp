@@ -107,13 +107,15 @@ RatesEditor::RatesEditor(QWidget* parent) : QDialog(parent) {
     DeleteRateButton->setObjectName(QStringLiteral("DeleteRateButton"));
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("&Client"), ClientBox);
-    form->addRow(QStringLiteral("Sur&veillance"), ActivityBox);
+    form->addRow(QStringLiteral("S&urveillance"), ActivityBox);
     form->addRow(QStringLiteral("À &partir du"), FromDate);
     auto* amount = new QHBoxLayout;
     amount->addWidget(AmountEdit, 1);
     amount->addWidget(new QLabel(QStringLiteral("€ HT"), rates));
     amount->addWidget(UnitBox);
-    form->addRow(QStringLiteral("&Tarif"), amount);
+    auto* amountLabel = new QLabel(QStringLiteral("&Montant"), rates);
+    amountLabel->setBuddy(AmountEdit);
+    form->addRow(amountLabel, amount);
     form->addRow(QStringLiteral("&Heures par journée facturée"), DayHours);
     auto* rateButtons = new QHBoxLayout;
     rateButtons->addStretch(1);
@@ -151,8 +153,8 @@ RatesEditor::RatesEditor(QWidget* parent) : QDialog(parent) {
     senderForm->addRow(QStringLiteral("&Nom ou société"), NameEdit);
     senderForm->addRow(QStringLiteral("&Adresse"), AddressEdit);
     senderForm->addRow(QStringLiteral("&SIRET"), SiretEdit);
-    senderForm->addRow(QStringLiteral("N° de T&VA intracommunautaire"), VatNumberEdit);
-    senderForm->addRow(QStringLiteral("&TVA"), VatBox);
+    senderForm->addRow(QStringLiteral("N° de TVA intra&communautaire"), VatNumberEdit);
+    senderForm->addRow(QStringLiteral("Ta&ux de TVA"), VatBox);
     senderForm->addRow(QStringLiteral("&Mentions"), MentionsEdit);
     senderForm->addRow(QString(), SaveSenderButton);
     Tabs->addTab(sender, QStringLiteral("&Vos coordonnées"));
