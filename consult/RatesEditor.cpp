@@ -107,7 +107,7 @@ RatesEditor::RatesEditor(QWidget* parent) : QDialog(parent) {
     DeleteRateButton->setObjectName(QStringLiteral("DeleteRateButton"));
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("&Client"), ClientBox);
-    form->addRow(QStringLiteral("S&urveillance"), ActivityBox);
+    form->addRow(QStringLiteral("Surve&illance"), ActivityBox);
     form->addRow(QStringLiteral("À &partir du"), FromDate);
     auto* amount = new QHBoxLayout;
     amount->addWidget(AmountEdit, 1);
@@ -154,7 +154,7 @@ RatesEditor::RatesEditor(QWidget* parent) : QDialog(parent) {
     senderForm->addRow(QStringLiteral("&Adresse"), AddressEdit);
     senderForm->addRow(QStringLiteral("&SIRET"), SiretEdit);
     senderForm->addRow(QStringLiteral("N° de TVA intra&communautaire"), VatNumberEdit);
-    senderForm->addRow(QStringLiteral("Ta&ux de TVA"), VatBox);
+    senderForm->addRow(QStringLiteral("Tau&x de TVA"), VatBox);
     senderForm->addRow(QStringLiteral("&Mentions"), MentionsEdit);
     senderForm->addRow(QString(), SaveSenderButton);
     Tabs->addTab(sender, QStringLiteral("&Vos coordonnées"));
@@ -184,7 +184,7 @@ RatesEditor::RatesEditor(QWidget* parent) : QDialog(parent) {
         {QStringLiteral("Numéro"), QStringLiteral("Date"), QStringLiteral("Client"),
          QStringLiteral("Période"), QStringLiteral("Total TTC"), QStringLiteral("Fichier")},
         Tabs);
-    Tabs->addTab(InvoicesTable, QStringLiteral("&Factures"));
+    Tabs->addTab(InvoicesTable, QStringLiteral("Fact&ures"));
 
     auto* close = new QDialogButtonBox(QDialogButtonBox::Close, this);
     close->button(QDialogButtonBox::Close)->setText(QStringLiteral("&Fermer"));

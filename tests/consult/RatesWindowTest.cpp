@@ -12,8 +12,10 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMap>
 #include <QPushButton>
 #include <QSettings>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -176,4 +178,30 @@ TEST_F(RatesWindowTest, RatesTypedInTheEditorPriceTheSummaryAndTheExports) {
     EXPECT_EQ(entries[0].mid(12, 3), (QStringList{"Tarif HT (€)", "Unité", "Montant HT (€)"}));
     EXPECT_EQ(entries[3].mid(12, 3), (QStringList{"80,00", "heure", "80,00"}));
     EXPECT_EQ(entries[5].mid(12, 3), (QStringList{"", "sans tarif", ""}));
+}
+
+// Every access key of a tab, its tab bar and the dialog's own buttons
+// leads to one place.
+TEST_F(RatesWindowTest, EachTabsAccessKeysAreOneOfAKind) {
+    RatesEditor editor(form.get());
+    editor.show();
+    QStringList common;
+    for (int t = 0; t < editor.Tabs->count(); ++t) common << editor.Tabs->tabText(t);
+    for (QPushButton* b : editor.findChildren<QPushButton*>())
+        if (!editor.Tabs->isAncestorOf(b)) common << b->text();
+    for (int t = 0; t < editor.Tabs->count(); ++t) {
+        QStringList texts = common;
+        QWidget* page = editor.Tabs->widget(t);
+        for (QLabel* l : page->findChildren<QLabel*>())
+            if (l->buddy()) texts << l->text();
+        for (QPushButton* b : page->findChildren<QPushButton*>()) texts << b->text();
+        QMap<QKeySequence, QString> seen;
+        for (const QString& text : texts) {
+            const QKeySequence key = QKeySequence::mnemonic(text);
+            if (key.isEmpty()) continue;
+            EXPECT_FALSE(seen.contains(key))
+                << text.toStdString() << " / " << seen.value(key).toStdString();
+            seen[key] = text;
+        }
+    }
 }
