@@ -90,14 +90,14 @@ Rates::Rates(std::vector<Rate> rates, qint64 daySeconds)
 const Rates::Candidates* Rates::candidates(const QString& client, const QString& activity) const {
     if (all_.empty()) return nullptr;
     const std::pair<QString, QString> key{client, activity};
-    auto it = known_.find(key);
-    if (it == known_.end()) {
-        Candidates c;
-        c.specific = byPair_.value(key);
-        c.general = byClient_.value(client);
-        it = known_.insert(key, std::move(c));
+    std::shared_ptr<const Candidates>& known = known_[key];
+    if (!known) {
+        auto c = std::make_shared<Candidates>();
+        c->specific = byPair_.value(key);
+        c->general = byClient_.value(client);
+        known = std::move(c);
     }
-    return &*it;
+    return known.get();
 }
 
 const Rate* Rates::at(const Candidates* c, const QDate& day) {

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -88,7 +89,9 @@ private:
     qint64 daySeconds_ = 7 * 3600;
     QHash<QString, std::vector<const Rate*>> byClient_;
     QHash<std::pair<QString, QString>, std::vector<const Rate*>> byPair_;
-    mutable QHash<std::pair<QString, QString>, Candidates> known_;
+    // Held apart, so that a pair's candidates stay where they are while
+    // others are added.
+    mutable QHash<std::pair<QString, QString>, std::shared_ptr<const Candidates>> known_;
 };
 
 // Name of the setting holding the length of a billed day, in minutes.

@@ -128,11 +128,14 @@ TEST(RatesTest, AmountsInCentsAgreeWithSumsWorkedOutApart) {
     std::mt19937 random(28);
     std::vector<Entry> entries;
     const QString clients[] = {A, B};
-    const QString activities[] = {Dev, Other};
-    for (int i = 0; i < 400; ++i) {
+    // Many pairs of names, met in any order, so that the rates looked up
+    // for one pair stay valid while those of others are added.
+    QStringList activities{Dev, Other};
+    for (int i = 0; i < 60; ++i) activities << QStringLiteral("Tâche %1").arg(i);
+    for (int i = 0; i < 800; ++i) {
         const QDate day = QDate(2026, 11, 1).addDays(int(random() % 61));
-        entries.push_back(entry(clients[random() % 2], activities[random() % 2], day,
-                                qint64(random() % 20000), QTime(8, 0).addSecs(int(i % 600))));
+        entries.push_back(entry(clients[random() % 2], activities[random() % activities.size()],
+                                day, qint64(random() % 20000), QTime(8, 0).addSecs(int(i % 600))));
     }
     std::sort(entries.begin(), entries.end(),
               [](const Entry& x, const Entry& y) { return x.start < y.start; });
