@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QDateTimeEdit>
+#include <QFileInfo>
+#include <QLabel>
 #include <QSet>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -13,6 +16,9 @@
 #include "common/Fakes.h"
 #include "common/PgCluster.h"
 #include "common/TempDatabase.h"
+#include "consult/BillingPanel.h"
+#include "consult/Unit5.h"
+#include "controls/ColorButton.h"
 #include "data/Billing.h"
 #include "data/Unit2.h"
 #include "data/engine/Backup.h"
@@ -200,3 +206,44 @@ INSTANTIATE_TEST_SUITE_P(Engines, BillingDataTest, ::testing::Values(Engine::Fil
                          [](const ::testing::TestParamInfo<Engine>& p) {
                              return p.param == Engine::File ? "Fichier" : "Serveur";
                          });
+
+// Through the consultation window, as a user saves it: the amounts of the
+// selection, then two numbered statements in a row.
+TEST_P(BillingDataTest, AStatementFromTheWindowIsPricedAndNumbered) {
+    test::FakeClock clock{DateTime(QDate(2027, 1, 5), QTime(9, 30))};
+    TDataModule2 module;
+    module.DatabasePath = base.path;
+    ASSERT_TRUE(module.OpenDatabase());
+    const QString brun = "Atelier \"Brun\"";
+    const DateTime first(QDate(2026, 12, 1), QTime(9, 0));
+    module.AddLogEntry("", brun, "Développement", first, first.addSecs(7200), 7200, "");
+    const DateTime second(QDate(2026, 12, 2), QTime(9, 0));
+    module.AddLogEntry("", brun, "Réunion", second, second.addSecs(4020), 4020, "");
+    module.AddLogEntry("", "Autre", "Réunion", second, second.addSecs(600), 600, "");
+    billing::saveRate(module.ADOConnection1, {brun, {}, QDate(2026, 11, 1), 6500, false});
+    billing::saveRate(module.ADOConnection1,
+                      {brun, "Développement", QDate(2026, 12, 1), 8000, false});
+
+    TForm5 form;
+    form.show();
+    form.dateDebut->setDateTime(QDateTime(QDate(2026, 12, 1), QTime(10, 0)));
+    form.DateFin->setDateTime(QDateTime(QDate(2026, 12, 31), QTime(10, 0)));
+    form.Commenter->click();
+    form.Billing->finishTotals();
+    // 2 h at 80 € and 1 h 07 at 65 €: 160 + 72,583… = 232,58 €.
+    EXPECT_TRUE(form.Billing->StatusLine->text().endsWith(
+        "montant HT : 232,58\u00A0€ — 1 entrée sans tarif"))
+        << form.Billing->StatusLine->text().toStdString();
+
+    QTemporaryDir out;
+    const BillingPanel::StatementRequest request{brun, QDate(2026, 12, 1), QDate(2026, 12, 31),
+                                                 StatementDetail::Activity, true};
+    EXPECT_EQ(form.Billing->saveStatement(request, out.filePath("a.pdf")), 1);
+    EXPECT_EQ(form.Billing->saveStatement(request, out.filePath("b.pdf")), 2);
+    const auto book = billing::invoices(module.ADOConnection1);
+    ASSERT_EQ(book.size(), 2u);
+    EXPECT_EQ(book[1].client, brun);
+    EXPECT_EQ(book[1].totalCents, 23258);  // no VAT set
+    EXPECT_EQ(book[1].file, "b.pdf");
+    EXPECT_TRUE(QFileInfo(out.filePath("b.pdf")).size() > 0);
+}
