@@ -29,6 +29,7 @@
 #include "app/EmptyListHint.h"
 #include "app/ScreenFit.h"
 #include "app/ScrollColumn.h"
+#include "consult/RatesEditor.h"
 #include "consult/Unit5.h"
 #include "controls/ColorButton.h"
 #include "controls/RadioGroup.h"
@@ -305,6 +306,8 @@ void TForm1::buildMenu() {
     unesurveillance1->setObjectName(QStringLiteral("unesurveillance1"));
     unclient1 = lists->addAction(QStringLiteral("un &client"));
     unclient1->setObjectName(QStringLiteral("unclient1"));
+    destarifs1 = lists->addAction(QStringLiteral("des &tarifs et coordonnées…"));
+    destarifs1->setObjectName(QStringLiteral("destarifs1"));
     MainMenu1->addAction(QString());
     MainMenu1->addAction(QString());
     Extraction1 = MainMenu1->addAction(QStringLiteral("&Extraction"));
@@ -327,6 +330,7 @@ void TForm1::buildMenu() {
     connect(unesurveillance1, &QAction::triggered, this,
             userAction([this] { unesurveillance1Click(); }));
     connect(unclient1, &QAction::triggered, this, userAction([this] { unclient1Click(); }));
+    connect(destarifs1, &QAction::triggered, this, userAction([this] { destarifs1Click(); }));
     connect(Verrouiller, &QAction::triggered, this, userAction([this] { VerrouillerClick(); }));
     connect(Voirlaide1, &QAction::triggered, this, userAction([this] { Voirlaide1Click(); }));
     connect(Extraction1, &QAction::triggered, this, userAction([this] { Extraction1Click(); }));
@@ -1012,6 +1016,12 @@ void TForm1::unclient1Click() {
         modalRunner().exec(editor);
     }
     relance();
+}
+
+// Rates and details take effect at once: no restart is offered.
+void TForm1::destarifs1Click() {
+    RatesEditor editor(this);
+    modalRunner().exec(editor);
 }
 
 void TForm1::VerrouillerClick() {

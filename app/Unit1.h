@@ -59,6 +59,7 @@ public:
     QAction* Rajouter1;
     QAction* unesurveillance1;
     QAction* unclient1;
+    QAction* destarifs1;
     QAction* Extraction1;
     QAction* Avancs1;
     QAction* Verrouiller;
@@ -95,6 +96,7 @@ public:
     void Quitter1Click();
     void unesurveillance1Click();
     void unclient1Click();
+    void destarifs1Click();
     void Extraction1Click();
     void VerrouillerClick();
     void Voirlaide1Click();

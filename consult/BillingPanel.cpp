@@ -1,11 +1,16 @@
 #include "consult/BillingPanel.h"
 
-#include <QBuffer>
 #include <QAccessible>
+#include <QBuffer>
 #include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QDateEdit>
+#include <QDialogButtonBox>
 #include <QEvent>
 #include <QFileInfo>
+#include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -28,9 +33,11 @@
 #include "consult/CsvExport.h"
 #include "consult/IcsExport.h"
 #include "consult/PrintDocument.h"
+#include "consult/RatesEditor.h"
 #include "consult/SummaryView.h"
 #include "controls/KeyboardAccess.h"
 #include "data/Unit2.h"
+#include "data/engine/Connection.h"
 #include "platform/Announce.h"
 #include "platform/AtomicFile.h"
 #include "platform/Regional.h"
@@ -76,6 +83,8 @@ BillingPanel::BillingPanel(QWidget* report, QWidget* editing, QWidget* parent)
     StatusLine->setAccessibleName(QStringLiteral("Total de la sélection"));
     StatusLine->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     StatusLine->setFocusPolicy(Qt::StrongFocus);
+    // Rounding and amounts make it long: it wraps rather than widen the window.
+    StatusLine->setWordWrap(true);
     QFont bold = StatusLine->font();
     bold.setBold(true);
     StatusLine->setFont(bold);
@@ -104,6 +113,7 @@ BillingPanel::BillingPanel(QWidget* report, QWidget* editing, QWidget* parent)
         {QStringLiteral("&Synthèse en CSV…"), Export::SummaryCsv},
         {QStringLiteral("Entrées en &iCalendar…"), Export::EntriesIcs},
         {QStringLiteral("Synthèse et entrées en &PDF…"), Export::Pdf},
+        {QStringLiteral("&Relevé d'activité d'un client en PDF…"), Export::Statement},
     };
     for (const auto& [text, kind] : exports)
         connect(ExportMenu->addAction(text), &QAction::triggered, this,
@@ -119,12 +129,16 @@ BillingPanel::BillingPanel(QWidget* report, QWidget* editing, QWidget* parent)
     });
     ExportButton->setEnabled(false);
     PrintButton->setEnabled(false);
+    RatesButton = new QPushButton(QStringLiteral("&Tarifs…"), this);
+    RatesButton->setObjectName(QStringLiteral("RatesButton"));
+    RatesButton->setToolTip(QStringLiteral("Tarifs, coordonnées et factures"));
 
     auto* buttons = new QHBoxLayout;
     buttons->setContentsMargins(0, 0, 0, 0);
     for (QPushButton* b : {ReportButton, SummaryButton, ChartsButton}) buttons->addWidget(b);
     buttons->addStretch(1);
     buttons->addWidget(DoneLine);
+    buttons->addWidget(RatesButton);
     buttons->addWidget(ExportButton);
     buttons->addWidget(PrintButton);
     auto* layout = new QVBoxLayout(this);
@@ -136,6 +150,7 @@ BillingPanel::BillingPanel(QWidget* report, QWidget* editing, QWidget* parent)
     connect(SummaryButton, &QPushButton::clicked, this, [this] { showSummary(); });
     connect(ChartsButton, &QPushButton::clicked, this, [this] { showCharts(); });
     connect(PrintButton, &QPushButton::clicked, this, guarded([this] { print(); }));
+    connect(RatesButton, &QPushButton::clicked, this, guarded([this] { editRates(); }));
     auto* exportKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_E), parent);
     connect(exportKey, &QShortcut::activated, this, [this] {
         if (ExportButton->isEnabled()) ExportButton->showMenu();
@@ -152,7 +167,7 @@ BillingPanel::BillingPanel(QWidget* report, QWidget* editing, QWidget* parent)
     });
 
     const Rounding saved = Rounding::fromSetting(ReadSetting(kRoundingSetting));
-    totals_ = Summary(saved);
+    totals_ = Summary(saved, rates_);
     summary_->setRounding(saved);
     editing_->installEventFilter(this);
 
@@ -211,7 +226,7 @@ void BillingPanel::select(const EntryFilter& filter) {
 void BillingPanel::setRounding(const Rounding& r) {
     WriteSetting(kRoundingSetting, r.toSetting());
     if (!filter_) {
-        totals_ = Summary(r);
+        totals_ = Summary(r, rates_);
         return;
     }
     const bool waiting = cursor_ && !readMore_->isActive();  // the report is still read
@@ -224,8 +239,9 @@ void BillingPanel::recompute(const Rounding& rounding) {
     readMore_->stop();
     fromReport_.reset();
     cursor_.reset();
-    totals_ = Summary(rounding);
-    pending_ = Summary(rounding);
+    loadRates();
+    totals_ = Summary(rounding, rates_);
+    pending_ = Summary(rounding, rates_);
     cursor_ = std::make_unique<EntryCursor>(DataModule2->ADOConnection1, *filter_);
     setStatus(QStringLiteral("Calcul des totaux…"));
     showTotals();
@@ -233,8 +249,28 @@ void BillingPanel::recompute(const Rounding& rounding) {
 
 std::shared_ptr<Summary> BillingPanel::shareWithReport() {
     if (!cursor_ || readMore_->isActive() || pending_.entries() > 0) return {};
-    fromReport_ = std::make_shared<Summary>(totals_.rounding());
+    fromReport_ = std::make_shared<Summary>(totals_.rounding(), rates_);
     return fromReport_;
+}
+
+void BillingPanel::loadRates() {
+    try {
+        rates_ = std::make_shared<const Rates>(billing::readRates(DataModule2->ADOConnection1));
+    } catch (const db::ServerUnreachable&) {
+        throw;
+    } catch (const Error&) {
+        rates_.reset();  // a base without the rates' table bills nothing
+    }
+}
+
+void BillingPanel::ratesChanged() {
+    if (filter_) {
+        recompute(totals_.rounding());
+        startTotals();
+    } else {
+        loadRates();
+        totals_ = Summary(totals_.rounding(), rates_);
+    }
 }
 
 void BillingPanel::startTotals() {
@@ -261,7 +297,7 @@ void BillingPanel::stopTotals() {
     fromReport_.reset();
     cursor_.reset();
     filter_.reset();
-    totals_ = Summary(totals_.rounding());
+    totals_ = Summary(totals_.rounding(), rates_);
     setStatus(QString());
     showTotals();
     ExportButton->setEnabled(false);
@@ -293,7 +329,7 @@ void BillingPanel::readTotals(qint64 budgetMs) {
 void BillingPanel::complete(Summary&& totals) {
     cursor_.reset();
     totals_ = std::move(totals);
-    pending_ = Summary(totals_.rounding());
+    pending_ = Summary(totals_.rounding(), rates_);
     setStatus(statusText());
     showTotals();
     // Said wherever the focus is: the report and its totals are complete.
@@ -335,11 +371,139 @@ QString BillingPanel::statusText() const {
         text += QStringLiteral(" — facturé : %1 — %2 h, %3")
                     .arg(hmsText(billed), decimalHoursText(billed), totals_.rounding().rule(g));
     }
+    if (totals_.priced()) {
+        text +=
+            QStringLiteral(" — montant HT : ") + moneyText(totals_.amount(summary_->grouping()));
+        if (totals_.unrated() > 0) text += QStringLiteral(" — ") + unratedText(totals_.unrated());
+    }
     return text;
+}
+
+void BillingPanel::editRates() {
+    RatesEditor editor(window());
+    bool changed = false;
+    connect(&editor, &RatesEditor::changed, this, [&changed] { changed = true; });
+    modalRunner().exec(editor);
+    if (changed) ratesChanged();
+}
+
+void BillingPanel::exportStatement() {
+    if (!filter_) return;
+    finishTotals();
+    QDialog dialog(window());
+    dialog.setObjectName(QStringLiteral("StatementDialog"));
+    dialog.setWindowTitle(QStringLiteral("Relevé d'activité"));
+    auto* client = new QComboBox(&dialog);
+    client->setObjectName(QStringLiteral("StatementClient"));
+    if (filter_->client != QLatin1String("Tous"))
+        client->addItem(filter_->client);
+    else
+        for (const SummaryLine& l : totals_.lines(Grouping::Client)) client->addItem(l.keys[0]);
+    auto* from = new QDateEdit(&dialog);
+    auto* to = new QDateEdit(&dialog);
+    for (QDateEdit* d : {from, to}) {
+        d->setCalendarPopup(true);
+        d->setDisplayFormat(QStringLiteral("dd/MM/yyyy"));
+    }
+    from->setObjectName(QStringLiteral("StatementFrom"));
+    to->setObjectName(QStringLiteral("StatementTo"));
+    from->setDate(filter_->all && totals_.entries() ? totals_.firstStart().date() : filter_->from);
+    to->setDate(filter_->all && totals_.entries() ? totals_.lastEnd().date() : filter_->to);
+    auto* detail = new QComboBox(&dialog);
+    detail->setObjectName(QStringLiteral("StatementDetail"));
+    for (const auto d : {StatementDetail::Entry, StatementDetail::Day, StatementDetail::Activity})
+        detail->addItem(statementDetailName(d), int(d));
+    auto* numbered = new QCheckBox(QStringLiteral("&Numéroter comme facture"), &dialog);
+    numbered->setObjectName(QStringLiteral("StatementNumbered"));
+    numbered->setToolTip(
+        QStringLiteral("Le numéro suivant est attribué à l'enregistrement du document"));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("&Enregistrer…"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("&Annuler"));
+    auto* form = new QFormLayout(&dialog);
+    form->addRow(QStringLiteral("&Client"), client);
+    form->addRow(QStringLiteral("&Du"), from);
+    form->addRow(QStringLiteral("A&u"), to);
+    form->addRow(QStringLiteral("&Lignes"), detail);
+    form->addRow(QString(), numbered);
+    form->addRow(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    tellCurrentValues(&dialog);
+    if (modalRunner().exec(dialog) != QDialog::Accepted || client->currentText().isEmpty()) return;
+    const StatementRequest request{client->currentText(), from->date(), to->date(),
+                                   StatementDetail(detail->currentData().toInt()),
+                                   numbered->isChecked()};
+    FileRequest file;
+    file.mustExist = false;
+    file.save = true;
+    file.filter = QStringLiteral("Documents PDF (*.pdf)");
+    file.defaultSuffix = QStringLiteral("pdf");
+    file.initialName = statementFileName(request.client, request.from, 0);
+    const QString path = filePicker().chooseFile(window(), file);
+    if (!path.isEmpty()) saveStatement(request, path);
+}
+
+qint64 BillingPanel::saveStatement(const StatementRequest& r, const QString& path) {
+    if (QFileInfo::exists(path) &&
+        !messageBoxes().confirm(
+            QStringLiteral("Le fichier « %1 » existe déjà.\r\nVoulez-vous le remplacer ?")
+                .arg(path)))
+        return -1;
+    db::Connection& base = DataModule2->ADOConnection1;
+    if (!rates_) loadRates();
+    std::optional<ClientDetails> details;
+    try {
+        details = billing::readClientDetails(base, r.client);
+    } catch (const db::ServerUnreachable&) {
+        throw;
+    } catch (const Error&) {
+    }
+    Statement statement(r.client, r.from, r.to, r.detail, totals_.rounding(), rates_,
+                        SenderDetails::load(), details);
+    EntryFilter only;
+    only.client = r.client;
+    only.from = r.from;
+    only.to = r.to;
+    forEachEntry(base, only, [&](const Entry& e) { statement.add(e); });
+    const QDate today = clock().now().date();
+    qint64 number = 0;
+    if (!r.numbered) {
+        writeExport(path, statement.pdf(0, today));
+    } else {
+        const Invoice invoice{0,
+                              today,
+                              r.client,
+                              r.from,
+                              r.to,
+                              statement.totalIncludingVat(),
+                              QFileInfo(path).fileName()};
+        bool written = false;
+        try {
+            number = billing::issueInvoice(base, invoice, [&](qint64 n) {
+                writeExport(path, statement.pdf(n, today));
+                written = true;
+            });
+        } catch (...) {
+            // Not in the register: a document with its number must not stay.
+            if (written) QFile::remove(path);
+            throw;
+        }
+    }
+    confirmDone(number > 0
+                    ? QStringLiteral("Facture n° %1 enregistrée : %2")
+                          .arg(number)
+                          .arg(QFileInfo(path).fileName())
+                    : QStringLiteral("Relevé enregistré : %1").arg(QFileInfo(path).fileName()));
+    return number;
 }
 
 void BillingPanel::exportTo(Export kind) {
     if (!filter_) return;
+    if (kind == Export::Statement) {
+        exportStatement();
+        return;
+    }
     FileRequest request;
     request.mustExist = false;
     request.save = true;
@@ -360,6 +524,7 @@ void BillingPanel::exportTo(Export kind) {
             request.initialName = QStringLiteral("surveillances.ics");
             break;
         case Export::Pdf:
+        case Export::Statement:
             request.filter = QStringLiteral("Documents PDF (*.pdf)");
             request.defaultSuffix = QStringLiteral("pdf");
             request.initialName = QStringLiteral("surveillances.pdf");
@@ -377,8 +542,10 @@ bool BillingPanel::exportFile(Export kind, const QString& path) {
                 .arg(path)))
         return false;
     switch (kind) {
+        case Export::Statement:
+            return false;  // asked for on its own
         case Export::EntriesCsv: {
-            EntriesCsv csv(totals_.rounding());
+            EntriesCsv csv(totals_.rounding(), rates_);
             forEach([&](const Entry& e) { csv.add(e); });
             writeExport(path, csv.take());
             break;

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "consult/Entries.h"
+#include "consult/Statement.h"
 #include "consult/Summary.h"
 
 class QAction;
@@ -53,7 +54,9 @@ public:
     // once the report has been read, unless the selection or the rounding
     // changed meanwhile.
     std::shared_ptr<Summary> shareWithReport();
-    void startTotals();   // once the report has been read
+    void startTotals();  // once the report has been read
+    // The rates were changed: the amounts are computed again.
+    void ratesChanged();
     void finishTotals();  // reads what is left at once
     void stopTotals();    // drops a reading in progress and its selection
     // The entries changed: the totals of the same selection are read again,
@@ -66,7 +69,7 @@ public:
     void showSummary();
     void showCharts();
 
-    enum class Export { EntriesCsv, SummaryCsv, EntriesIcs, Pdf };
+    enum class Export { EntriesCsv, SummaryCsv, EntriesIcs, Pdf, Statement };
     void exportTo(Export kind);  // asks for the file
     void print();                // the printer dialog
 
@@ -77,7 +80,22 @@ public:
     QPushButton* ChartsButton;
     QPushButton* ExportButton;
     QPushButton* PrintButton;
+    QPushButton* RatesButton;
     QMenu* ExportMenu;
+
+    // The rates' editor, from the summary; the amounts follow its changes.
+    void editRates();
+
+    // One client's statement of a period, asked in a dialog of its own.
+    struct StatementRequest {
+        QString client;
+        QDate from, to;
+        StatementDetail detail = StatementDetail::Entry;
+        bool numbered = false;  // as an invoice, with the next number
+    };
+    // Writes the statement to path, asking before replacing a file; its
+    // invoice number (0 when not numbered), or -1 when the user declined.
+    qint64 saveStatement(const StatementRequest& request, const QString& path);
 
     // Writes one export to a chosen path, asking before replacing a file.
     // False when the user declined or cancelled; the file is then as it was.
@@ -93,6 +111,7 @@ protected:
 
 private:
     void recompute(const Rounding& rounding);
+    void loadRates();
     void readTotals(qint64 budgetMs);
     void complete(Summary&& totals);
     void showTotals();
@@ -103,6 +122,7 @@ private:
     void forEach(const std::function<void(const Entry&)>& each) const;
     QString statusText() const;
     bool paintSelection(QPagedPaintDevice& device, const QString& what);
+    void exportStatement();
 
     QWidget* report_;
     QWidget* editing_;
@@ -114,6 +134,7 @@ private:
     Summary pending_;  // being read
     std::unique_ptr<EntryCursor> cursor_;
     std::shared_ptr<Summary> fromReport_;
+    std::shared_ptr<const Rates> rates_;
     QTimer* readMore_;
 };
 

@@ -57,7 +57,8 @@ QString isoLocal(const DateTime& value) {
                .arg(m % 60, 2, 10, QLatin1Char('0'));
 }
 
-EntriesCsv::EntriesCsv(const Rounding& rounding) : rounding_(rounding) {
+EntriesCsv::EntriesCsv(const Rounding& rounding, std::shared_ptr<const Rates> rates)
+    : rounding_(rounding), rates_(rates && !rates->empty() ? std::move(rates) : nullptr) {
     QStringList titles{QStringLiteral("Utilisateur"),
                        QStringLiteral("Surveillance"),
                        QStringLiteral("Client"),
@@ -72,6 +73,12 @@ EntriesCsv::EntriesCsv(const Rounding& rounding) : rounding_(rounding) {
     if (rounding_.active() && !rounding_.perLine)
         titles << QStringLiteral("Durée arrondie (h:mm:ss)")
                << QStringLiteral("Durée arrondie (heures)");
+    // An entry's amount stands alone only when entries are rounded one by
+    // one; rounded per line, only the summary's lines have one.
+    if (rates_) {
+        titles << QStringLiteral("Tarif HT (€)") << QStringLiteral("Unité");
+        if (!rounding_.perLine) titles << QStringLiteral("Montant HT (€)");
+    }
     titles << QStringLiteral("Commentaire");
     csv_.record(titles);
 }
@@ -91,6 +98,18 @@ void EntriesCsv::add(const Entry& e) {
         const qint64 r = rounding_.apply(e.duration);
         fields << CsvWriter::figure(hmsText(r)) << CsvWriter::figure(decimalHoursText(r));
     }
+    if (rates_) {
+        if (const Rate* rate = rates_->find(e.client, e.activity, e.start.date())) {
+            fields << CsvWriter::figure(moneyFigure(rate->cents))
+                   << (rate->daily ? QStringLiteral("jour") : QStringLiteral("heure"));
+            if (!rounding_.perLine)
+                fields << CsvWriter::figure(moneyFigure(centsOf(
+                    rates_->value(*rate, rounding_.apply(e.duration)), rates_->daySeconds())));
+        } else {
+            fields << QString() << QStringLiteral("sans tarif");
+            if (!rounding_.perLine) fields << QString();
+        }
+    }
     fields << e.comment;
     csv_.record(fields);
 }
@@ -106,8 +125,11 @@ QByteArray summaryCsv(const Summary& summary, Grouping grouping) {
     if (rounded)
         titles << QStringLiteral("Durée arrondie (s)") << QStringLiteral("Durée arrondie (h:mm:ss)")
                << QStringLiteral("Durée arrondie (heures)");
+    const bool priced = summary.priced();
+    if (priced) titles << QStringLiteral("Montant HT (€)") << QStringLiteral("Entrées sans tarif");
     csv.record(titles);
-    auto figures = [&](const QStringList& lineKeys, qint64 entries, qint64 seconds, qint64 r) {
+    auto figures = [&](const QStringList& lineKeys, qint64 entries, qint64 seconds, qint64 r,
+                       qint64 amount, qint64 unrated) {
         QList<CsvWriter::Field> fields(lineKeys.begin(), lineKeys.end());
         for (const QString& f :
              {QString::number(entries), QString::number(seconds), hmsText(seconds),
@@ -116,13 +138,18 @@ QByteArray summaryCsv(const Summary& summary, Grouping grouping) {
         if (rounded)
             for (const QString& f : {QString::number(r), hmsText(r), decimalHoursText(r)})
                 fields << CsvWriter::figure(f);
+        if (priced)
+            fields << CsvWriter::figure(unrated >= entries && entries > 0 ? QString()
+                                                                          : moneyFigure(amount))
+                   << CsvWriter::figure(QString::number(unrated));
         csv.record(fields);
     };
     for (const SummaryLine& l : summary.lines(grouping))
-        figures(l.keys, l.entries, l.seconds, l.rounded);
+        figures(l.keys, l.entries, l.seconds, l.rounded, l.amount, l.unrated);
     QStringList total{QStringLiteral("Total")};
     while (total.size() < keys) total << QString();
-    figures(total, summary.entries(), summary.seconds(), summary.rounded(grouping));
+    figures(total, summary.entries(), summary.seconds(), summary.rounded(grouping),
+            summary.amount(grouping), summary.unrated());
     if (rounded)
         csv.record(QStringList{QStringLiteral("Arrondi : ") + summary.rounding().rule(grouping)});
     return csv.take();

@@ -54,16 +54,20 @@ QString isoLocal(const DateTime& value);
 // h:mm:ss and decimal hours (and rounded, when rounding is on), comment.
 class EntriesCsv {
 public:
-    explicit EntriesCsv(const Rounding& rounding);
+    // With rates, each entry's rate and, rounded entry by entry, its amount.
+    explicit EntriesCsv(const Rounding& rounding, std::shared_ptr<const Rates> rates = {});
     void add(const Entry& e);
     QByteArray take() { return csv_.take(); }
 
 private:
     Rounding rounding_;
+    std::shared_ptr<const Rates> rates_;
     CsvWriter csv_;
 };
 
-// One grouping of a summary: a title line, one record per line, a total.
+// One grouping of a summary: a title line, one record per line, a total;
+// with rates, each line's amount (empty when none of its entries has a
+// rate) and how many of its entries have none.
 QByteArray summaryCsv(const Summary& summary, Grouping grouping);
 
 }  // namespace tavix

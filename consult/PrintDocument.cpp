@@ -57,6 +57,7 @@ PrintLayout::PrintLayout(QPagedPaintDevice& device, const Summary& summary, Grou
                  << QStringLiteral("Part (%)");
     if (rounded)
         sums_.titles << QStringLiteral("Durée arrondie") << QStringLiteral("Heures arrondies");
+    if (summary.priced()) sums_.titles << QStringLiteral("Montant HT");
     const int figures = int(sums_.titles.size()) - keys;
     for (int i = 0; i < keys; ++i) sums_.widths << (1.0 - figures * 0.1) / keys;
     for (int i = 0; i < figures; ++i) sums_.widths << 0.1;
@@ -97,15 +98,19 @@ void PrintLayout::summaryRows(bool dry) {
     heading(QStringLiteral("Synthèse — %1").arg(groupingName(grouping_).toLower()), dry);
     startTable(sums_, dry);
     const bool rounded = summary_.rounding().active();
-    auto figures = [&](QStringList cells, qint64 n, qint64 s, qint64 r) {
+    const bool priced = summary_.priced();
+    auto figures = [&](QStringList cells, qint64 n, qint64 s, qint64 r, qint64 amount,
+                       qint64 unrated) {
         cells << QString::number(n) << hmsText(s) << decimalHoursText(s)
               << shareText(s, summary_.seconds());
         if (rounded) cells << hmsText(r) << decimalHoursText(r);
+        if (priced) cells << amountText(amount, n, unrated);
         return cells;
     };
     if (!dry) {
         for (const SummaryLine& l : summary_.lines(grouping_))
-            row(sums_, figures(l.keys, l.entries, l.seconds, l.rounded), false, false);
+            row(sums_, figures(l.keys, l.entries, l.seconds, l.rounded, l.amount, l.unrated), false,
+                false);
     } else {
         for (size_t i = 0, n = summary_.lines(grouping_).size(); i < n; ++i)
             row(sums_, {}, false, true);
@@ -114,8 +119,11 @@ void PrintLayout::summaryRows(bool dry) {
     while (total.size() < sums_.firstNumber) total << QString();
     row(sums_,
         dry ? QStringList()
-            : figures(total, summary_.entries(), summary_.seconds(), summary_.rounded(grouping_)),
+            : figures(total, summary_.entries(), summary_.seconds(), summary_.rounded(grouping_),
+                      summary_.amount(grouping_), summary_.unrated()),
         true, dry);
+    if (priced && summary_.unrated() > 0)
+        heading(QStringLiteral("Montants : ") + unratedText(summary_.unrated()), dry);
     if (rounded)
         heading(QStringLiteral("Durées arrondies : ") + summary_.rounding().rule(grouping_), dry);
     heading(QStringLiteral("Entrées — %1").arg(totalsText(summary_.entries(), summary_.seconds())),

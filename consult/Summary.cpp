@@ -214,14 +214,25 @@ void Summary::add(const Entry& e) {
         if (!pair)
             pair = &line(Grouping::ClientActivity, e.client + u'\x1f' + e.activity,
                          {e.client, e.activity});
-        slot = {e.client, e.activity, &nameLine(Grouping::Client, e.client),
-                &nameLine(Grouping::Activity, e.activity), pair};
+        slot = {e.client,
+                e.activity,
+                &nameLine(Grouping::Client, e.client),
+                &nameLine(Grouping::Activity, e.activity),
+                pair,
+                rates_ ? rates_->candidates(e.client, e.activity) : nullptr};
     }
+    // Rounded per line, the line's rounding scales its value afterwards.
+    const Rate* rate = rates_ ? Rates::at(slot.rates, day) : nullptr;
+    const Value value =
+        rate ? rates_->value(*rate, rounding_.perLine ? e.duration : rounded) : Value();
+    if (!rate) ++unrated_;
     for (SummaryLine* l : {slot.clientLine, slot.activityLine, slot.pairLine, recent_.dayLine,
                            recent_.weekLine, recent_.monthLine}) {
         ++l->entries;
         l->seconds += e.duration;
         l->rounded += rounded;
+        l->value += value;
+        if (!rate) ++l->unrated;
     }
     ++entries_;
     seconds_ += e.duration;
@@ -236,8 +247,33 @@ std::vector<SummaryLine> Summary::lines(Grouping g) const {
     for (const auto& [key, line] : groups_[size_t(g)]) {
         out.push_back(line);
         if (rounding_.perLine) out.back().rounded = rounding_.apply(line.seconds);
+        out.back().amount = amountOf(line);
     }
     return out;
+}
+
+qint64 Summary::amountOf(const SummaryLine& l) const {
+    const qint64 day = rates_ ? rates_->daySeconds() : 7 * 3600;
+    if (rounding_.perLine && l.seconds > 0)
+        return centsOf(l.value, day, rounding_.apply(l.seconds), l.seconds);
+    return centsOf(l.value, day);
+}
+
+qint64 Summary::amount(Grouping g) const {
+    qint64 sum = 0;
+    for (const auto& [key, line] : groups_[size_t(g)]) sum += amountOf(line);
+    return sum;
+}
+
+QString unratedText(qint64 entries) {
+    return entries > 1 ? QStringLiteral("%1 entrées sans tarif").arg(entries)
+                       : QStringLiteral("%1 entrée sans tarif").arg(entries);
+}
+
+QString amountText(qint64 cents, qint64 entries, qint64 unrated) {
+    if (entries > 0 && unrated >= entries) return QStringLiteral("sans tarif");
+    if (unrated == 0) return moneyText(cents);
+    return moneyText(cents) + QStringLiteral(" (") + unratedText(unrated) + u')';
 }
 
 qint64 Summary::rounded(Grouping g) const {

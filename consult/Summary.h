@@ -5,9 +5,11 @@
 #include <QStringList>
 #include <array>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "consult/Entries.h"
+#include "data/Billing.h"
 
 namespace tavix {
 
@@ -47,6 +49,12 @@ QString hmsText(qint64 seconds);
 QString decimalHoursText(qint64 seconds);
 QString shareText(qint64 part, qint64 total);
 
+// "3 entrées sans tarif", "1 entrée sans tarif"
+QString unratedText(qint64 entries);
+// "1234,56 €", followed by " (3 entrées sans tarif)" when some have none;
+// "sans tarif" when none of them has one.
+QString amountText(qint64 cents, qint64 entries, qint64 unrated);
+
 // "12 entrées — 07:45:00 — 7,75 h"
 QString totalsText(qint64 entries, qint64 seconds);
 
@@ -63,17 +71,31 @@ struct SummaryLine {
     qint64 entries = 0;
     qint64 seconds = 0;
     qint64 rounded = 0;
+    // With rates: what the line's rated entries come to, and how many have
+    // none; `amount` in cents, from the rounded durations, once per line.
+    Value value;
+    qint64 unrated = 0;
+    qint64 amount = 0;
 };
 
 // Totals of a selection of entries, by every grouping at once, built one
 // entry at a time. Days, weeks and months are those of each entry's start.
 class Summary {
 public:
-    explicit Summary(Rounding rounding = {}) : rounding_(rounding) {}
+    explicit Summary(Rounding rounding = {}, std::shared_ptr<const Rates> rates = {})
+        : rounding_(rounding), rates_(std::move(rates)) {}
 
     void add(const Entry& e);
 
     const Rounding& rounding() const { return rounding_; }
+    const std::shared_ptr<const Rates>& rates() const { return rates_; }
+    // Some rate is set: amounts are shown beside the durations.
+    bool priced() const { return rates_ && !rates_->empty(); }
+    qint64 unrated() const { return unrated_; }  // entries without a rate
+    // The lines' amounts of g, each rounded to the cent, added up.
+    qint64 amount(Grouping g) const;
+    // A line's amount in cents, from its value and rounded duration.
+    qint64 amountOf(const SummaryLine& l) const;
     qint64 entries() const { return entries_; }
     qint64 seconds() const { return seconds_; }
     qint64 rounded() const { return rounded_; }  // each entry rounded, added up
@@ -108,14 +130,16 @@ private:
         struct Slot {
             QString client, activity;
             SummaryLine *clientLine = nullptr, *activityLine = nullptr, *pairLine = nullptr;
+            const Rates::Candidates* rates = nullptr;
         };
         std::array<Slot, 64> seen;
     };
 
     Rounding rounding_;
+    std::shared_ptr<const Rates> rates_;
     std::array<std::map<QString, SummaryLine>, kGroupings.size()> groups_;
     Recent recent_;
-    qint64 entries_ = 0, seconds_ = 0, rounded_ = 0;
+    qint64 entries_ = 0, seconds_ = 0, rounded_ = 0, unrated_ = 0;
     DateTime first_, last_;
 };
 

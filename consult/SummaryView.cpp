@@ -14,7 +14,7 @@
 namespace tavix {
 
 namespace {
-enum Figure { Entries, Duration, Hours, Share, RoundedDuration, RoundedHours };
+enum Figure { Entries, Duration, Hours, Share, RoundedDuration, RoundedHours, Amount };
 }
 
 void SummaryModel::setSummary(const Summary& summary, Grouping grouping) {
@@ -26,7 +26,15 @@ void SummaryModel::setSummary(const Summary& summary, Grouping grouping) {
     rounded_ = summary.rounding().active();
     titles_ << QStringLiteral("Entrées") << QStringLiteral("Durée") << QStringLiteral("Heures")
             << QStringLiteral("Part (%)");
-    if (rounded_) titles_ << QStringLiteral("Durée arrondie") << QStringLiteral("Heures arrondies");
+    figures_ = {Entries, Duration, Hours, Share};
+    if (rounded_) {
+        titles_ << QStringLiteral("Durée arrondie") << QStringLiteral("Heures arrondies");
+        figures_.insert(figures_.end(), {RoundedDuration, RoundedHours});
+    }
+    if (summary.priced()) {
+        titles_ << QStringLiteral("Montant HT");
+        figures_.push_back(Amount);
+    }
     endResetModel();
 }
 
@@ -48,7 +56,7 @@ QVariant SummaryModel::data(const QModelIndex& index, int role) const {
         if (role == SortRole) return keys_ == 1 ? l.sortKey : l.keys.value(c);
         return {};
     }
-    const auto figure = Figure(c - keys_);
+    const auto figure = Figure(figures_.at(size_t(c - keys_)));
     if (role == Qt::TextAlignmentRole) return int(Qt::AlignRight | Qt::AlignVCenter);
     if (role == SortRole) {
         switch (figure) {
@@ -61,6 +69,8 @@ QVariant SummaryModel::data(const QModelIndex& index, int role) const {
             case RoundedDuration:
             case RoundedHours:
                 return l.rounded;
+            case Amount:
+                return l.unrated >= l.entries ? qint64(-1) : l.amount;
         }
     }
     if (role != Qt::DisplayRole) return {};
@@ -77,6 +87,8 @@ QVariant SummaryModel::data(const QModelIndex& index, int role) const {
             return hmsText(l.rounded);
         case RoundedHours:
             return decimalHoursText(l.rounded);
+        case Amount:
+            return amountText(l.amount, l.entries, l.unrated);
     }
     return {};
 }
@@ -186,11 +198,20 @@ void SummaryView::refresh() {
     const Qt::SortOrder order = Table->horizontalHeader()->sortIndicatorOrder();
     Model->setSummary(*summary_, grouping());
     const Rounding& r = summary_->rounding();
-    RuleLabel->setVisible(r.active());
-    RuleLabel->setText(QStringLiteral("Total facturé : %1 — %2 h, %3")
-                           .arg(hmsText(summary_->rounded(grouping())),
-                                decimalHoursText(summary_->rounded(grouping())),
-                                r.rule(grouping())));
+    const bool priced = summary_->priced();
+    RuleLabel->setVisible(r.active() || priced);
+    QStringList said;
+    if (r.active())
+        said << QStringLiteral("Total facturé : %1 — %2 h, %3")
+                    .arg(hmsText(summary_->rounded(grouping())),
+                         decimalHoursText(summary_->rounded(grouping())), r.rule(grouping()));
+    if (priced) {
+        QString money = QStringLiteral("Montant HT : ") + moneyText(summary_->amount(grouping()));
+        if (summary_->unrated() > 0)
+            money += QStringLiteral(" — ") + unratedText(summary_->unrated());
+        said << money;
+    }
+    RuleLabel->setText(said.join(QStringLiteral("\n")));
     // The names take the room left; the figures stay together on the right.
     const int keys = int(keyTitles(grouping()).size());
     for (int c = 0; c < Model->columnCount(); ++c)

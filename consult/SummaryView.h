@@ -36,6 +36,7 @@ private:
     int keys_ = 0;
     qint64 total_ = 0;
     bool rounded_ = false;
+    std::vector<int> figures_;  // what each column after the keys shows
 };
 
 // "Synthèse": the grouping and rounding choices over a sortable table.

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "data/Billing.h"
 #include "data/engine/Collation.h"
 #include "data/engine/Connection.h"
 #include "data/engine/EngineError.h"
@@ -86,6 +87,12 @@ bool TDataModule2::OpenDatabase() {
             ADOConnection1.execute(index);
         } catch (const Error&) {
         }
+    }
+    // Rates, clients' details and the invoices' register live in tables
+    // of their own; a base that cannot take them bills nothing.
+    try {
+        billing::ensureTables(ADOConnection1);
+    } catch (const Error&) {
     }
     if (ADOConnection1.shared()) {
         try {

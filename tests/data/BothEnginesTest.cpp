@@ -742,7 +742,8 @@ TEST_F(ServerTest, AnEmptyDatabaseGetsTheLayoutAndOtherTablesStay) {
             database,
             "SELECT c.relname FROM pg_class c JOIN pg_index i ON i.indrelid = "
             "c.oid AND i.indisprimary WHERE c.relnamespace = 'public'::regnamespace ORDER BY 1"),
-        (QStringList{"activites", "clients", "travaux"}));
+        (QStringList{"activites", "clients", "coordonnees_clients", "numerotation",
+                     "registre_factures", "tarifs", "travaux"}));
     EXPECT_EQ(cluster->scalar(database, "SELECT x FROM autre"), "1");
     // A second workstation finds the tables and makes nothing.
     TDataModule2 second;

@@ -84,7 +84,9 @@ void writeCopy(Session& session, const QString& target) {
                               : QString::fromUtf8(sqlite3_errstr(rc)));
     detail::exec(db.get(), "PRAGMA synchronous=FULL");
     detail::exec(db.get(), "BEGIN IMMEDIATE");
-    for (const char* name : {"clients", "travaux", "activites"})
+    // The log's tables, then the billing's beside them where the base has them.
+    for (const char* name : {"clients", "travaux", "activites", "tarifs", "coordonnees_clients",
+                             "numerotation", "registre_factures"})
         if (const Table* t = session.table(QString::fromLatin1(name)))
             copyTable(session, db.get(), *t);
     detail::exec(db.get(), "COMMIT");

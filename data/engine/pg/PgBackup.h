@@ -8,7 +8,8 @@ namespace tavix::db::pg {
 
 class Session;
 
-// Copies the program's tables (clients, travaux, activites) of the server
+// Copies the program's tables (clients, travaux, activites, and the rates,
+// clients' details, numbering and register where present) of the server
 // into a new SQLite file at target, in one read-only snapshot. An existing
 // target is refused; a failed copy leaves no file behind. Throws
 // EngineError naming the target.
