@@ -13,6 +13,11 @@ void checkDatabaseSetting(const QString& setting) {
     if (pg::isServerTarget(setting)) pg::refuseSecret(setting);
 }
 
+QString databaseLabel(const QString& setting) {
+    if (pg::isServerTarget(setting)) return QStringLiteral("du ") + pg::describe(setting);
+    return QStringLiteral("« %1 »").arg(setting);
+}
+
 QString serverDatabaseName(const QString& setting) { return pg::databaseName(setting); }
 
 }  // namespace tavix::db
