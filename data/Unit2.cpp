@@ -152,7 +152,7 @@ void TDataModule2::CheckClock() {
     const qint64 ahead =
         QDateTime(here.date(), here.time()).toMSecsSinceEpoch() - server->toMSecsSinceEpoch();
     if (std::abs(ahead) <= 60'000) return;
-    const qint64 seconds = std::abs(ahead) / 1000;
+    const qint64 seconds = (std::abs(ahead) + 500) / 1000;
     const QString gap =
         seconds >= 3600 ? QStringLiteral("%1 h %2 min").arg(seconds / 3600).arg(seconds / 60 % 60)
                         : QStringLiteral("%1 min %2 s").arg(seconds / 60).arg(seconds % 60);

@@ -24,6 +24,8 @@
 -- et pour le désactiver :
 --     ALTER TABLE activites DISABLE ROW LEVEL SECURITY;
 
+SET client_min_messages = warning;
+
 BEGIN;
 
 -- Les groupes (communs à toutes les bases du serveur).

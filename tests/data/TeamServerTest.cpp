@@ -15,7 +15,9 @@
 
 #include "common/Fakes.h"
 #include "common/PgCluster.h"
+#include "consult/BillingPanel.h"
 #include "consult/Unit5.h"
+#include "controls/ColorButton.h"
 #include "controls/DBGrid.h"
 #include "controls/DBNavigator.h"
 #include "data/Unit2.h"
@@ -23,6 +25,7 @@
 #include "data/engine/EngineError.h"
 #include "data/engine/Query.h"
 #include "data/engine/TableDataset.h"
+#include "data/engine/pg/PgConninfo.h"
 #include "data/engine/pg/PgErrors.h"
 #include "platform/Regional.h"
 
@@ -155,10 +158,11 @@ TEST_F(TeamServerTest, ConnectionSettingsAsLibpqReadsThem) {
                 QStringLiteral("SELECT string_agg(application_name, ',') FROM pg_stat_activity "
                                "WHERE datname = '%1' AND pid <> pg_backend_pid()")
                     .arg(db));
-            if (c.applicationName)
-                EXPECT_EQ(listed, c.applicationName);
-            else
-                EXPECT_TRUE(listed.startsWith("Tavix ")) << listed.toStdString();
+            // (A connection of the case before may linger a moment.)
+            const QString expected = c.applicationName ? QString::fromUtf8(c.applicationName)
+                                                       : db::pg::applicationName();
+            EXPECT_TRUE(listed.split(',').contains(expected))
+                << listed.toStdString() << " / " << expected.toStdString();
         } else {
             ASSERT_EQ(boxes.errors.size(), 1);
             EXPECT_FALSE(boxes.errors[0].contains(kSecret)) << boxes.errors[0].toStdString();
@@ -270,7 +274,7 @@ TEST_F(TeamServerTest, ScriptPreparesTheTablesTheProgramMakes) {
         QStringList out = cluster->rows(
             db,
             "SELECT c.relname || '.' || a.attname || ' ' || format_type(a.atttypid, a.atttypmod) "
-            "|| ' ' || a.attnotnull || ' ' || a.attidentity || ' ' || "
+            "|| ' ' || a.attnotnull::text || ' ' || a.attidentity::text || ' ' || "
             "COALESCE(pg_get_expr(d.adbin, d.adrelid), '') "
             "FROM pg_class c JOIN pg_attribute a ON a.attrelid = c.oid "
             "LEFT JOIN pg_attrdef d ON d.adrelid = c.oid AND d.adnum = a.attnum "
@@ -332,7 +336,8 @@ protected:
         form->show();
         form->chkTout->setChecked(true);
         form->Commenter->click();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !form->reportRunning(); }, 10000));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return !form->Billing->totalsRunning() && !form->reportRunning(); }, 10000));
         form->Button2->click();  // the grid
     }
     void TearDown() override {

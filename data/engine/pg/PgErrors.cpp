@@ -104,6 +104,13 @@ QString connectionFailure(const QString& server, const QString& role, const QStr
                                    "sslrootcert=) à l'adresse du serveur dans %1.")
                         .arg(kSettings),
                     t);
+    if (matches(t, "pg_hba\\.conf"))
+        return told(
+            server,
+            QStringLiteral("le serveur n'accepte pas ce poste pour le rôle « %1 ».").arg(role),
+            QStringLiteral("Demandez à l'administrateur d'ajouter ce poste au fichier "
+                           "pg_hba.conf du serveur."),
+            t);
     if (matches(t, "\\bSSL\\b|\\bTLS\\b|certificat"))
         return told(
             server, QStringLiteral("la connexion chiffrée (TLS) a été refusée."),
@@ -111,13 +118,6 @@ QString connectionFailure(const QString& server, const QString& role, const QStr
                            "dans %1, ou demandez à l'administrateur si le serveur accepte "
                            "TLS (ssl = on).")
                 .arg(kSettings),
-            t);
-    if (matches(t, "pg_hba\\.conf"))
-        return told(
-            server,
-            QStringLiteral("le serveur n'accepte pas ce poste pour le rôle « %1 ».").arg(role),
-            QStringLiteral("Demandez à l'administrateur d'ajouter ce poste au fichier "
-                           "pg_hba.conf du serveur."),
             t);
     return told(server, QStringLiteral("le serveur ne répond pas."),
                 QStringLiteral("Vérifiez que le serveur est démarré et joignable depuis ce poste, "

@@ -8,6 +8,7 @@
 #include "data/engine/Backend.h"
 #include "data/engine/Collation.h"
 #include "data/engine/Values.h"
+#include "data/engine/pg/PgAccess.h"
 #include "data/engine/pg/PgAuthors.h"
 #include "data/engine/pg/PgErrors.h"
 
@@ -403,6 +404,7 @@ void Session::createLayoutIfEmpty() {
         throw;
     }
     catalogRead_ = false;
+    checkAccess(*this);
 }
 
 }  // namespace tavix::db::pg
