@@ -154,8 +154,9 @@ void TDataModule2::CheckClock() {
     if (std::abs(ahead) <= 60'000) return;
     const qint64 seconds = (std::abs(ahead) + 500) / 1000;
     const QString gap =
-        seconds >= 3600 ? QStringLiteral("%1 h %2 min").arg(seconds / 3600).arg(seconds / 60 % 60)
-                        : QStringLiteral("%1 min %2 s").arg(seconds / 60).arg(seconds % 60);
+        seconds >= 2 * 86400 ? QStringLiteral("%1 jours").arg(seconds / 86400)
+        : seconds >= 3600 ? QStringLiteral("%1 h %2 min").arg(seconds / 3600).arg(seconds / 60 % 60)
+                          : QStringLiteral("%1 min %2 s").arg(seconds / 60).arg(seconds % 60);
     messageBoxes().inform(
         QStringLiteral("L'horloge de ce poste %1 de %2 sur celle %3.\nLes surveillances sont "
                        "datées par l'horloge du poste : réglez-la (mise à l'heure automatique) "

@@ -457,7 +457,11 @@ TEST_F(TeamServerTest, AClockAwayFromTheServersIsTold) {
     const struct {
         qint64 offset;
         const char* said;  // nullptr: nothing
-    } cases[] = {{5, nullptr}, {-20, nullptr}, {300, "avance de 5 min"}, {-7200, "retarde de 2 h"}};
+    } cases[] = {{5, nullptr},
+                 {-20, nullptr},
+                 {300, "avance de 5 min"},
+                 {-7200, "retarde de 2 h"},
+                 {3 * 86400 + 600, "avance de 3 jours"}};
     for (const auto& c : cases) {
         const QDateTime shifted = now.addSecs(c.offset);
         test::FakeClock clock(DateTime(shifted.date(), shifted.time()));

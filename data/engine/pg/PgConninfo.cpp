@@ -86,7 +86,8 @@ void refuseSecret(const QString& text) {
         throw EngineError(QStringLiteral(
             "La chaîne de connexion PostgreSQL contient un mot de passe : il ne doit pas être "
             "enregistré dans les réglages. Retirez-le et placez-le dans le fichier de mots de "
-            "passe de PostgreSQL (~/.pgpass) ou dans un fichier de service (pg_service.conf)."));
+            "passe de PostgreSQL (~/.pgpass) ou dans un fichier de service (pg_service.conf), "
+            "puis corrigez la base de données dans « Avancés > Paramètres »."));
 }
 
 QString databaseName(const QString& conninfo) {
