@@ -26,6 +26,10 @@ public:
 // password (the message never repeats the setting).
 void checkDatabaseSetting(const QString& setting);
 
+// The setting without the password a server's text holds (an older version
+// saved it), for a box that shows it; anything else unchanged.
+QString withoutPassword(const QString& setting);
+
 // The database a setting names, for a message: a file's path between
 // quotes; a server's name and database, never the rest of the setting.
 QString databaseLabel(const QString& setting);

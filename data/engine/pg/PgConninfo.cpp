@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QSysInfo>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "data/engine/EngineError.h"
 
@@ -35,6 +37,13 @@ public:
         return std::nullopt;
     }
     QString value(const char* keyword) const { return given(keyword).value_or(QString()); }
+    // Every keyword given, in libpq's order.
+    std::vector<std::pair<QString, QString>> givenPairs() const {
+        std::vector<std::pair<QString, QString>> out;
+        for (PQconninfoOption* o = list_; o && o->keyword; ++o)
+            if (o->val) out.emplace_back(QString::fromUtf8(o->keyword), QString::fromUtf8(o->val));
+        return out;
+    }
     bool anyGiven() const {
         for (PQconninfoOption* o = list_; o && o->keyword; ++o)
             if (o->val) return true;
@@ -88,6 +97,23 @@ void refuseSecret(const QString& text) {
             "enregistré dans les réglages. Retirez-le et placez-le dans le fichier de mots de "
             "passe de PostgreSQL (~/.pgpass) ou dans un fichier de service (pg_service.conf), "
             "puis corrigez la base de données dans « Avancés > Paramètres »."));
+}
+
+QString withoutSecret(const QString& text) {
+    if (!isServerTarget(text)) return text;
+    const Options options(text.trimmed());
+    if (!options.readable() ||
+        (options.value("password").isEmpty() && options.value("sslpassword").isEmpty()))
+        return text;
+    QStringList pairs;
+    for (const auto& [keyword, value] : options.givenPairs()) {
+        if (keyword == u"password" || keyword == u"sslpassword") continue;
+        QString quoted = value;
+        quoted.replace(u'\\', QStringLiteral("\\\\")).replace(u'\'', QStringLiteral("\\'"));
+        const bool plain = !value.isEmpty() && !value.contains(u' ') && quoted == value;
+        pairs << keyword + u'=' + (plain ? value : u'\'' + quoted + u'\'');
+    }
+    return pairs.join(u' ');
 }
 
 QString databaseName(const QString& conninfo) {

@@ -20,6 +20,11 @@ bool isServerTarget(const QString& text);
 // libpq connection text; the message never repeats the text itself.
 void refuseSecret(const QString& text);
 
+// The text without its password, for a box that shows a setting an older
+// version saved: keyword=value pairs (a URI becomes pairs too); any other
+// text unchanged.
+QString withoutSecret(const QString& text);
+
 // The database's name (the service's, the user's when none is given).
 QString databaseName(const QString& conninfo);
 
