@@ -229,7 +229,7 @@ TEST_F(TeamServerTest, ServerRefusalsAreToldInFrench) {
 
 // What the socket-only test server cannot provoke, from libpq's and the
 // server's own texts (English and French).
-TEST_F(TeamServerTest, EncryptionRefusalsAreRecognised) {
+TEST_F(TeamServerTest, RefusalsKnownOnlyByTheirTextAreRecognised) {
     const struct {
         const char* libpq;
         const char* said;
@@ -248,6 +248,8 @@ TEST_F(TeamServerTest, EncryptionRefusalsAreRecognised) {
          "n'accepte pas ce poste"},
         {"connection to server at \"srv\" (10.0.0.1), port 5432 failed: Connection refused",
          "ne répond pas"},
+        {"FATAL:  the database system is starting up", "n'accepte pas encore de connexions"},
+        {"FATAL:  Rolle »poste1« existiert nicht", "a refusé la connexion du rôle « poste1 »"},
     };
     for (const auto& c : cases) {
         const QString told = db::pg::connectionFailure("serveur PostgreSQL « srv », base « tavix »",

@@ -119,6 +119,21 @@ QString connectionFailure(const QString& server, const QString& role, const QStr
                            "TLS (ssl = on).")
                 .arg(kSettings),
             t);
+    if (matches(t,
+                "starting up|shutting down|recovery mode|not yet accepting|en cours de "
+                "démarrage|en cours d'arrêt|restauration"))
+        return told(server,
+                    QStringLiteral("le serveur n'accepte pas encore de connexions (il démarre, "
+                                   "s'arrête ou se rétablit)."),
+                    QStringLiteral("Réessayez dans un moment."), t);
+    // The server answered, in words not recognised here.
+    if (matches(t, "\\bFATAL\\b"))
+        return told(server,
+                    QStringLiteral("le serveur a refusé la connexion du rôle « %1 ».").arg(role),
+                    QStringLiteral("Vérifiez le rôle (user=) et la base (dbname=) dans %1, ou "
+                                   "montrez le détail ci-dessous à l'administrateur.")
+                        .arg(kSettings),
+                    t);
     return told(server, QStringLiteral("le serveur ne répond pas."),
                 QStringLiteral("Vérifiez que le serveur est démarré et joignable depuis ce poste, "
                                "et son adresse (host=, port=) dans %1.")
