@@ -228,7 +228,7 @@ TEST_F(TeamServerTest, ServerRefusalsAreToldInFrench) {
 }
 
 // What the socket-only test server cannot provoke, from libpq's and the
-// server's own texts (English and French).
+// server's own texts: English, French, and a language not recognised.
 TEST_F(TeamServerTest, RefusalsKnownOnlyByTheirTextAreRecognised) {
     const struct {
         const char* libpq;
