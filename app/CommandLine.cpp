@@ -28,6 +28,7 @@
 #include "consult/Report.h"
 #include "consult/Summary.h"
 #include "data/Unit2.h"
+#include "data/engine/Connection.h"
 #include "data/engine/Query.h"
 #include "platform/Error.h"
 #include "platform/Paths.h"
@@ -394,7 +395,8 @@ int runReport(const QStringList& arguments) {
     module.DatabasePath =
         sgbd.isEmpty() ? paths::defaultDatabasePath(paths::executablePath()) : sgbd;
     if (!module.OpenDatabase()) {
-        say(QStringLiteral("La base %1 ne peut pas être ouverte.").arg(module.DatabasePath));
+        say(QStringLiteral("La base de données %1 ne peut pas être ouverte.")
+                .arg(db::databaseLabel(module.DatabasePath)));
         return Refused;
     }
     const auto known = [&](const char* table, const char* column) {

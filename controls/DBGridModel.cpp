@@ -145,6 +145,10 @@ QVariant TDBGridModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::AccessibleDescriptionRole)
         return editing(index.row()) ? rowState(index.row()) : QString();
     if (role == Qt::BackgroundRole && editing(index.row())) return QColor(255, 244, 170);
+    if (role == Qt::ToolTipRole) {
+        const QString note = dataSet_->rowNote(index.row());
+        return note.isEmpty() ? QVariant() : QVariant(note);
+    }
     if (role != Qt::DisplayRole && role != Qt::EditRole && role != Qt::AccessibleTextRole)
         return {};
     const int field = fieldIndex(index.column());

@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
+#include <cstdlib>
+#include <optional>
 #include <utility>
 
 #include "data/Billing.h"
@@ -94,6 +96,7 @@ bool TDataModule2::OpenDatabase() {
         billing::ensureTables(ADOConnection1);
     } catch (const Error&) {
     }
+    CheckClock();
     if (ADOConnection1.shared()) {
         try {
             RetryWaitingEntries();
@@ -122,9 +125,9 @@ void TDataModule2::checkLayout() {
     const auto notTavix = [this](const QString& what) {
         return db::EngineError(
             QStringLiteral(
-                "Impossible d'ouvrir la base de données « %1 » : ce n'est pas une base Tavix "
+                "Impossible d'ouvrir la base de données %1 : ce n'est pas une base Tavix "
                 "(%2).\nChoisissez une base Tavix dans « Avancés > Paramètres ».")
-                .arg(DatabasePath, what));
+                .arg(db::databaseLabel(DatabasePath), what));
     };
     for (const auto& r : required) {
         QList<db::FieldDef> fields;
@@ -142,6 +145,31 @@ void TDataModule2::checkLayout() {
                                    .arg(column, r.table));
         }
     }
+}
+
+void TDataModule2::CheckClock() {
+    std::optional<QDateTime> server;
+    try {
+        server = ADOConnection1.serverTime();
+    } catch (const Error&) {
+        return;  // a server that cannot say now will say what matters later
+    }
+    if (!server) return;
+    const DateTime here = clock().now();
+    const qint64 ahead =
+        QDateTime(here.date(), here.time()).toMSecsSinceEpoch() - server->toMSecsSinceEpoch();
+    if (std::abs(ahead) <= 60'000) return;
+    const qint64 seconds = (std::abs(ahead) + 500) / 1000;
+    const QString gap =
+        seconds >= 2 * 86400 ? QStringLiteral("%1 jours").arg(seconds / 86400)
+        : seconds >= 3600 ? QStringLiteral("%1 h %2 min").arg(seconds / 3600).arg(seconds / 60 % 60)
+                          : QStringLiteral("%1 min %2 s").arg(seconds / 60).arg(seconds % 60);
+    messageBoxes().inform(
+        QStringLiteral("L'horloge de ce poste %1 de %2 sur celle %3.\nLes surveillances sont "
+                       "datées par l'horloge du poste : réglez-la (mise à l'heure automatique) "
+                       "pour que les heures de l'équipe concordent.")
+            .arg(ahead > 0 ? QStringLiteral("avance") : QStringLiteral("retarde"), gap,
+                 db::databaseLabel(DatabasePath)));
 }
 
 void TDataModule2::CheckDatabaseSetting(const QString& setting) {

@@ -53,6 +53,9 @@ public:
     // keyword string. Throws tavix::Error, in French and without repeating
     // it, when a server's text holds a password or cannot be read.
     static void CheckDatabaseSetting(const QString& setting);
+    // Tells the user once when this workstation's clock is more than a
+    // minute away from the server's: entries are stamped by the workstation.
+    void CheckClock();
 
     // Where the copy made before a purge goes: beside the file, or for a
     // server in the user's data folder, named after the database.

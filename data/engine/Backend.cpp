@@ -13,6 +13,13 @@ void checkDatabaseSetting(const QString& setting) {
     if (pg::isServerTarget(setting)) pg::refuseSecret(setting);
 }
 
+QString withoutPassword(const QString& setting) { return pg::withoutSecret(setting); }
+
+QString databaseLabel(const QString& setting) {
+    if (pg::isServerTarget(setting)) return QStringLiteral("du ") + pg::describe(setting);
+    return QStringLiteral("« %1 »").arg(setting);
+}
+
 QString serverDatabaseName(const QString& setting) { return pg::databaseName(setting); }
 
 }  // namespace tavix::db

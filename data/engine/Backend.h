@@ -3,6 +3,7 @@
 #include "data/engine/Internal.h"
 
 #include <QByteArrayView>
+#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QVariant>
@@ -95,6 +96,9 @@ public:
     virtual void update(qint64 key, const std::vector<int>& changed, const Values& row,
                         const Values& saved) = 0;
     virtual void remove(qint64 key) = 0;
+    // Who wrote and last changed a row, where the database records it (a
+    // server, in columns only it fills); empty elsewhere.
+    virtual QString rowNote(qint64 /*key*/) { return {}; }
     // Lets go of statements kept between reads.
     virtual void release() {}
 
@@ -155,6 +159,10 @@ public:
     // read-only opened anew once it can be written. A server: nothing.
     virtual void setBusyTimeout(int ms) = 0;
     virtual void reopenIfReadOnly() = 0;
+
+    // A server's clock, to compare with the workstation's; nullopt for a
+    // file, which has none of its own.
+    virtual std::optional<QDateTime> serverTime() { return std::nullopt; }
 
 protected:
     Backend() = default;

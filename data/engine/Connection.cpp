@@ -123,6 +123,10 @@ bool Connection::connected() const { return impl_->backend != nullptr; }
 
 bool Connection::shared() const { return impl_->backend && impl_->backend->shared(); }
 
+std::optional<QDateTime> Connection::serverTime() const {
+    return impl_->backend ? impl_->backend->serverTime() : std::nullopt;
+}
+
 QString Connection::fileName() const { return impl_->fileName; }
 
 void Connection::execute(const QString& statement) {

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 
 #include "data/engine/EngineError.h"
 #include "data/engine/Field.h"
@@ -23,6 +25,14 @@ public:
 // Throws EngineError when the database setting names a server and holds a
 // password (the message never repeats the setting).
 void checkDatabaseSetting(const QString& setting);
+
+// The setting without the password a server's text holds (an older version
+// saved it), for a box that shows it; anything else unchanged.
+QString withoutPassword(const QString& setting);
+
+// The database a setting names, for a message: a file's path between
+// quotes; a server's name and database, never the rest of the setting.
+QString databaseLabel(const QString& setting);
 
 // The database's name on the server a setting names (for file names).
 QString serverDatabaseName(const QString& setting);
@@ -78,6 +88,9 @@ public:
     // a stop that cannot be stored waits on the workstation, and the copy
     // made before a purge goes to a local folder.
     bool shared() const;
+
+    // The server's clock now; nullopt on a file or a closed connection.
+    std::optional<QDateTime> serverTime() const;
 
     class Impl;
 

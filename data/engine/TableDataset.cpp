@@ -607,6 +607,16 @@ QVariant TableDataset::valueAt(int row, int column) const {
     }
 }
 
+QString TableDataset::rowNote(int row) const {
+    if (!impl_->store || row < 0 || row >= impl_->count() || impl_->ids[row] == kUnposted)
+        return {};
+    try {
+        return impl_->store->rowNote(impl_->ids[row]);
+    } catch (const Error&) {
+        return {};  // a hint, never worth an error of its own
+    }
+}
+
 QString TableDataset::textAt(int row, int column) const {
     return detail::cellText(valueAt(row, column));
 }

@@ -106,6 +106,9 @@ public:
     // Values of any row, for views; column indexes fields().
     QVariant valueAt(int row, int column) const;
     QString textAt(int row, int column) const;  // as asString shows it
+    // Who wrote and last changed a stored row, where the database records
+    // it; empty otherwise (a file, a new row, a server that cannot say).
+    QString rowNote(int row) const;
 
 signals:
     void activeChanged(bool active);

@@ -242,7 +242,8 @@ void TForm7::FormActivate() {
     // The stored digest itself: untouched boxes leave the password as it is.
     Edit2->setText(pwd);
     Edit3->setText(pwd);
-    Edit4->setText(sgbd);
+    // A password an older version saved is not shown; confirming drops it.
+    Edit4->setText(db::withoutPassword(sgbd));
 
     CheckBox1->setChecked(config & ConfigBit::NoExtraction);
     CheckBox2->setChecked(config & ConfigBit::NoListEditing);

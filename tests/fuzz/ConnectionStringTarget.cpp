@@ -22,6 +22,33 @@ void connectionString(const uint8_t* data, size_t size) {
         QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") +
         db::connectionStringValue(text) + QStringLiteral(";Persist Security Info=False"));
     if (back != text) broken("a path reads back from its connection string", text, back);
+
+    // The same text as a database setting: a server's password is never
+    // repeated, and the box that shows the setting drops it whole.
+    QString refusal;
+    try {
+        db::checkDatabaseSetting(text);
+    } catch (const Error& e) {
+        refusal = e.message();
+    }
+    if (refusal.isEmpty()) {
+        if (db::withoutPassword(text) != text)
+            broken("a setting without a password shows as it is", text, db::withoutPassword(text));
+        return;
+    }
+    if (text.size() >= 12 && refusal.contains(text))
+        broken("a refused setting is never repeated", text, refusal);
+    if (refusal.contains(QStringLiteral("mot de passe"))) {
+        const QString shown = db::withoutPassword(text);
+        try {
+            db::checkDatabaseSetting(shown);
+        } catch (const Error& e) {
+            broken("the setting shown without its password is accepted", text,
+                   shown + QStringLiteral(" : ") + e.message());
+        }
+        if (db::databaseLabel(shown) != db::databaseLabel(text))
+            broken("dropping the password keeps the server and database", text, shown);
+    }
 }
 
 }  // namespace tavix::fuzz

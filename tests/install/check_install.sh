@@ -19,6 +19,7 @@ check_prefix() {
 
     [ -x "$PREFIX/bin/tavix" ] || fail "bin/tavix missing or not executable"
     [ -f "$PREFIX/share/tavix/help/index.html" ] || fail "share/tavix/help/index.html missing"
+    [ -f "$PREFIX/share/tavix/tavix-serveur.sql" ] || fail "share/tavix/tavix-serveur.sql missing"
     for doc in share/doc/tavix/copyright share/doc/tavix/changelog.gz share/man/man1/tavix.1.gz \
         share/bash-completion/completions/tavix share/dbus-1/interfaces/fr.molveran.Tavix.Timing.xml; do
         [ -f "$PREFIX/$doc" ] || fail "$doc missing"

@@ -1,5 +1,6 @@
 #include "data/engine/pg/PgBackend.h"
 
+#include <QTimeZone>
 #include <algorithm>
 #include <charconv>
 
@@ -260,6 +261,13 @@ void PgBackend::rollback() noexcept {
         // The connection went away: the server has undone it already.
     }
     session_->invalidate();
+}
+
+std::optional<QDateTime> PgBackend::serverTime() {
+    const Result r = session_->exec("SELECT (extract(epoch FROM clock_timestamp()) * 1000)::bigint",
+                                    {}, QStringLiteral("horloge"));
+    if (r.rows() != 1) return std::nullopt;
+    return QDateTime::fromMSecsSinceEpoch(r.text(0, 0).toLongLong(), QTimeZone::utc());
 }
 
 void PgBackend::copyTo(const QString& target) { copyToFile(*session_, target); }

@@ -33,6 +33,7 @@ public:
     void purge(const QString& table, const QString& target) override;
     void setBusyTimeout(int) override {}
     void reopenIfReadOnly() override {}
+    std::optional<QDateTime> serverTime() override;
 
     Session& session() { return *session_; }
 

@@ -8,6 +8,7 @@
 
 #include "data/engine/Statement.h"
 #include "data/engine/Values.h"
+#include "data/engine/pg/PgErrors.h"
 #include "data/engine/pg/PgSession.h"
 #include "data/engine/sqlite/SqliteBackend.h"
 
@@ -141,17 +142,26 @@ void purgeToFile(Session& session, const QString& table, const QString& target) 
     const QString name = t->name;
     checkTarget(target);
     QString failure;
+    QString refused;
     try {
         session.command("BEGIN ISOLATION LEVEL REPEATABLE READ");
         writeCopy(session, target);
+        const QString count =
+            QStringLiteral("SELECT count(*) FROM %1").arg(detail::quoteName(name));
+        const qint64 total = session.exec(count.toUtf8(), {}, count).text(0, 0).toLongLong();
         const QString purge = QStringLiteral("DELETE FROM %1").arg(detail::quoteName(name));
-        session.exec(purge.toUtf8(), {}, purge);
+        const qint64 deleted = session.exec(purge.toUtf8(), {}, purge).affected();
+        // Row-level security lets a workstation delete its own rows only:
+        // a purge is all or nothing.
+        if (deleted < total)
+            refused = purgeRefused(session.server(), session.role(), deleted, total);
     } catch (const Error& e) {
         failure = e.message();
     }
-    if (!failure.isEmpty()) {
+    if (!failure.isEmpty() || !refused.isEmpty()) {
         rollback(session);
         removeCopy(target);
+        if (!refused.isEmpty()) throw EngineError(refused);
         refuse(target, failure);
     }
     try {

@@ -3,34 +3,18 @@
 #include <libpq-fe.h>
 
 #include <QRegularExpression>
+#include <functional>
 
 #include "data/engine/Backend.h"
 #include "data/engine/Collation.h"
 #include "data/engine/Values.h"
+#include "data/engine/pg/PgAccess.h"
+#include "data/engine/pg/PgAuthors.h"
+#include "data/engine/pg/PgErrors.h"
 
 namespace tavix::db::pg {
 
 namespace {
-
-struct Options {
-    PQconninfoOption* list = nullptr;
-    ~Options() {
-        if (list) PQconninfoFree(list);
-    }
-    QString value(const char* keyword) const {
-        for (PQconninfoOption* o = list; o && o->keyword; ++o)
-            if (qstrcmp(o->keyword, keyword) == 0 && o->val) return QString::fromUtf8(o->val);
-        return {};
-    }
-};
-
-// Parses without ever putting the text into a message.
-bool parse(const QString& text, Options& out) {
-    char* error = nullptr;
-    out.list = PQconninfoParse(text.toUtf8().constData(), &error);
-    if (error) PQfreemem(error);
-    return out.list != nullptr;
-}
 
 QString firstLine(const char* message) {
     QString text = QString::fromUtf8(message).trimmed();
@@ -58,54 +42,6 @@ FieldDef fieldOf(const QString& name, const QString& typname, int typmod, bool g
 }
 
 }  // namespace
-
-bool isServerTarget(const QString& text) {
-    const QString t = text.trimmed();
-    if (t.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
-        t.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive))
-        return true;
-    static const QRegularExpression keyword(QStringLiteral(
-        "^(host|hostaddr|port|dbname|user|password|passfile|service|sslmode|connect_timeout|"
-        "application_name|options|target_session_attrs)\\s*="));
-    return keyword.match(t).hasMatch();
-}
-
-void refuseSecret(const QString& text) {
-    Options options;
-    if (!parse(text, options))
-        throw EngineError(QStringLiteral(
-            "La chaîne de connexion PostgreSQL est illisible : écrivez une adresse "
-            "postgresql://serveur/base ou des paires mot-clé=valeur (host=… dbname=…)."));
-    if (!options.value("password").isEmpty())
-        throw EngineError(QStringLiteral(
-            "La chaîne de connexion PostgreSQL contient un mot de passe : il ne doit pas être "
-            "enregistré dans les réglages. Retirez-le et placez-le dans le fichier de mots de "
-            "passe de PostgreSQL (~/.pgpass) ou dans un fichier de service (pg_service.conf)."));
-}
-
-QString databaseName(const QString& conninfo) {
-    Options options;
-    if (!parse(conninfo, options)) return QStringLiteral("postgresql");
-    for (const char* key : {"dbname", "service", "user"})
-        if (const QString v = options.value(key); !v.isEmpty()) return v;
-    return QStringLiteral("postgresql");
-}
-
-QString describe(const QString& conninfo) {
-    Options options;
-    if (!parse(conninfo, options)) return QStringLiteral("serveur PostgreSQL");
-    const QString service = options.value("service");
-    QString host = options.value("host");
-    if (host.isEmpty()) host = options.value("hostaddr");
-    if (host.isEmpty()) host = QStringLiteral("local");
-    const QString port = options.value("port");
-    if (!port.isEmpty()) host += u':' + port;
-    QString out = service.isEmpty() ? QStringLiteral("serveur PostgreSQL « %1 »").arg(host)
-                                    : QStringLiteral("service PostgreSQL « %1 »").arg(service);
-    const QString database = options.value("dbname");
-    if (!database.isEmpty()) out += QStringLiteral(", base « %1 »").arg(database);
-    return out;
-}
 
 std::optional<QByteArray> paramOf(const QVariant& value) {
     const detail::BoundValue v = detail::bindValue(value);
@@ -258,13 +194,16 @@ void Session::connect() {
     // The setting's own values come after, and win over, these defaults.
     const char* keys[] = {"connect_timeout", "application_name", "client_encoding", "dbname",
                           nullptr};
-    const char* values[] = {"5", "Tavix", "UTF8", dbname.constData(), nullptr};
+    const QByteArray application = applicationName().toUtf8();
+    const char* values[] = {"5", application.constData(), "UTF8", dbname.constData(), nullptr};
     conn_ = PQconnectdbParams(keys, values, 1);
     if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
-        const QString cause =
-            conn_ ? firstLine(PQerrorMessage(conn_)) : QStringLiteral("mémoire insuffisante");
-        throw ServerUnreachable(
-            QStringLiteral("Impossible de joindre le %1 : %2").arg(server_, cause));
+        if (!conn_)
+            throw ServerUnreachable(
+                QStringLiteral("Impossible de joindre le %1 : mémoire insuffisante").arg(server_));
+        throw ServerUnreachable(connectionFailure(server_, QString::fromUtf8(PQuser(conn_)),
+                                                  QString::fromUtf8(PQdb(conn_)),
+                                                  firstLine(PQerrorMessage(conn_))));
     }
     // Notices ("already exists, skipping") are for a console, not a user.
     PQsetNoticeProcessor(
@@ -281,6 +220,8 @@ void Session::connect() {
     catalogRead_ = false;
 }
 
+QString Session::role() const { return conn_ ? QString::fromUtf8(PQuser(conn_)) : QString(); }
+
 bool Session::inTransaction() const { return conn_ && PQtransactionStatus(conn_) != PQTRANS_IDLE; }
 
 bool Session::transactionFailed() const {
@@ -290,11 +231,17 @@ bool Session::transactionFailed() const {
 void Session::fail(const QString& original, pg_result* r) {
     const bool lost = PQstatus(conn_) != CONNECTION_OK;
     QString message;
-    if (r && PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY))
+    QString sqlstate;
+    if (r && PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY)) {
         message = QString::fromUtf8(PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY));
-    else
+        sqlstate = QString::fromLatin1(PQresultErrorField(r, PG_DIAG_SQLSTATE));
+    } else {
         message = firstLine(PQerrorMessage(conn_));
+    }
     if (r) PQclear(r);
+    if (!lost)
+        message = statementFailure(server_, QString::fromUtf8(PQuser(conn_)), sqlstate, message,
+                                   original);
     if (lost)
         throw ServerUnreachable(
             QStringLiteral("Connexion perdue avec le %1 : %2").arg(server_, message), original);
@@ -315,9 +262,10 @@ Result Session::exec(const QByteArray& sql, const Params& params, const QString&
                 original);
         PQreset(conn_);
         if (PQstatus(conn_) != CONNECTION_OK)
-            throw ServerUnreachable(QStringLiteral("Impossible de joindre le %1 : %2")
-                                        .arg(server_, firstLine(PQerrorMessage(conn_))),
-                                    original);
+            throw ServerUnreachable(
+                connectionFailure(server_, QString::fromUtf8(PQuser(conn_)),
+                                  QString::fromUtf8(PQdb(conn_)), firstLine(PQerrorMessage(conn_))),
+                original);
         PQclear(PQexec(conn_, "SET DateStyle = ISO, MDY; SET client_encoding = 'UTF8'"));
         catalogRead_ = false;
     }
@@ -435,6 +383,7 @@ void Session::createLayoutIfEmpty() {
                 "timestamp, \"FIN\" timestamp, \"DUREE\" integer, \"COMMENTAIRE\" text, "
                 "\"USER\" varchar(255), tavix_jeton uuid UNIQUE)");
             command("CREATE INDEX activites_debut_fin ON activites (\"DEBUT\", \"FIN\")");
+            addAuthors(*this);
         } else {
             // Tables made by hand or by an older program: the keys the
             // engine relies on are added where the role may; else it goes on
@@ -447,17 +396,20 @@ void Session::createLayoutIfEmpty() {
                 "FROM pg_index WHERE indrelid = 'clients'::regclass AND indisprimary) THEN "
                 "ALTER TABLE clients ADD COLUMN tavix_cle bigint GENERATED ALWAYS AS IDENTITY "
                 "PRIMARY KEY; END IF; END $$"};
-            for (const char* sql : keys) {
+            const auto where = [this](const std::function<void()>& step) {
                 command("SAVEPOINT cle");
                 try {
-                    command(sql);
+                    step();
                     command("RELEASE SAVEPOINT cle");
                 } catch (const ServerUnreachable&) {
                     throw;
                 } catch (const EngineError&) {
                     command("ROLLBACK TO SAVEPOINT cle");
                 }
-            }
+            };
+            for (const char* sql : keys) where([&] { command(sql); });
+            // A missing activites or a role that does not own it: left without.
+            where([this] { addAuthors(*this); });
         }
         command("COMMIT");
     } catch (...) {
@@ -465,6 +417,7 @@ void Session::createLayoutIfEmpty() {
         throw;
     }
     catalogRead_ = false;
+    checkAccess(*this);
 }
 
 }  // namespace tavix::db::pg

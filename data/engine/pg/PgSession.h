@@ -12,26 +12,12 @@
 #include "data/engine/Connection.h"
 #include "data/engine/EngineError.h"
 #include "data/engine/Field.h"
+#include "data/engine/pg/PgConninfo.h"
 
 struct pg_conn;
 struct pg_result;
 
 namespace tavix::db::pg {
-
-// True when the database setting names a PostgreSQL server: a libpq URI
-// (postgresql://, postgres://) or a keyword string (host=, dbname=,
-// service=...). Anything else is a file path.
-bool isServerTarget(const QString& text);
-
-// Throws EngineError when the text holds a password (or cannot be read as
-// libpq connection text); the message never repeats the text itself.
-void refuseSecret(const QString& text);
-
-// The database's name (the service's, the user's when none is given).
-QString databaseName(const QString& conninfo);
-
-// "serveur « host », base « db »" for messages: never the password.
-QString describe(const QString& conninfo);
 
 // The server could not be reached, or the connection went away: the
 // statement may be tried again once the server answers.
@@ -98,6 +84,7 @@ public:
     Session& operator=(const Session&) = delete;
 
     const QString& server() const { return server_; }
+    QString role() const;  // the role the server knows this connection by
 
     // Runs one statement with its parameters. A lost connection is made
     // again once before a statement that is not inside a transaction.

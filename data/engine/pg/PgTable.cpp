@@ -1,8 +1,10 @@
 #include "data/engine/EngineError.h"
 #include "data/engine/TableDataset.h"
 #include "data/engine/Values.h"
+#include "data/engine/pg/PgAuthors.h"
 #include "data/engine/pg/PgBackend.h"
 #include "data/engine/pg/PgDialect.h"
+#include "data/engine/pg/PgErrors.h"
 
 namespace tavix::db::pg {
 
@@ -19,6 +21,7 @@ public:
         if (t->key.isEmpty())
             throw EngineError(QStringLiteral("%1 : la table n'a pas de clé primaire").arg(table));
         table_ = table;
+        layout_ = *t;
         key_ = detail::quoteName(t->key);
         name_ = detail::quoteName(t->name);
         for (const auto& c : t->columns) columns_.append(c.field);
@@ -110,6 +113,11 @@ public:
                                 .arg(checks.join(QStringLiteral(" AND ")));
         const Result r = s_.exec(sql.toUtf8(), params, sql);
         if (r.affected() != 0) return;
+        // Still as it was read, yet not written: the server's row-level
+        // security keeps it from this role.
+        if (unchanged(key, saved))
+            throw EngineError(
+                changeRefused(s_.server(), s_.role(), writerOf(s_, layout_, key), key, false), sql);
         if (!fetch(key))
             throw EngineError(
                 QStringLiteral("%1 : l'enregistrement n'existe plus dans la table").arg(table_),
@@ -125,10 +133,30 @@ public:
 
     void remove(qint64 key) override {
         const QString sql = QStringLiteral("DELETE FROM %1 WHERE %2 = $1").arg(name_, key_);
-        s_.exec(sql.toUtf8(), {QByteArray::number(key)}, sql);
+        const Result r = s_.exec(sql.toUtf8(), {QByteArray::number(key)}, sql);
+        // Nothing deleted and yet still there: kept from this role by the
+        // server's row-level security (a row gone meanwhile is gone).
+        if (r.affected() == 0 && fetch(key))
+            throw EngineError(
+                changeRefused(s_.server(), s_.role(), writerOf(s_, layout_, key), key, true), sql);
     }
 
+    QString rowNote(qint64 key) override { return authorsNote(s_, layout_, key); }
+
 private:
+    bool unchanged(qint64 key, const Values& saved) {
+        QStringList checks;
+        Params params{QByteArray::number(key)};
+        for (int i = 0; i < fields_.size(); ++i) {
+            params.push_back(paramOf(saved[i]));
+            checks.append(detail::quoteName(fields_[i].name) +
+                          QStringLiteral(" IS NOT DISTINCT FROM $%1").arg(params.size()));
+        }
+        const QString sql = QStringLiteral("SELECT 1 FROM %1 WHERE %2 = $1 AND %3")
+                                .arg(name_, key_, checks.join(QStringLiteral(" AND ")));
+        return s_.exec(sql.toUtf8(), params, sql).rows() > 0;
+    }
+
     Values valuesOf(const Result& r, int row) const {
         Values values;
         values.reserve(fields_.size());
@@ -137,6 +165,7 @@ private:
     }
 
     Session& s_;
+    Table layout_;
     QString key_;   // quoted
     QString name_;  // quoted, as the catalog spells it
 };
