@@ -62,6 +62,32 @@ CREATE TABLE IF NOT EXISTS activites (
 CREATE INDEX IF NOT EXISTS activites_debut_fin ON activites ("DEBUT", "FIN");
 CREATE INDEX IF NOT EXISTS activites_fin_avant_debut ON activites ("FIN") WHERE "FIN" < "DEBUT";
 
+-- La facturation : tarifs, coordonnées des clients, numérotation des
+-- factures et leur registre.
+CREATE TABLE IF NOT EXISTS tarifs (
+    client varchar(255) NOT NULL,
+    surveillance varchar(255) NOT NULL,
+    depuis varchar(10) NOT NULL,
+    montant bigint NOT NULL,
+    par_jour integer NOT NULL,
+    PRIMARY KEY (client, surveillance, depuis));
+CREATE TABLE IF NOT EXISTS coordonnees_clients (
+    client varchar(255) NOT NULL PRIMARY KEY,
+    adresse text,
+    ref_client varchar(255));
+CREATE TABLE IF NOT EXISTS numerotation (
+    compteur varchar(32) NOT NULL PRIMARY KEY,
+    dernier bigint NOT NULL);
+CREATE TABLE IF NOT EXISTS registre_factures (
+    numero bigint NOT NULL PRIMARY KEY,
+    emise varchar(10),
+    client varchar(255),
+    periode_debut varchar(10),
+    periode_fin varchar(10),
+    total bigint,
+    fichier text);
+INSERT INTO numerotation (compteur, dernier) VALUES ('facture', 0) ON CONFLICT DO NOTHING;
+
 -- Une base créée par une version plus ancienne : les clés qui lui manquent.
 ALTER TABLE activites ADD COLUMN IF NOT EXISTS tavix_jeton uuid UNIQUE;
 DO $$
@@ -104,6 +130,10 @@ CREATE TRIGGER tavix_auteurs BEFORE INSERT OR UPDATE ON activites FOR EACH ROW
 ALTER TABLE clients OWNER TO CURRENT_USER;
 ALTER TABLE travaux OWNER TO CURRENT_USER;
 ALTER TABLE activites OWNER TO CURRENT_USER;
+ALTER TABLE tarifs OWNER TO CURRENT_USER;
+ALTER TABLE coordonnees_clients OWNER TO CURRENT_USER;
+ALTER TABLE numerotation OWNER TO CURRENT_USER;
+ALTER TABLE registre_factures OWNER TO CURRENT_USER;
 ALTER FUNCTION tavix_auteurs() OWNER TO CURRENT_USER;
 
 -- Les droits des postes, et ceux des tables que l'administrateur ajoutera.
@@ -114,6 +144,8 @@ END
 $$;
 GRANT USAGE ON SCHEMA public TO tavix_postes;
 GRANT SELECT, INSERT, UPDATE, DELETE ON clients, travaux, activites TO tavix_postes;
+GRANT SELECT, INSERT, UPDATE, DELETE ON tarifs, coordonnees_clients, numerotation,
+    registre_factures TO tavix_postes;
 GRANT USAGE, SELECT ON ALL SEQUENCES IN SCHEMA public TO tavix_postes;
 ALTER DEFAULT PRIVILEGES IN SCHEMA public
     GRANT SELECT, INSERT, UPDATE, DELETE ON TABLES TO tavix_postes;

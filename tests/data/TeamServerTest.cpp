@@ -20,6 +20,7 @@
 #include "controls/ColorButton.h"
 #include "controls/DBGrid.h"
 #include "controls/DBNavigator.h"
+#include "data/Billing.h"
 #include "data/Unit2.h"
 #include "data/engine/Connection.h"
 #include "data/engine/EngineError.h"
@@ -319,6 +320,17 @@ TEST_F(TeamServerTest, ScriptPreparesTheTablesTheProgramMakes) {
                             "SELECT \"CLIENTS\", tavix_ecrit_par, tavix_ecrit_le IS NOT NULL, "
                             "tavix_modifie_par FROM activites ORDER BY \"ID\""),
               QStringList({"Dupont|poste1|t|<null>", "Martin|poste1|t|<null>"}));
+    // Billing works on the script's tables too: a number is given.
+    Invoice invoice;
+    invoice.issued = QDate(2026, 3, 31);
+    invoice.client = "Dupont";
+    invoice.from = QDate(2026, 3, 1);
+    invoice.to = QDate(2026, 3, 31);
+    try {
+        EXPECT_EQ(billing::issueInvoice(module->ADOConnection1, invoice, [](qint64) {}), 1);
+    } catch (const Error& e) {
+        ADD_FAILURE() << e.message().toStdString();
+    }
     // A table the administrator adds later is open to the workstations too.
     cluster->exec(byScript, "CREATE TABLE notes (n integer)");
     EXPECT_NO_THROW(cluster->exec(as(byScript, "poste2"), "INSERT INTO notes VALUES (1)"));

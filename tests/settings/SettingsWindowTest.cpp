@@ -185,7 +185,9 @@ TEST_F(SettingsWindowTest, AStoredPasswordIsNeverShown) {
         TForm7& w = open();
         const QString shown = w.Edit4->text();
         EXPECT_FALSE(shown.contains("Sesame42")) << shown.toStdString();
-        if (c.shown.isEmpty()) EXPECT_EQ(shown, c.stored);
+        if (c.shown.isEmpty()) {
+            EXPECT_EQ(shown, c.stored);
+        }
         for (const QString& part : c.shown)
             EXPECT_TRUE(shown.contains(part))
                 << part.toStdString() << " in " << shown.toStdString();
