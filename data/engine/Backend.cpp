@@ -15,6 +15,8 @@ void checkDatabaseSetting(const QString& setting) {
 
 QString serverDatabaseName(const QString& setting) { return pg::databaseName(setting); }
 
+bool namesServer(const QString& setting) { return pg::isServerTarget(setting); }
+
 }  // namespace tavix::db
 
 namespace tavix::db::detail {

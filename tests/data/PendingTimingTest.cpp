@@ -183,10 +183,10 @@ struct MemoryLog {
     bool refuse = false;
 
     PendingTiming::Log log(const QString& file) {
-        return {[this](const LogEntry& e) {
+        return {[this](const LogEntry& e, const QString&) {
                     return static_cast<qint64>(std::count(rows.begin(), rows.end(), e));
                 },
-                [this, file](const LogEntry& e) {
+                [this, file](const LogEntry& e, const QString&) {
                     QFile in(file);
                     TimingState kept;
                     const bool there =

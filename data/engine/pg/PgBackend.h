@@ -29,6 +29,7 @@ public:
     void purge(const QString& table, const QString& target) override;
     void setBusyTimeout(int) override {}
     void reopenIfReadOnly() override {}
+    void setPatience(int ms) override { session_->setPatience(ms); }
 
     Session& session() { return *session_; }
 
