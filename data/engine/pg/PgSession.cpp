@@ -461,8 +461,10 @@ Result Session::exec(const QByteArray& sql, const Params& params, const QString&
             return Result(r);
         }
         const bool lost = connectionLost(conn_, r);
+        // No result at all: libpq could not even send it.
+        const bool neverSent = !r;
         if (lost && attempt == 0 && !transactionOpen_ && !ending &&
-            (readsOnly || endedByServer(r))) {
+            (readsOnly || neverSent || endedByServer(r))) {
             if (r) PQclear(r);
             lost_ = true;
             continue;
