@@ -292,6 +292,15 @@ int TDataModule2::RetryWaitingEntries() {
                 ++stored_;
             } else {
                 *failed = true;
+                // Refused rather than unreachable: told once, kept to try again.
+                try {
+                    std::rethrow_exception(error);
+                } catch (const db::ServerUnreachable&) {
+                } catch (const Error&) {
+                    if (!std::exchange(toldRefused_, true))
+                        reportException(std::current_exception());
+                } catch (...) {
+                }
             }
             if (--storing_ > 0) return;
             emit waitingChanged(WaitingCount());

@@ -146,6 +146,7 @@ private:
     QTimer reopenTimer_;
     bool reopenAsked_ = false;
     bool toldWaiting_ = false;
+    bool toldRefused_ = false;
     int storing_ = 0;  // waiting entries handed over, not answered yet
     int stored_ = 0;   // of those, stored
     std::unique_ptr<db::Background> background_;
