@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <QScopeGuard>
 #include <algorithm>
 #include <exception>
 #include <limits>
@@ -65,6 +66,7 @@ TimingState TimingSession::stateAt(const Instant& at) const {
     // Never before the start plus what it claims: a record read back must
     // hold its own elapsed time.
     state.lastSeen = entry.end;
+    state.key = key_;
     return state;
 }
 
@@ -78,6 +80,7 @@ bool TimingSession::startTiming(int activityId, const QString& activity, const I
     selected_ = selectedClient;
     comment_ = comment;
     stopping_.reset();
+    key_ = newEntryKey();
     keptAt_ = 0;
     runGuarded([this] { keep(); });
     emit started();
@@ -121,6 +124,10 @@ void TimingSession::abandonStop() { stopping_.reset(); }
 
 void TimingSession::storeAt(const Instant& at) {
     const LogEntry entry = entryAt(at);
+    // The clock keeps ticking while the server is waited for; its saves must
+    // not put back a state file without the entry.
+    storing_ = true;
+    const auto done = qScopeGuard([this] { storing_ = false; });
     try {
         PendingTiming::store(pending_.path(), stateAt(at), entry, log_);
     } catch (...) {
@@ -133,7 +140,8 @@ void TimingSession::storeAt(const Instant& at) {
 }
 
 bool TimingSession::stop(const Instant& at) {
-    if (!running_) return false;
+    // Asked again while the server is waited for: the first stop holds.
+    if (!running_ || storing_) return false;
     const Instant moment = stopping_.value_or(at);
     if (client().isEmpty()) {
         stopping_.reset();
@@ -144,7 +152,7 @@ bool TimingSession::stop(const Instant& at) {
 }
 
 bool TimingSession::cut(const Instant& end, const std::optional<Instant>& resume) {
-    if (!running_ || client().isEmpty()) return false;
+    if (!running_ || storing_ || client().isEmpty()) return false;
     const int id = activityId_;
     const QString activity = activity_;
     const QString selected = selected_;
@@ -166,7 +174,7 @@ bool TimingSession::cut(const Instant& end, const std::optional<Instant>& resume
 }
 
 void TimingSession::drop() {
-    if (!running_) return;
+    if (!running_ || storing_) return;
     pending_.remove();
     finish();
     emit stopped({});
@@ -180,11 +188,12 @@ void TimingSession::finish() {
     chosen_.clear();
     comment_.clear();
     stopping_.reset();
+    key_.clear();
     keptAt_ = 0;
 }
 
 void TimingSession::keep() {
-    if (!running_) return;
+    if (!running_ || storing_) return;
     const Instant at = Instant::now();
     keptAt_ = elapsedSeconds(at);
     pending_.save(stateAt(at));

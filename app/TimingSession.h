@@ -55,6 +55,11 @@ public:
     // Set from the click that stops until the entry is stored or the stop
     // abandoned: the moment the entry will end at.
     std::optional<Instant> stopping() const { return stopping_; }
+    // Names the timing in a server's log; made when it starts.
+    const QString& key() const { return key_; }
+    // True while its entry is on its way into the log (the state file then
+    // holds the entry and must not be rewritten).
+    bool storing() const { return storing_; }
 
     // ---- what is stored
     void setDatabase(const QString& database) { database_ = database; }
@@ -124,6 +129,8 @@ private:
     bool clientAdded_ = false;
     QString comment_;
     std::optional<Instant> stopping_;
+    QString key_;
+    bool storing_ = false;
     qint32 keptAt_ = 0;
 };
 

@@ -18,6 +18,7 @@
 #include <QScopeGuard>
 #include <QScreen>
 #include <QShortcut>
+#include <QStatusBar>
 #include <QTextEdit>
 #include <QTimer>
 #include <QWindow>
@@ -162,6 +163,23 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
             }));
     connect(RichEdit, &QTextEdit::textChanged, this,
             [this] { Timing->setComment(RichEdit->toPlainText()); });
+
+    WaitingLabel = new QLabel(this);
+    WaitingLabel->setObjectName(QStringLiteral("WaitingLabel"));
+    statusBar()->addPermanentWidget(WaitingLabel);
+    WaitingLabel->hide();
+    statusBar()->hide();
+    connect(statusBar(), &QStatusBar::messageChanged, this, [this] { showStatusLine(); });
+    if (DataModule2) {
+        connect(DataModule2, &TDataModule2::waitingChanged, this,
+                guarded([this](int count) { ShowWaiting(count); }));
+        connect(DataModule2, &TDataModule2::serverWait, this,
+                guarded([this](bool waiting, const QString& server) {
+                    ShowServerWait(waiting, server);
+                }));
+        connect(DataModule2, &TDataModule2::databaseOpened, this,
+                guarded([this] { DatabaseOpened(); }));
+    }
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -414,18 +432,7 @@ void TForm1::FormActivate() {
     RichEdit->hide();
     RichEdit->clear();
 
-    if (DataModule2->OpenDatabase()) {
-        DataModule2->FillClients(*RadioGroup1);
-        RadioGroup1->setItemIndex(-1);
-        DataModule2->CreateActivityButtons(ActivityColumn->content(), 100, 150, 40, 241,
-                                           [this](TColorButton* button) {
-                                               if (acceptsActions()) ButtonClick(button);
-                                           });
-        // Toggle buttons: a screen reader says which one is timing.
-        for (const auto& button : DataModule2->ActivityButtons)
-            if (button) button->setCheckable(true);
-        ActivityColumn->refresh();
-    }
+    if (DataModule2->OpenDatabase()) BuildLists();
     ShowEmptyHints();
 
     Commenter->hide();
@@ -458,6 +465,71 @@ void TForm1::FormActivate() {
     }
 
     if (!application::terminated()) RecoverPendingTimings();
+}
+
+void TForm1::BuildLists() {
+    DataModule2->FillClients(*RadioGroup1);
+    RadioGroup1->setItemIndex(-1);
+    DataModule2->CreateActivityButtons(ActivityColumn->content(), 100, 150, 40, 241,
+                                       [this](TColorButton* button) {
+                                           if (acceptsActions()) ButtonClick(button);
+                                       });
+    // Toggle buttons: a screen reader says which one is timing.
+    for (const auto& button : DataModule2->ActivityButtons)
+        if (button) button->setCheckable(true);
+    ActivityColumn->refresh();
+}
+
+// A server away at the start answers now: the window gets what the start
+// could not give it, without a restart.
+void TForm1::DatabaseOpened() {
+    if (!firstShowingRan_ || !DataModule2->ActivityButtons.empty() || RadioGroup1->count() > 0)
+        return;
+    BuildLists();
+    ShowEmptyHints();
+    focusFirstUsefulControl();
+    statusBar()->showMessage(QStringLiteral("Le serveur répond : la base de données est ouverte."),
+                             10000);
+    showStatusLine();
+    announce(this, QStringLiteral("Le serveur répond : la base de données est ouverte."));
+    if (!application::terminated()) RecoverPendingTimings();
+}
+
+void TForm1::ShowWaiting(int count) {
+    waitingCount_ = count;
+    if (count <= 0)
+        WaitingLabel->clear();
+    else
+        WaitingLabel->setText(
+            count == 1 ? QStringLiteral("1 surveillance en attente du serveur sur ce poste")
+                       : QStringLiteral("%1 surveillances en attente du serveur sur ce "
+                                        "poste")
+                             .arg(count));
+    WaitingLabel->setVisible(count > 0);
+    showStatusLine();
+}
+
+void TForm1::ShowServerWait(bool waiting, const QString& server) {
+    if (waiting == serverWaitShown_) return;
+    serverWaitShown_ = waiting;
+    if (waiting) {
+        QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+        statusBar()->showMessage(QStringLiteral("En attente du %1…").arg(server));
+    } else {
+        QGuiApplication::restoreOverrideCursor();
+        statusBar()->clearMessage();
+    }
+    showStatusLine();
+    // Painted now: the loop turning meanwhile paints it too, but a wait may
+    // end before its next turn.
+    statusBar()->repaint();
+}
+
+// Only while it has something to say: a file's window keeps its own size.
+void TForm1::showStatusLine() {
+    const bool needed =
+        waitingCount_ > 0 || serverWaitShown_ || !statusBar()->currentMessage().isEmpty();
+    if (statusBar()->isVisibleTo(this) != needed) statusBar()->setVisible(needed);
 }
 
 // The stored top, left, width and height, in that order; an empty value
@@ -873,13 +945,13 @@ void TForm1::keepPendingTiming() {
 }
 
 PendingTiming::Log TForm1::entryLog() const {
-    return {[](const LogEntry& e) {
+    return {[](const LogEntry& e, const QString& key) {
                 return DataModule2->CountLogEntries(e.user, e.client, e.activity, e.start, e.end,
-                                                    e.duration, e.comment);
+                                                    e.duration, e.comment, key);
             },
-            [](const LogEntry& e) {
+            [](const LogEntry& e, const QString& key) {
                 DataModule2->AddLogEntry(e.user, e.client, e.activity, e.start, e.end, e.duration,
-                                         e.comment);
+                                         e.comment, key);
             }};
 }
 

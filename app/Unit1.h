@@ -136,6 +136,17 @@ public:
     // Shows or hides the hints of the empty lists after the lists are built.
     void ShowEmptyHints();
 
+    // The clients and the activity buttons, from the open database.
+    void BuildLists();
+    // The database opened after the start: lists, buttons and what an
+    // earlier run left, as the start would have given them.
+    void DatabaseOpened();
+    // The status line: how many entries wait on this workstation for the
+    // server, and a wait on the server while it lasts.
+    QLabel* WaitingLabel;
+    void ShowWaiting(int count);
+    void ShowServerWait(bool waiting, const QString& server);
+
 signals:
     // The first showing's steps have run; the window is on screen.
     void firstShown();
@@ -186,7 +197,11 @@ private:
                             bool locked);
     PendingTiming::Log entryLog() const;
 
+    void showStatusLine();
+
     bool activated_ = false;
+    int waitingCount_ = 0;
+    bool serverWaitShown_ = false;
     bool firstShowingStarted_ = false;
     bool firstShowingRan_ = false;
     bool loginShown_ = false;

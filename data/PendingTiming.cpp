@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSysInfo>
+#include <QUuid>
 #include <algorithm>
 #include <limits>
 
@@ -18,6 +20,8 @@ namespace tavix {
 namespace {
 
 const int kFormat = 1;
+
+const QUuid kLegacyNamespace(QStringLiteral("{6f1d3c2a-9b7e-4a51-8c0d-2e4f6a8b1c3d}"));
 
 QString stamp() {
     const DateTime now = clock().now();
@@ -71,6 +75,7 @@ QByteArray PendingTiming::encode(const TimingState& state) {
     o.insert(QStringLiteral("client"), state.client);
     o.insert(QStringLiteral("comment"), state.comment);
     o.insert(QStringLiteral("lastSeen"), state.lastSeen.toIso());
+    o.insert(QStringLiteral("key"), state.key);
     if (state.stopping) {
         const LogEntry& e = state.stopping->entry;
         QJsonObject entry;
@@ -125,6 +130,13 @@ bool PendingTiming::decode(const QByteArray& text, TimingState& state) {
         stopping.entry.duration = static_cast<qint32>(duration);
         s.stopping = stopping;
     }
+    // Written without a key by earlier versions: a stop they left half done
+    // went in under the key of its values.
+    if (o.contains(QLatin1String("key"))) {
+        if (!readText(o, "key", s.key) || (!s.key.isEmpty() && QUuid(s.key).isNull())) return false;
+    } else {
+        s.key = s.stopping ? legacyEntryKey(s.stopping->entry) : newEntryKey();
+    }
     // The stopwatch runs ahead of the span between the start and the last
     // save only by what the wall clock was set back meanwhile, which earlier
     // versions wrote as it was: never by more than the widest gap between
@@ -154,7 +166,8 @@ void PendingTiming::remove() { files::removeDurably(path_); }
 void PendingTiming::store(const QString& file, TimingState state, const LogEntry& entry,
                           const Log& log) {
     const TimingState before = state;
-    state.stopping = Stopping{entry, log.count(entry)};
+    if (state.key.isEmpty()) state.key = newEntryKey();
+    state.stopping = Stopping{entry, log.count(entry, state.key)};
     try {
         files::writeAtomically(file, encode(state));
     } catch (const Error&) {
@@ -164,7 +177,7 @@ void PendingTiming::store(const QString& file, TimingState state, const LogEntry
     }
     files::announce(files::Step::Commit, state.database);
     try {
-        log.insert(entry);
+        log.insert(entry, state.key);
     } catch (const Error&) {
         // The timing goes on: its file must not claim to be stored.
         try {
@@ -178,7 +191,8 @@ void PendingTiming::store(const QString& file, TimingState state, const LogEntry
 }
 
 bool PendingTiming::stored(const TimingState& state, const Log& log) {
-    return state.stopping && log.count(state.stopping->entry) > state.stopping->rowsBefore;
+    return state.stopping &&
+           log.count(state.stopping->entry, state.key) > state.stopping->rowsBefore;
 }
 
 PendingTiming::Leftovers PendingTiming::collect(const QString& database) {
@@ -228,5 +242,15 @@ PendingTiming::Leftovers PendingTiming::collect(const QString& database) {
 }
 
 void PendingTiming::forget(const Leftover& leftover) { files::removeDurably(leftover.file); }
+
+QString newEntryKey() { return QUuid::createUuid().toString(QUuid::WithoutBraces); }
+
+QString legacyEntryKey(const LogEntry& e) {
+    const QStringList parts = {
+        QSysInfo::machineHostName(), e.user,   e.client, e.activity, e.start.toIso(), e.end.toIso(),
+        QString::number(e.duration), e.comment};
+    return QUuid::createUuidV5(kLegacyNamespace, parts.join(QChar(0x1f)))
+        .toString(QUuid::WithoutBraces);
+}
 
 }  // namespace tavix

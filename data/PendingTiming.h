@@ -43,6 +43,10 @@ struct TimingState {
     QString client;             // empty when none is selected
     QString comment;
     DateTime lastSeen;  // the last moment the program was known to run
+    // Names this timing in the log of a server, made once when it starts: a
+    // retried insert never gives it twice, and two timings of equal values
+    // (two people on one machine) never collapse into one row.
+    QString key;
     // Set from just before the entry goes into the log until the file goes
     // away: the entry may be stored already.
     std::optional<Stopping> stopping;
@@ -64,11 +68,12 @@ public:
     // The timing was dropped: nothing is pending any more.
     void remove();
 
-    // How the log is reached: count() tells how many rows equal the entry,
-    // insert() stores it and commits.
+    // How the log is reached: count() tells how many rows hold the entry
+    // (on a server: the rows stored under its key), insert() stores it under
+    // its key and commits.
     struct Log {
-        std::function<qint64(const LogEntry&)> count;
-        std::function<void(const LogEntry&)> insert;
+        std::function<qint64(const LogEntry&, const QString& key)> count;
+        std::function<void(const LogEntry&, const QString& key)> insert;
     };
     // Stores the entry of the timing kept in `file` (its state `state`) so
     // that no crash or power cut at any moment gives it twice or loses it:
@@ -105,5 +110,11 @@ private:
     QString path_;
     bool failing_ = false;
 };
+
+// A new key for a timing: random, never made from its values.
+QString newEntryKey();
+// The key earlier versions gave an entry, from its values and the host: a
+// timing they left half stored keeps it, so it is not stored twice.
+QString legacyEntryKey(const LogEntry& entry);
 
 }  // namespace tavix

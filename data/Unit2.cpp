@@ -3,12 +3,14 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <algorithm>
 #include <cstdlib>
 #include <optional>
 #include <utility>
 
 #include "data/Billing.h"
+#include "data/engine/Background.h"
 #include "data/engine/Collation.h"
 #include "data/engine/Connection.h"
 #include "data/engine/EngineError.h"
@@ -51,11 +53,18 @@ TDataModule2::TDataModule2(QObject* parent)
             reportException(std::current_exception());
         }
     });
+    reopenTimer_.setSingleShot(true);
+    connect(&reopenTimer_, &QTimer::timeout, this, [this] { reopen(); });
+    db::setWaitWatcher(this);
 }
 
 TDataModule2::~TDataModule2() {
+    if (db::waitWatcher() == this) db::setWaitWatcher(nullptr);
     if (DataModule2 == this) DataModule2 = nullptr;
 }
+
+void TDataModule2::waitBegins(const QString& server) { emit serverWait(true, server); }
+void TDataModule2::waitEnds() { emit serverWait(false, QString()); }
 
 void TDataModule2::DataModuleCreate() { ActivityButtons.clear(); }
 
@@ -64,9 +73,24 @@ bool TDataModule2::OpenDatabase() {
     ADOConnection1.setConnectionString(
         QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") +
         db::connectionStringValue(DatabasePath) + QStringLiteral(";Persist Security Info=False"));
+    const bool server = db::namesServer(DatabasePath);
+    // The entries kept here for the server, and the tries to reach it,
+    // travel on a connection of their own.
+    if (server && (!background_ || background_->source() != DatabasePath))
+        background_ = std::make_unique<db::Background>(DatabasePath);
     try {
         ADOConnection1.open();
         checkLayout();
+    } catch (const db::ServerUnreachable& error) {
+        ADOConnection1.close();
+        // Tried again in the background; told once, not at every try.
+        if (!std::exchange(reopenAsked_, true))
+            reportException(std::make_exception_ptr(Error(
+                error.message() +
+                QStringLiteral("\n\nTavix réessaie en arrière-plan : les surveillances et les "
+                               "clients apparaîtront dès que le serveur répondra."))));
+        reopenTimer_.start(RetryIntervalMs);
+        return false;
     } catch (const Error&) {
         // The start goes on without a database; the user learns once which
         // file and why, instead of a closed connection at every step.
@@ -74,6 +98,8 @@ bool TDataModule2::OpenDatabase() {
         reportException(std::current_exception());
         return false;
     }
+    reopenAsked_ = false;
+    reopenTimer_.stop();
     // The consultation selects and orders log entries by start and end; an
     // index keeps that quick on years of entries. A file that cannot take
     // it (read-only, older layout) works without.
@@ -104,7 +130,31 @@ bool TDataModule2::OpenDatabase() {
             reportException(std::current_exception());
         }
     }
+    emit waitingChanged(WaitingCount());
     return true;
+}
+
+// The server could not be reached: asked in the background whether it
+// answers now; the database opens only then, so the window never waits
+// for a server that is away.
+void TDataModule2::reopen() {
+    if (ADOConnection1.connected() || !background_) {
+        reopenAsked_ = false;
+        return;
+    }
+    background_->reach([this](std::exception_ptr error) {
+        if (ADOConnection1.connected()) return;
+        if (error) {
+            reopenTimer_.start(RetryIntervalMs);
+            return;
+        }
+        if (OpenDatabase()) emit databaseOpened();
+    });
+}
+
+int TDataModule2::WaitingCount() const {
+    if (!db::namesServer(DatabasePath)) return 0;
+    return static_cast<int>(Waiting.list(DatabasePath).size());
 }
 
 void TDataModule2::checkLayout() {
@@ -195,15 +245,29 @@ void TDataModule2::CreateDatabase(const QString& path) {
 
 void TDataModule2::AddLogEntry(const QString& user, const QString& client, const QString& activity,
                                const DateTime& start, const DateTime& end, qint32 duration,
-                               const QString& comment) {
+                               const QString& comment, const QString& givenKey) {
     if (ADOConnection1.shared()) {
         const LogEntry entry{user, client, activity, start, end, duration, comment};
-        const QString key = entryKey(entry);
+        const QString key = givenKey.isEmpty() ? newEntryKey() : givenKey;
+        // A stop the server does not take within a few seconds waits here
+        // like one made while it is away; the window is not held longer.
+        ADOConnection1.setPatience(StopPatienceMs);
+        const auto restore = qScopeGuard([this] { ADOConnection1.setPatience(0); });
         try {
-            insertOnServer(entry, key);
+            try {
+                insertOnServer(entry, key);
+            } catch (const db::ServerNoAnswer&) {
+                throw;
+            } catch (const db::ServerUnreachable&) {
+                // The connection was found gone by this very insert (a
+                // restarted server): once more on a new one. The key makes
+                // it harmless if the first reached the log after all.
+                insertOnServer(entry, key);
+            }
         } catch (const db::ServerUnreachable& error) {
             // Kept here until the server answers: the stop is done for the user.
             Waiting.keep(DatabasePath, key, entry);
+            emit waitingChanged(WaitingCount());
             retryTimer_.start(RetryIntervalMs);
             if (!std::exchange(toldWaiting_, true))
                 messageBoxes().inform(
@@ -230,51 +294,73 @@ void TDataModule2::AddLogEntry(const QString& user, const QString& client, const
 
 // The same statement as on a file, with the entry's key: a retry of an
 // insert the server took before the connection broke stores nothing more.
-void TDataModule2::insertOnServer(const LogEntry& e, const QString& key) {
+QString TDataModule2::insertStatement(const LogEntry& e, const QString& key) const {
     const QString sep = QStringLiteral(", ");
-    const QString statement =
-        QStringLiteral(
-            "INSERT INTO activites ([USER],[SURVEILLANCES],[CLIENTS],[DEBUT],[FIN],"
-            "[DUREE],[COMMENTAIRE],[tavix_jeton]) SELECT ") +
-        db::quoted(e.user) + sep + db::quoted(e.activity) + sep + db::quoted(e.client) + sep +
-        db::quoted(regional::dateTimeToText(e.start)) + sep +
-        db::quoted(regional::dateTimeToText(e.end)) + sep + QString::number(e.duration) + sep +
-        db::quoted(e.comment) + sep + db::quoted(key) +
-        QStringLiteral(" ON CONFLICT (tavix_jeton) DO NOTHING");
+    return QStringLiteral(
+               "INSERT INTO activites ([USER],[SURVEILLANCES],[CLIENTS],[DEBUT],[FIN],"
+               "[DUREE],[COMMENTAIRE],[tavix_jeton]) SELECT ") +
+           db::quoted(e.user) + sep + db::quoted(e.activity) + sep + db::quoted(e.client) + sep +
+           db::quoted(regional::dateTimeToText(e.start)) + sep +
+           db::quoted(regional::dateTimeToText(e.end)) + sep + QString::number(e.duration) + sep +
+           db::quoted(e.comment) + sep + db::quoted(key) +
+           QStringLiteral(" ON CONFLICT (tavix_jeton) DO NOTHING");
+}
+
+void TDataModule2::insertOnServer(const LogEntry& e, const QString& key) {
     ADOQuery1.clear();
-    ADOQuery1.add(statement);
+    ADOQuery1.add(insertStatement(e, key));
     ADOQuery1.execute();
 }
 
 int TDataModule2::RetryWaitingEntries() {
-    if (!ADOConnection1.shared()) return 0;
-    int stored = 0;
-    for (const WaitingEntries::Waiting& w : Waiting.list(DatabasePath)) {
-        try {
-            insertOnServer(w.entry, w.key);
-        } catch (const db::ServerUnreachable&) {
-            retryTimer_.start(RetryIntervalMs);
-            return stored;
-        }
-        WaitingEntries::done(w);
-        ++stored;
+    if (!background_ || storing_ > 0) return 0;
+    const std::vector<WaitingEntries::Waiting> waiting = Waiting.list(DatabasePath);
+    if (waiting.empty()) return 0;
+    storing_ = static_cast<int>(waiting.size());
+    stored_ = 0;
+    auto failed = std::make_shared<bool>(false);
+    for (const WaitingEntries::Waiting& w : waiting) {
+        background_->execute(insertStatement(w.entry, w.key), [this, w,
+                                                               failed](std::exception_ptr error) {
+            if (!error) {
+                WaitingEntries::done(w);
+                ++stored_;
+            } else {
+                *failed = true;
+                // Refused rather than unreachable: told once, kept to try again.
+                try {
+                    std::rethrow_exception(error);
+                } catch (const db::ServerUnreachable&) {
+                } catch (const Error&) {
+                    if (!std::exchange(toldRefused_, true))
+                        reportException(std::current_exception());
+                } catch (...) {
+                }
+            }
+            if (--storing_ > 0) return;
+            emit waitingChanged(WaitingCount());
+            // Some still wait (the server away again, a lock held long):
+            // tried again later.
+            if (*failed) retryTimer_.start(RetryIntervalMs);
+            if (stored_ == 0) return;
+            toldWaiting_ = false;
+            const int stored = std::exchange(stored_, 0);
+            messageBoxes().inform(
+                stored == 1
+                    ? QStringLiteral("Le serveur répond de nouveau : la surveillance en attente a "
+                                     "été enregistrée.")
+                    : QStringLiteral("Le serveur répond de nouveau : les %1 surveillances en "
+                                     "attente ont été enregistrées.")
+                          .arg(stored));
+        });
     }
-    if (stored > 0) {
-        toldWaiting_ = false;
-        messageBoxes().inform(
-            stored == 1
-                ? QStringLiteral("Le serveur répond de nouveau : la surveillance en attente a été "
-                                 "enregistrée.")
-                : QStringLiteral("Le serveur répond de nouveau : les %1 surveillances en attente "
-                                 "ont été enregistrées.")
-                      .arg(stored));
-    }
-    return stored;
+    return static_cast<int>(waiting.size());
 }
 
 qint64 TDataModule2::CountLogEntries(const QString& user, const QString& client,
                                      const QString& activity, const DateTime& start,
-                                     const DateTime& end, qint32 duration, const QString& comment) {
+                                     const DateTime& end, qint32 duration, const QString& comment,
+                                     const QString& key) {
     // The dialect's date literal, to the second as AddLogEntry stores it.
     const auto moment = [](const DateTime& value) {
         const QDate d = value.date();
@@ -287,15 +373,26 @@ qint64 TDataModule2::CountLogEntries(const QString& user, const QString& client,
             .arg(t.minute(), 2, 10, QLatin1Char('0'))
             .arg(t.second(), 2, 10, QLatin1Char('0'));
     };
-    const QString statement =
-        QStringLiteral("SELECT COUNT(*) AS N FROM activites WHERE [USER] = ") + db::quoted(user) +
-        QStringLiteral(" AND SURVEILLANCES = ") + db::quoted(activity) +
-        QStringLiteral(" AND CLIENTS = ") + db::quoted(client) + QStringLiteral(" AND DEBUT = ") +
-        moment(start) + QStringLiteral(" AND FIN = ") + moment(end) +
-        QStringLiteral(" AND DUREE = ") + QString::number(duration) +
-        QStringLiteral(" AND COMMENTAIRE = ") + db::quoted(comment);
+    QString statement;
+    if (ADOConnection1.shared() && !key.isEmpty()) {
+        // On a server a timing is known by its key: another's entry of
+        // equal values is not it.
+        statement = QStringLiteral("SELECT COUNT(*) AS N FROM activites WHERE [tavix_jeton] = ") +
+                    db::quoted(key);
+    } else {
+        statement = QStringLiteral("SELECT COUNT(*) AS N FROM activites WHERE [USER] = ") +
+                    db::quoted(user) + QStringLiteral(" AND SURVEILLANCES = ") +
+                    db::quoted(activity) + QStringLiteral(" AND CLIENTS = ") + db::quoted(client) +
+                    QStringLiteral(" AND DEBUT = ") + moment(start) +
+                    QStringLiteral(" AND FIN = ") + moment(end) + QStringLiteral(" AND DUREE = ") +
+                    QString::number(duration) + QStringLiteral(" AND COMMENTAIRE = ") +
+                    db::quoted(comment);
+    }
     ADOQuery1.clear();
     ADOQuery1.add(statement);
+    // Asked on the way to a stop: no longer than the stop itself waits.
+    ADOConnection1.setPatience(StopPatienceMs);
+    const auto restore = qScopeGuard([this] { ADOConnection1.setPatience(0); });
     try {
         ADOQuery1.open();
     } catch (const db::ServerUnreachable&) {

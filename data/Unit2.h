@@ -7,15 +7,21 @@
 #include <QTimer>
 #include <exception>
 #include <functional>
+#include <memory>
 
 #include "data/LogDurations.h"
 #include "data/WaitingEntries.h"
 #include "data/engine/Connection.h"
 #include "data/engine/Query.h"
+#include "data/engine/ServerWait.h"
 #include "data/engine/TableDataset.h"
 #include "platform/DateTime.h"
 
 class QWidget;
+
+namespace tavix::db {
+class Background;
+}
 
 namespace tavix {
 
@@ -25,7 +31,7 @@ class TRadioGroup;
 // The one place holding the database: connection, shared query, the table
 // datasets of the editing windows, the database path and the activity
 // buttons made from table travaux.
-class TDataModule2 : public QObject {
+class TDataModule2 : public QObject, private db::WaitWatcher {
     Q_OBJECT
 public:
     using ClickHandler = std::function<void(TColorButton*)>;
@@ -75,14 +81,16 @@ public:
     void ShowActivityButtons();
     void UnlockButtons();
 
-    // One row of activites.
+    // One row of activites. On a server the row goes in under `key` (a new
+    // one when empty): the same key never gives two rows, two keys always do.
     void AddLogEntry(const QString& user, const QString& client, const QString& activity,
                      const DateTime& start, const DateTime& end, qint32 duration,
-                     const QString& comment);
-    // How many rows of activites hold exactly these values.
+                     const QString& comment, const QString& key = {});
+    // How many rows of activites hold exactly these values; on a server,
+    // given a key, how many are stored under it.
     qint64 CountLogEntries(const QString& user, const QString& client, const QString& activity,
                            const DateTime& start, const DateTime& end, qint32 duration,
-                           const QString& comment);
+                           const QString& comment, const QString& key = {});
 
     // The log entries that name this client (column CLIENTS) or this
     // activity (SURVEILLANCES), and the renaming of those entries.
@@ -91,12 +99,22 @@ public:
     qint64 CountRows(const QString& table);
     void RenameInLog(const QString& column, const QString& oldName, const QString& newName);
 
-    // On a server: the entries a lost connection kept waiting on this
-    // workstation are stored now; returns how many were. Runs by itself
-    // every RetryIntervalMs while some wait, and when the database opens.
+    // On a server: the entries kept waiting on this workstation go to the
+    // server on a connection of their own, the window never waiting for
+    // them; returns how many were handed over. Runs by itself every
+    // RetryIntervalMs while some wait, and when the database opens. Once
+    // stored, the user is told once how many.
     int RetryWaitingEntries();
     int RetryIntervalMs = 15000;
     WaitingEntries Waiting;
+    // How many entries wait on this workstation for the server.
+    int WaitingCount() const;
+    // How long a stop waits for the server before its entry waits here.
+    int StopPatienceMs = 2000;
+    // A server that could not be reached when the database was opened is
+    // tried again every RetryIntervalMs in the background; when it answers
+    // the database opens and databaseOpened() is emitted.
+    bool Reopening() const { return reopenTimer_.isActive() || reopenAsked_; }
 
     // Layout of activites: 1 USER, 2 SURVEILLANCES, 4 CLIENTS; 7 is current.
     quint8 SchemaVersion();
@@ -105,16 +123,36 @@ public:
                       const QString& type);
     bool ExecuteSql(const QString& sql);
 
+signals:
+    // How many entries wait on this workstation for the server, after a
+    // change.
+    void waitingChanged(int count);
+    // The database opened after the start (the server answers again).
+    void databaseOpened();
+    // A statement has waited for the server more than 100 ms (waiting), or
+    // that wait ended.
+    void serverWait(bool waiting, const QString& server);
+
 private:
     // Throws EngineError naming the first table or column the program needs
     // that the open database lacks.
     void checkLayout();
 
+    QString insertStatement(const LogEntry& entry, const QString& key) const;
     void insertOnServer(const LogEntry& entry, const QString& key);
+    void reopen();
+    void waitBegins(const QString& server) override;
+    void waitEnds() override;
 
-    std::exception_ptr colourError_;
+    std::exception_ptr colourError_;  // first bad colour setting met while making buttons
     QTimer retryTimer_;
-    bool toldWaiting_ = false;  // first bad colour setting met while making buttons
+    QTimer reopenTimer_;
+    bool reopenAsked_ = false;
+    bool toldWaiting_ = false;
+    bool toldRefused_ = false;
+    int storing_ = 0;  // waiting entries handed over, not answered yet
+    int stored_ = 0;   // of those, stored
+    std::unique_ptr<db::Background> background_;
 };
 
 // The program's single data module, set while one exists.

@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSysInfo>
 #include <QUuid>
 
 #include "platform/AtomicFile.h"
@@ -14,8 +13,6 @@
 namespace tavix {
 
 namespace {
-
-const QUuid kNamespace(QStringLiteral("{6f1d3c2a-9b7e-4a51-8c0d-2e4f6a8b1c3d}"));
 
 QJsonObject encode(const QString& database, const QString& key, const LogEntry& e) {
     QJsonObject o;
@@ -77,12 +74,5 @@ std::vector<WaitingEntries::Waiting> WaitingEntries::list(const QString& databas
 }
 
 void WaitingEntries::done(const Waiting& waiting) { QFile::remove(waiting.file); }
-
-QString entryKey(const LogEntry& e) {
-    const QStringList parts = {
-        QSysInfo::machineHostName(), e.user,   e.client, e.activity, e.start.toIso(), e.end.toIso(),
-        QString::number(e.duration), e.comment};
-    return QUuid::createUuidV5(kNamespace, parts.join(QChar(0x1f))).toString(QUuid::WithoutBraces);
-}
 
 }  // namespace tavix

@@ -35,8 +35,4 @@ private:
     QString folder_;
 };
 
-// The key of an entry on a server: the same entry from the same
-// workstation always gives the same key.
-QString entryKey(const LogEntry& entry);
-
 }  // namespace tavix

@@ -22,6 +22,8 @@ QString databaseLabel(const QString& setting) {
 
 QString serverDatabaseName(const QString& setting) { return pg::databaseName(setting); }
 
+bool namesServer(const QString& setting) { return pg::isServerTarget(setting); }
+
 }  // namespace tavix::db
 
 namespace tavix::db::detail {

@@ -159,6 +159,9 @@ public:
     // read-only opened anew once it can be written. A server: nothing.
     virtual void setBusyTimeout(int ms) = 0;
     virtual void reopenIfReadOnly() = 0;
+    // A server: how long a statement may wait for it (0: the engine's own
+    // limit). A file: nothing (its busy timeout decides).
+    virtual void setPatience(int ms) = 0;
 
     // A server's clock, to compare with the workstation's; nullopt for a
     // file, which has none of its own.

@@ -94,12 +94,20 @@ void Connection::setBusyTimeout(int ms) {
 
 int Connection::busyTimeout() const { return impl_->busyTimeoutMs; }
 
+void Connection::setPatience(int ms) {
+    impl_->patienceMs = ms;
+    if (impl_->backend) impl_->backend->setPatience(ms);
+}
+
+int Connection::patience() const { return impl_->patienceMs; }
+
 void Connection::open() {
     if (impl_->backend) return;
     const QString path = detail::dataSource(impl_->connectionString);
     if (path.isEmpty())
         throw EngineError(QStringLiteral("Aucune source de données dans la chaîne de connexion"));
     impl_->backend = detail::openBackend(path, impl_->busyTimeoutMs);
+    impl_->backend->setPatience(impl_->patienceMs);
     impl_->fileName = path;
 }
 

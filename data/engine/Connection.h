@@ -22,6 +22,13 @@ public:
     using EngineError::EngineError;
 };
 
+// The server did not answer the statement in time (a lock held elsewhere,
+// a server that stopped answering): it was given up.
+class ServerNoAnswer : public ServerUnreachable {
+public:
+    using ServerUnreachable::ServerUnreachable;
+};
+
 // Throws EngineError when the database setting names a server and holds a
 // password (the message never repeats the setting).
 void checkDatabaseSetting(const QString& setting);
@@ -36,6 +43,9 @@ QString databaseLabel(const QString& setting);
 
 // The database's name on the server a setting names (for file names).
 QString serverDatabaseName(const QString& setting);
+
+// Whether the database setting names a server rather than a file.
+bool namesServer(const QString& setting);
 
 // A value as it goes into a connection string: unchanged unless it holds
 // ';' (or starts with a quote or a blank), then between quotes, so that
@@ -61,6 +71,12 @@ public:
     // (5000 ms unless set).
     void setBusyTimeout(int ms);
     int busyTimeout() const;
+
+    // A server: how long one statement may wait for it before it is given
+    // up (ServerNoAnswer); 0, the engine's own limit. A file: its busy
+    // timeout decides.
+    void setPatience(int ms);
+    int patience() const;
 
     void open();   // throws EngineError
     void close();  // closes every dataset on it as well; no-op when closed

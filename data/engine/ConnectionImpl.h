@@ -33,6 +33,7 @@ public:
     QString connectionString;
     QString fileName;
     int busyTimeoutMs = 5000;
+    int patienceMs = 0;
     std::vector<detail::ConnectionClient*> clients;
 
     void attach(detail::ConnectionClient* c) { clients.push_back(c); }

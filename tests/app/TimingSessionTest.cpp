@@ -35,13 +35,14 @@ protected:
     std::vector<LogEntry> log;
     bool refuse = false;
     const Instant start{DateTime(QDate(2026, 3, 2), QTime(9, 0)), 1'000'000};
-    TimingSession session{
-        {[this](const LogEntry& e) { return qint64(std::count(log.begin(), log.end(), e)); },
-         [this](const LogEntry& e) {
-             if (refuse) throw Error("base verrouillée");
-             log.push_back(e);
-         }},
-        dir.filePath("surveillance.json")};
+    TimingSession session{{[this](const LogEntry& e, const QString&) {
+                               return qint64(std::count(log.begin(), log.end(), e));
+                           },
+                           [this](const LogEntry& e, const QString&) {
+                               if (refuse) throw Error("base verrouillée");
+                               log.push_back(e);
+                           }},
+                          dir.filePath("surveillance.json")};
 };
 
 TEST_F(TimingSessionTest, StartStopAndSignals) {

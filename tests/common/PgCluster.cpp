@@ -239,6 +239,35 @@ void PgCluster::stop() {
     running_ = false;
 }
 
+void PgCluster::restartImmediately() {
+    run(bin_ + QStringLiteral("/pg_ctl"),
+        {QStringLiteral("-D"), dataDir_, QStringLiteral("-m"), QStringLiteral("immediate"),
+         QStringLiteral("-w"), QStringLiteral("stop")});
+    running_ = false;
+    start();
+}
+
+PgCluster::Holder::Holder(const QString& conninfo, const QString& sql)
+    : conn_(PQconnectdb(conninfo.toUtf8().constData())) {
+    if (PQstatus(conn_) != CONNECTION_OK)
+        throw std::runtime_error(std::string("libpq: ") + PQerrorMessage(conn_));
+    for (const QString& statement : {QStringLiteral("BEGIN"), sql}) {
+        Result r(PQexec(conn_, statement.toUtf8().constData()));
+        if (PQresultStatus(r.r) != PGRES_COMMAND_OK)
+            throw std::runtime_error(std::string(PQresultErrorMessage(r.r)) + " in " +
+                                     statement.toStdString());
+    }
+}
+
+void PgCluster::Holder::release() {
+    if (!conn_) return;
+    PQclear(PQexec(conn_, "ROLLBACK"));
+    PQfinish(conn_);
+    conn_ = nullptr;
+}
+
+PgCluster::Holder::~Holder() { release(); }
+
 PgCluster::~PgCluster() {
     if (running_) {
         run(bin_ + QStringLiteral("/pg_ctl"),

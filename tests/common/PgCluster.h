@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 
+struct pg_conn;
+
 namespace tavix::test {
 
 class PgCluster {
@@ -37,6 +39,23 @@ public:
     // For the network-fault cases: the server goes away and comes back.
     void stop();
     void start();
+    // Stopped without a word to its clients, as a crash would, and started
+    // again at once.
+    void restartImmediately();
+
+    // A second connection that runs `sql` (LOCK TABLE ...) in a transaction
+    // and holds it open until release() or its end.
+    class Holder {
+    public:
+        Holder(const QString& conninfo, const QString& sql);
+        ~Holder();
+        Holder(const Holder&) = delete;
+        Holder& operator=(const Holder&) = delete;
+        void release();
+
+    private:
+        pg_conn* conn_ = nullptr;
+    };
 
     ~PgCluster();
 

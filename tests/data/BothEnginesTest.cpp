@@ -809,7 +809,9 @@ TEST_F(ServerTest, StopsWhileTheServerIsDownArriveOnceWhenItIsBack) {
     module.RetryIntervalMs = 100;
     module.DatabasePath = database;
     ASSERT_TRUE(module.OpenDatabase());
-    module.AddLogEntry("Poste1", "Dupont", "Saisie", kMonday, kMonday.addSecs(60), 60, "");
+    const QString firstKey = newEntryKey();
+    module.AddLogEntry("Poste1", "Dupont", "Saisie", kMonday, kMonday.addSecs(60), 60, "",
+                       firstKey);
 
     cluster->stop();
     module.AddLogEntry("Poste1", "Dupont", "Appel", kMonday.addSecs(100), kMonday.addSecs(160), 60,
@@ -824,13 +826,13 @@ TEST_F(ServerTest, StopsWhileTheServerIsDownArriveOnceWhenItIsBack) {
     state.lastSeen = third.end;
     const QString stateFile = folder.filePath("surveillance-en-cours.json");
     PendingTiming::store(stateFile, state, third,
-                         {[&](const LogEntry& e) {
+                         {[&](const LogEntry& e, const QString& key) {
                               return module.CountLogEntries(e.user, e.client, e.activity, e.start,
-                                                            e.end, e.duration, e.comment);
+                                                            e.end, e.duration, e.comment, key);
                           },
-                          [&](const LogEntry& e) {
+                          [&](const LogEntry& e, const QString& key) {
                               module.AddLogEntry(e.user, e.client, e.activity, e.start, e.end,
-                                                 e.duration, e.comment);
+                                                 e.duration, e.comment, key);
                           }});
     EXPECT_FALSE(QFile::exists(stateFile));
     ASSERT_EQ(boxes.informs.size(), 1) << "told once that it waits";
@@ -840,7 +842,7 @@ TEST_F(ServerTest, StopsWhileTheServerIsDownArriveOnceWhenItIsBack) {
 
     // The reply to the first insert was lost after the server committed it.
     const LogEntry stored{"Poste1", "Dupont", "Saisie", kMonday, kMonday.addSecs(60), 60, ""};
-    module.Waiting.keep(database, entryKey(stored), stored);
+    module.Waiting.keep(database, firstKey, stored);
 
     cluster->start();
     ASSERT_TRUE(QTest::qWaitFor([&] { return boxes.informs.size() == 2; }, 15000));

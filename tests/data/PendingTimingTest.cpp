@@ -2,7 +2,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
+#include <QUuid>
 #include <algorithm>
 #include <optional>
 #include <vector>
@@ -183,10 +186,10 @@ struct MemoryLog {
     bool refuse = false;
 
     PendingTiming::Log log(const QString& file) {
-        return {[this](const LogEntry& e) {
+        return {[this](const LogEntry& e, const QString&) {
                     return static_cast<qint64>(std::count(rows.begin(), rows.end(), e));
                 },
-                [this, file](const LogEntry& e) {
+                [this, file](const LogEntry& e, const QString&) {
                     QFile in(file);
                     TimingState kept;
                     const bool there =
@@ -267,6 +270,46 @@ TEST_F(PendingTimingTest, AFailingWriteIsToldOnceUntilAWriteSucceeds) {
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     EXPECT_THROW(blocked.save(state), Error) << "a new series of failures is told again";
+}
+
+}  // namespace
+
+namespace {
+
+// The key that names a timing in a server's log travels with its file. A
+// file an earlier version wrote has none: a stop it left half done keeps
+// the key that version gave its values, so it is not stored twice; a
+// running one gets a new key. A key that is not one is no file of ours.
+TEST(PendingTimingKeyTest, TheKeyIsKeptAndAFileWithoutOneGetsTheRightOne) {
+    TimingState state;
+    state.database = "/base/tavix.mdb";
+    state.activity = "Saisie";
+    state.start = DateTime(QDate(2026, 3, 2), QTime(9, 0));
+    state.lastSeen = state.start.addSecs(60);
+    state.elapsedSeconds = 60;
+    state.key = newEntryKey();
+    const LogEntry entry{"", "Martin", "Saisie", state.start, state.lastSeen, 60, ""};
+    const auto withoutKey = [](const TimingState& s) {
+        QJsonObject o = QJsonDocument::fromJson(PendingTiming::encode(s)).object();
+        o.remove("key");
+        return QJsonDocument(o).toJson();
+    };
+    TimingState read;
+    ASSERT_TRUE(PendingTiming::decode(PendingTiming::encode(state), read));
+    EXPECT_EQ(read, state);
+
+    TimingState stopping = state;
+    stopping.stopping = Stopping{entry, 0};
+    ASSERT_TRUE(PendingTiming::decode(withoutKey(stopping), read));
+    EXPECT_EQ(read.key, legacyEntryKey(entry));
+
+    ASSERT_TRUE(PendingTiming::decode(withoutKey(state), read));
+    EXPECT_FALSE(QUuid(read.key).isNull());
+    EXPECT_NE(read.key, state.key);
+
+    TimingState bad = state;
+    bad.key = "pas une clé";
+    EXPECT_FALSE(PendingTiming::decode(PendingTiming::encode(bad), read));
 }
 
 }  // namespace

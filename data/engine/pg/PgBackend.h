@@ -1,11 +1,10 @@
 #pragma once
 
-#include "data/engine/Internal.h"
-
 #include <memory>
 
 #include "data/engine/Backend.h"
 #include "data/engine/Connection.h"
+#include "data/engine/Internal.h"
 #include "data/engine/pg/PgSession.h"
 
 namespace tavix::db::pg {
@@ -34,6 +33,7 @@ public:
     void setBusyTimeout(int) override {}
     void reopenIfReadOnly() override {}
     std::optional<QDateTime> serverTime() override;
+    void setPatience(int ms) override { session_->setPatience(ms); }
 
     Session& session() { return *session_; }
 

@@ -2,8 +2,11 @@
 
 #include <libpq-fe.h>
 
+#include <QDeadlineTimer>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <functional>
+#include <thread>
 
 #include "data/engine/Backend.h"
 #include "data/engine/Collation.h"
@@ -11,6 +14,7 @@
 #include "data/engine/pg/PgAccess.h"
 #include "data/engine/pg/PgAuthors.h"
 #include "data/engine/pg/PgErrors.h"
+#include "data/engine/pg/PgWait.h"
 
 namespace tavix::db::pg {
 
@@ -59,6 +63,20 @@ std::optional<QByteArray> paramOf(const QVariant& value) {
 }
 
 bool isHiddenColumn(const QString& name) { return name.startsWith(QLatin1String("tavix_")); }
+
+bool connectionLost(const pg_conn* conn, const pg_result* r) {
+    if (!conn || PQstatus(conn) != CONNECTION_OK || PQsocket(conn) < 0 || !r) return true;
+    const char* state = PQresultErrorField(r, PG_DIAG_SQLSTATE);
+    // libpq's own failure, with nothing from the server: the socket closed.
+    if (!state) return PQresultStatus(r) == PGRES_FATAL_ERROR;
+    const QByteArray code(state);
+    return code.startsWith("08") || endedByServer(r) || code == "57P03";
+}
+
+bool endedByServer(const pg_result* r) {
+    const char* state = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
+    return state && (qstrcmp(state, "57P01") == 0 || qstrcmp(state, "57P02") == 0);
+}
 
 // ---- Result ------------------------------------------------------------------
 
@@ -186,41 +204,124 @@ Session::~Session() {
 }
 
 void Session::connect() {
-    if (conn_) {
-        PQfinish(conn_);
-        conn_ = nullptr;
-    }
+    dropConnection();
+    lost_ = false;
     const QByteArray dbname = conninfo_.toUtf8();
     // The setting's own values come after, and win over, these defaults.
-    const char* keys[] = {"connect_timeout", "application_name", "client_encoding", "dbname",
-                          nullptr};
+    // Keepalives find a server gone without a word while nothing is sent.
+    const char* keys[] = {"connect_timeout",  "application_name", "client_encoding",
+                          "keepalives",       "keepalives_idle",  "keepalives_interval",
+                          "keepalives_count", "dbname",           nullptr};
     const QByteArray application = applicationName().toUtf8();
-    const char* values[] = {"5", application.constData(), "UTF8", dbname.constData(), nullptr};
-    conn_ = PQconnectdbParams(keys, values, 1);
-    if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
-        if (!conn_)
+    const char* values[] = {"5", application.constData(), "UTF8", "1", "10", "5",
+                            "3", dbname.constData(),      nullptr};
+    conn_ = PQconnectStartParams(keys, values, 1);
+    // Polled rather than waited for in one call: the windows keep answering.
+    const QDeadlineTimer deadline(kConnectPatienceMs);
+    PostgresPollingStatusType polling = PGRES_POLLING_WRITING;
+    bool timedOut = false;
+    while (conn_ && PQstatus(conn_) != CONNECTION_BAD && polling != PGRES_POLLING_OK &&
+           polling != PGRES_POLLING_FAILED && PQsocket(conn_) >= 0) {
+        if (waitForSocket(PQsocket(conn_), polling == PGRES_POLLING_WRITING, deadline, server_) ==
+            Ready::TimedOut) {
+            timedOut = true;
+            break;
+        }
+        polling = PQconnectPoll(conn_);
+    }
+    if (!conn_ || timedOut || PQstatus(conn_) != CONNECTION_OK) {
+        const QString role = conn_ ? QString::fromUtf8(PQuser(conn_)) : QString();
+        const QString database = conn_ ? QString::fromUtf8(PQdb(conn_)) : QString();
+        const QString cause = conn_ ? firstLine(PQerrorMessage(conn_)) : QString();
+        dropConnection();
+        lost_ = true;
+        if (timedOut || cause.isEmpty())
             throw ServerUnreachable(
-                QStringLiteral("Impossible de joindre le %1 : mémoire insuffisante").arg(server_));
-        throw ServerUnreachable(connectionFailure(server_, QString::fromUtf8(PQuser(conn_)),
-                                                  QString::fromUtf8(PQdb(conn_)),
-                                                  firstLine(PQerrorMessage(conn_))));
+                QStringLiteral("Impossible de joindre le %1 : %2")
+                    .arg(server_, timedOut ? QStringLiteral("pas de réponse en %1 s")
+                                                 .arg(kConnectPatienceMs / 1000)
+                                           : QStringLiteral("mémoire insuffisante")));
+        throw ServerUnreachable(connectionFailure(server_, role, database, cause));
     }
     // Notices ("already exists, skipping") are for a console, not a user.
     PQsetNoticeProcessor(
         conn_, [](void*, const char*) {}, nullptr);
-    PGresult* r = PQexec(conn_, "SET DateStyle = ISO, MDY; SET client_encoding = 'UTF8'");
-    PQclear(r);
-    // Names sort as in a French dictionary with the server's ICU collation;
-    // a server without ICU sorts them its own way.
-    r = PQexec(conn_, "SELECT 1 FROM pg_collation WHERE collname = 'fr-x-icu'");
-    namesCollation_ = PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) > 0
-                          ? QByteArray(" COLLATE \"fr-x-icu\"")
-                          : QByteArray();
-    PQclear(r);
+    setUpSession();
     catalogRead_ = false;
 }
 
 QString Session::role() const { return conn_ ? QString::fromUtf8(PQuser(conn_)) : QString(); }
+// The session's settings, and the server's French collation when it has
+// one: names then sort as in a French dictionary (a server without ICU sorts
+// them its own way). No statement waits longer than the server's own
+// limit, so none holds a lock or a window without end.
+void Session::setUpSession() {
+    const auto simple = [this](const char* sql) {
+        bool timedOut = false;
+        return Result(run(QByteArray(sql), {}, {}, true, kConnectPatienceMs, timedOut));
+    };
+    simple(("SET DateStyle = ISO, MDY; SET client_encoding = 'UTF8'; SET statement_timeout = " +
+            QByteArray::number(kStatementTimeoutMs))
+               .constData());
+    const Result r = simple("SELECT 1 FROM pg_collation WHERE collname = 'fr-x-icu'");
+    namesCollation_ = r.rows() > 0 ? QByteArray(" COLLATE \"fr-x-icu\"") : QByteArray();
+    if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
+        dropConnection();
+        lost_ = true;
+        throw ServerUnreachable(QStringLiteral("Connexion perdue avec le %1").arg(server_));
+    }
+}
+
+void Session::dropConnection() {
+    if (conn_) PQfinish(conn_);
+    conn_ = nullptr;
+}
+
+pg_result* Session::run(const QByteArray& text, const std::vector<const char*>& values,
+                        const std::vector<unsigned>& types, bool simple, int patienceMs,
+                        bool& timedOut) {
+    busy_ = true;
+    const auto idle = qScopeGuard([this] { busy_ = false; });
+    std::vector<Oid> oids(values.size(), 0);
+    for (size_t i = 0; i < oids.size() && i < types.size(); ++i) oids[i] = types[i];
+    const int sent =
+        simple ? PQsendQuery(conn_, text.constData())
+               : PQsendQueryParams(conn_, text.constData(), static_cast<int>(values.size()),
+                                   oids.data(), values.data(), nullptr, nullptr, 0);
+    if (!sent) return nullptr;
+    const QDeadlineTimer deadline(patienceMs);
+    PGresult* kept = nullptr;
+    for (;;) {
+        while (PQisBusy(conn_) && PQsocket(conn_) >= 0) {
+            if (waitForSocket(PQsocket(conn_), false, deadline, server_) == Ready::TimedOut) {
+                if (kept) PQclear(kept);
+                // Given up: the server is asked to drop the statement (a
+                // cancel may itself wait on the network, so it goes on a
+                // thread of its own), and the connection goes with it.
+                if (PGcancel* cancel = PQgetCancel(conn_))
+                    std::thread([cancel] {
+                        char error[256];
+                        PQcancel(cancel, error, sizeof error);
+                        PQfreeCancel(cancel);
+                    }).detach();
+                dropConnection();
+                lost_ = true;
+                timedOut = true;
+                return nullptr;
+            }
+            if (!PQconsumeInput(conn_)) break;
+        }
+        PGresult* r = PQgetResult(conn_);
+        if (!r) return kept;
+        // The first failure is the one to tell.
+        if (kept && PQresultStatus(kept) == PGRES_FATAL_ERROR) {
+            PQclear(r);
+        } else {
+            if (kept) PQclear(kept);
+            kept = r;
+        }
+    }
+}
 
 bool Session::inTransaction() const { return conn_ && PQtransactionStatus(conn_) != PQTRANS_IDLE; }
 
@@ -228,67 +329,103 @@ bool Session::transactionFailed() const {
     return conn_ && PQtransactionStatus(conn_) == PQTRANS_INERROR;
 }
 
-void Session::fail(const QString& original, pg_result* r) {
-    const bool lost = PQstatus(conn_) != CONNECTION_OK;
+void Session::fail(const QString& original, pg_result* r, bool lost) {
     QString message;
     QString sqlstate;
     if (r && PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY)) {
         message = QString::fromUtf8(PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY));
         sqlstate = QString::fromLatin1(PQresultErrorField(r, PG_DIAG_SQLSTATE));
-    } else {
+    } else if (conn_) {
         message = firstLine(PQerrorMessage(conn_));
     }
+    // Cancelled by the server's own limit: it did not take the statement in
+    // time (a lock held elsewhere, a server overloaded).
+    const bool tooLong = sqlstate == u"57014";
     if (r) PQclear(r);
-    if (!lost)
-        message = statementFailure(server_, QString::fromUtf8(PQuser(conn_)), sqlstate, message,
-                                   original);
-    if (lost)
+    if (!lost && !tooLong)
+        message = statementFailure(server_, conn_ ? QString::fromUtf8(PQuser(conn_)) : QString(),
+                                   sqlstate, message, original);
+    if (lost) {
+        lost_ = true;
         throw ServerUnreachable(
             QStringLiteral("Connexion perdue avec le %1 : %2").arg(server_, message), original);
+    }
+    if (tooLong)
+        throw ServerNoAnswer(QStringLiteral("Le %1 n'a pas pris l'instruction en %2 s : %3")
+                                 .arg(server_)
+                                 .arg(kStatementTimeoutMs / 1000)
+                                 .arg(message),
+                             original);
     throw EngineError(message, original);
 }
 
 Result Session::exec(const QByteArray& sql, const Params& params, const QString& original,
                      const std::vector<unsigned>& types) {
+    // Asked from a handler run while a statement waits for the server: the
+    // connection carries one statement at a time.
+    if (busy_)
+        throw EngineError(
+            QStringLiteral("Le %1 n'a pas encore répondu à l'instruction précédente ; "
+                           "réessayez dans un instant.")
+                .arg(server_),
+            original);
     const bool ending = sql.startsWith("COMMIT") || sql.startsWith("ROLLBACK");
     if (ending) transactionOpen_ = false;
-    if (PQstatus(conn_) != CONNECTION_OK) {
-        // Inside a transaction the work so far is gone with the connection:
-        // say so rather than go on outside it in a new session.
-        if (transactionOpen_ || ending)
-            throw ServerUnreachable(
-                QStringLiteral("Connexion perdue avec le %1 : la transaction a été annulée")
-                    .arg(server_),
-                original);
-        PQreset(conn_);
-        if (PQstatus(conn_) != CONNECTION_OK)
-            throw ServerUnreachable(
-                connectionFailure(server_, QString::fromUtf8(PQuser(conn_)),
-                                  QString::fromUtf8(PQdb(conn_)), firstLine(PQerrorMessage(conn_))),
-                original);
-        PQclear(PQexec(conn_, "SET DateStyle = ISO, MDY; SET client_encoding = 'UTF8'"));
-        catalogRead_ = false;
-    }
     static const QByteArray dialectCollation = " COLLATE " + nameCollation().toUtf8();
     QByteArray text = sql;
-    text.replace(dialectCollation, namesCollation_);
     std::vector<const char*> values;
     values.reserve(params.size());
     for (const auto& p : params) values.push_back(p ? p->constData() : nullptr);
-    std::vector<Oid> oids(values.size(), 0);
-    for (size_t i = 0; i < oids.size() && i < types.size(); ++i) oids[i] = types[i];
-    PGresult* r = PQexecParams(conn_, text.constData(), static_cast<int>(values.size()),
-                               oids.data(), values.data(), nullptr, nullptr, 0);
-    const auto status = r ? PQresultStatus(r) : PGRES_FATAL_ERROR;
-    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) fail(original, r);
-    if (sql.startsWith("BEGIN")) transactionOpen_ = true;
-    return Result(r);
+    // Reading again is harmless; anything else runs again only when the
+    // server surely kept nothing of it.
+    const bool readsOnly = sql.trimmed().left(6).compare("SELECT", Qt::CaseInsensitive) == 0;
+    for (int attempt = 0;; ++attempt) {
+        if (lost_ || !conn_ || PQstatus(conn_) != CONNECTION_OK) {
+            // Inside a transaction the work so far is gone with the
+            // connection: say so rather than go on outside it in a new
+            // session.
+            if (transactionOpen_ || ending)
+                throw ServerUnreachable(
+                    QStringLiteral("Connexion perdue avec le %1 : la transaction a été annulée")
+                        .arg(server_),
+                    original);
+            connect();
+        }
+        text = sql;
+        text.replace(dialectCollation, namesCollation_);
+        bool timedOut = false;
+        const int patience = patienceMs_ > 0 ? patienceMs_ : kDefaultPatienceMs;
+        PGresult* r = run(text, values, types, false, patience, timedOut);
+        if (timedOut) {
+            throw ServerNoAnswer(
+                QStringLiteral("Le %1 n'a pas répondu en %2 s ; l'instruction a été abandonnée")
+                    .arg(server_)
+                    .arg((patience + 999) / 1000),
+                original);
+        }
+        const auto status = r ? PQresultStatus(r) : PGRES_FATAL_ERROR;
+        if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) {
+            if (sql.startsWith("BEGIN")) transactionOpen_ = true;
+            return Result(r);
+        }
+        const bool lost = connectionLost(conn_, r);
+        // No result at all: libpq could not even send it.
+        const bool neverSent = !r;
+        if (lost && attempt == 0 && !transactionOpen_ && !ending &&
+            (readsOnly || neverSent || endedByServer(r))) {
+            if (r) PQclear(r);
+            lost_ = true;
+            continue;
+        }
+        fail(original, r, lost);
+    }
 }
 
 void Session::command(const char* sql) { exec(QByteArray(sql), {}, QString::fromUtf8(sql)); }
 
 void Session::send(const QByteArray& sql, const QString& original) {
-    if (!PQsendQuery(conn_, sql.constData())) fail(original, nullptr);
+    if (!PQsendQuery(conn_, sql.constData()))
+        fail(original, nullptr, connectionLost(conn_, nullptr));
 }
 
 Result Session::take(const QString& original) {
@@ -296,7 +433,8 @@ Result Session::take(const QString& original) {
     // One statement, one result: what follows is only the end marker.
     while (PGresult* more = PQgetResult(conn_)) PQclear(more);
     const auto status = r ? PQresultStatus(r) : PGRES_FATAL_ERROR;
-    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) fail(original, r);
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+        fail(original, r, connectionLost(conn_, r));
     return Result(r);
 }
 

@@ -33,6 +33,7 @@ public:
     void purge(const QString& table, const QString& target) override;
     void setBusyTimeout(int ms) override;
     void reopenIfReadOnly() override;
+    void setPatience(int) override {}
 
     sqlite3* handle() const { return db_.get(); }
 
