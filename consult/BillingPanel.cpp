@@ -1,7 +1,7 @@
 #include "consult/BillingPanel.h"
 
-#include <QBuffer>
 #include <QAccessible>
+#include <QBuffer>
 #include <QButtonGroup>
 #include <QCoreApplication>
 #include <QEvent>
@@ -148,7 +148,7 @@ BillingPanel::BillingPanel(QWidget* report, QWidget* editing, QWidget* parent)
             guarded([this](const Rounding& r) { setRounding(r); }));
     // Rounded per line, the billed total is that of the lines shown.
     connect(summary_, &SummaryView::groupingChosen, this, [this] {
-        if (filter_ && !cursor_) StatusLine->setText(statusText());
+        if (filter_ && !cursor_) setStatus(statusText());
     });
 
     const Rounding saved = Rounding::fromSetting(ReadSetting(kRoundingSetting));
@@ -301,11 +301,15 @@ void BillingPanel::complete(Summary&& totals) {
     emit totalsReady();
 }
 
-// The text is also the line's description: its name says what it is, and a
-// screen reader reads both.
+// The total is in the line's name as well as its description: a screen
+// reader reads only the name of a label, on focus and when a window opens.
 void BillingPanel::setStatus(const QString& text) {
     StatusLine->setText(text);
+    const QString what = QStringLiteral("Total de la sélection");
+    StatusLine->setAccessibleName(text.isEmpty() ? what : what + QStringLiteral(" : ") + text);
     StatusLine->setAccessibleDescription(text);
+    QAccessibleEvent named(StatusLine, QAccessible::NameChanged);
+    tellAccessibility(&named, true);
     QAccessibleEvent changed(StatusLine, QAccessible::DescriptionChanged);
     tellAccessibility(&changed, true);
 }

@@ -1052,14 +1052,17 @@ QString labelOf(QWidget* w) {
     return i->text(QAccessible::Name);
 }
 
-// The total is read on the status line, and said wherever the focus is once
-// the report and its totals are complete.
+// The total is read on the status line (in its name: a screen reader reads
+// no more of a label), and said wherever the focus is once the report and
+// its totals are complete.
 TEST_F(BillingTest, TheTotalIsReadAndSaidWhenComplete) {
     test::AccessibleEvents heard;
     view();
     const QString total = billing->StatusLine->text();
     ASSERT_TRUE(total.startsWith("12 entrées — 19:31:06 — 19,52 h"));
-    EXPECT_EQ(spoken(billing->StatusLine), std::make_pair(QString("Total de la sélection"), total));
+    EXPECT_EQ(spoken(billing->StatusLine),
+              std::make_pair(QString("Total de la sélection : ") + total, total));
+    EXPECT_GE(heard.count(QAccessible::NameChanged, billing->StatusLine), 1);
     EXPECT_GE(heard.count(QAccessible::DescriptionChanged, billing->StatusLine), 1);
     EXPECT_EQ(heard.announcements(), QStringList{total});
 
