@@ -1074,6 +1074,25 @@ TEST_F(BillingTest, TheTotalIsReadAndSaidWhenComplete) {
     EXPECT_TRUE(billing->StatusLine->text().startsWith("1 entrée — 00:15:00 — 0,25 h"));
 }
 
+// Tab goes down the window as it is seen: from the report to its total and
+// the buttons beside it, then the commands at the bottom.
+TEST_F(BillingTest, TabFollowsTheWindowFromTopToBottom) {
+    view();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    form->RichEdit1->setFocus();
+    QList<QWidget*> order;
+    for (int i = 0; i < 12 && !order.contains(form->ColorButton2); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        order << QApplication::focusWidget();
+    }
+    const auto at = [&](QWidget* w) { return order.indexOf(w); };
+    ASSERT_GE(at(billing->StatusLine), 0);
+    EXPECT_LT(at(billing->StatusLine), at(billing->ExportButton));
+    EXPECT_LT(at(billing->ExportButton), at(form->ColorButton1));
+    EXPECT_LT(at(form->ColorButton1), at(form->ColorButton2));
+}
+
 // Each list says its value with its label, and again when it changes.
 TEST_F(BillingTest, EveryListSaysItsValue) {
     view();
