@@ -76,6 +76,10 @@ BillingPanel::BillingPanel(QWidget* report, QWidget* editing, QWidget* parent)
     StatusLine->setAccessibleName(QStringLiteral("Total de la sélection"));
     StatusLine->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     StatusLine->setFocusPolicy(Qt::StrongFocus);
+    // Reached by Tab, the line shows it: a label draws no focus of its own.
+    StatusLine->setStyleSheet(
+        QStringLiteral("QLabel#StatusLine { border: 2px solid transparent; }"
+                       "QLabel#StatusLine:focus { border: 2px dashed black; }"));
     QFont bold = StatusLine->font();
     bold.setBold(true);
     StatusLine->setFont(bold);

@@ -1093,6 +1093,25 @@ TEST_F(BillingTest, TabFollowsTheWindowFromTopToBottom) {
     EXPECT_LT(at(form->ColorButton1), at(form->ColorButton2));
 }
 
+// The total's line shows when Tab reaches it, without moving its text.
+TEST_F(BillingTest, TheTotalsLineShowsTheFocus) {
+    view();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    QLabel* line = billing->StatusLine;
+    form->RichEdit1->setFocus();
+    const QImage unfocused = line->grab().toImage();
+    line->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(line->hasFocus());
+    const QImage focused = line->grab().toImage();
+    ASSERT_EQ(focused.size(), unfocused.size());
+    int ring = 0;
+    for (int x = 0; x < focused.width(); ++x)
+        ring +=
+            focused.pixel(x, 0) != unfocused.pixel(x, 0) && focused.pixel(x, 0) == qRgb(0, 0, 0);
+    EXPECT_GT(ring, focused.width() / 4) << "a ring along the top edge";
+}
+
 // Each list says its value with its label, and again when it changes.
 TEST_F(BillingTest, EveryListSaysItsValue) {
     view();
