@@ -85,6 +85,10 @@ BillingPanel::BillingPanel(QWidget* report, QWidget* editing, QWidget* parent)
     StatusLine->setFocusPolicy(Qt::StrongFocus);
     // Rounding and amounts make it long: it wraps rather than widen the window.
     StatusLine->setWordWrap(true);
+    // Reached by Tab, the line shows it: a label draws no focus of its own.
+    StatusLine->setStyleSheet(
+        QStringLiteral("QLabel#StatusLine { border: 2px solid transparent; }"
+                       "QLabel#StatusLine:focus { border: 2px dashed black; }"));
     QFont bold = StatusLine->font();
     bold.setBold(true);
     StatusLine->setFont(bold);
@@ -163,7 +167,7 @@ BillingPanel::BillingPanel(QWidget* report, QWidget* editing, QWidget* parent)
             guarded([this](const Rounding& r) { setRounding(r); }));
     // Rounded per line, the billed total is that of the lines shown.
     connect(summary_, &SummaryView::groupingChosen, this, [this] {
-        if (filter_ && !cursor_) StatusLine->setText(statusText());
+        if (filter_ && !cursor_) setStatus(statusText());
     });
 
     const Rounding saved = Rounding::fromSetting(ReadSetting(kRoundingSetting));
@@ -337,11 +341,15 @@ void BillingPanel::complete(Summary&& totals) {
     emit totalsReady();
 }
 
-// The text is also the line's description: its name says what it is, and a
-// screen reader reads both.
+// The total is in the line's name as well as its description: a screen
+// reader reads only the name of a label, on focus and when a window opens.
 void BillingPanel::setStatus(const QString& text) {
     StatusLine->setText(text);
+    const QString what = QStringLiteral("Total de la sélection");
+    StatusLine->setAccessibleName(text.isEmpty() ? what : what + QStringLiteral(" : ") + text);
     StatusLine->setAccessibleDescription(text);
+    QAccessibleEvent named(StatusLine, QAccessible::NameChanged);
+    tellAccessibility(&named, true);
     QAccessibleEvent changed(StatusLine, QAccessible::DescriptionChanged);
     tellAccessibility(&changed, true);
 }

@@ -178,6 +178,9 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     gridLayout->addWidget(DBGrid1, 1);
     gridLayout->addWidget(DBNavigator1);
 
+    // Made before the commands below it: Tab follows what is on screen.
+    Billing = new BillingPanel(Panel3, Panel4, this);
+
     Panel1 = new QWidget(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     ColorButton1 =
@@ -190,8 +193,6 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     auto* commands = new QHBoxLayout(Panel1);
     for (QWidget* w : {ColorButton1, ColorButton2, Button2, Button3}) commands->addWidget(w);
     commands->addStretch(1);
-
-    Billing = new BillingPanel(Panel3, Panel4, this);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -1,5 +1,6 @@
 #include "platform/Services.h"
 
+#include <QApplication>
 #include <QColorDialog>
 #include <QDateTime>
 #include <QDesktopServices>
@@ -11,6 +12,7 @@
 #include <QIdentityProxyModel>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QUrl>
@@ -46,6 +48,25 @@ public:
     }
 };
 
+// Without a window manager to do it, the window a dialog came from stays
+// inactive once the dialog closes: its mnemonics and menu keys then do
+// nothing, and a screen reader finds no active window. It gets it back.
+class ActivationReturn {
+public:
+    explicit ActivationReturn(QWidget* parent)
+        : window_(parent ? parent->window() : QApplication::activeWindow()) {}
+    ~ActivationReturn() {
+        if (!window_ || !window_->isVisible() || QApplication::activeWindow() == window_) return;
+        window_->activateWindow();
+        window_->raise();
+    }
+    ActivationReturn(const ActivationReturn&) = delete;
+    ActivationReturn& operator=(const ActivationReturn&) = delete;
+
+private:
+    QPointer<QWidget> window_;
+};
+
 class WidgetMessageBoxes : public MessageBoxes {
 public:
     bool confirm(const QString& text) override { return question(text, false, true); }
@@ -61,6 +82,7 @@ public:
         QPushButton* cancel = box.addButton(QStringLiteral("Annuler"), QMessageBox::RejectRole);
         box.setDefaultButton(yes);
         box.setEscapeButton(cancel);
+        const ActivationReturn back(nullptr);
         box.exec();
         if (box.clickedButton() == yes) return Answer::Yes;
         if (box.clickedButton() == no) return Answer::No;
@@ -75,6 +97,7 @@ public:
             box.setDefaultButton(buttons.first());
             box.setEscapeButton(buttons.first());
         }
+        const ActivationReturn back(nullptr);
         box.exec();
         return std::max<int>(0, static_cast<int>(buttons.indexOf(box.clickedButton())));
     }
@@ -91,12 +114,14 @@ private:
                               : box.addButton(QStringLiteral("&Non"), QMessageBox::NoRole);
         box.setDefaultButton(yesIsDefault ? yes : no);
         box.setEscapeButton(no);
+        const ActivationReturn back(nullptr);
         box.exec();
         return box.clickedButton() == yes;
     }
     static void show(QMessageBox::Icon icon, const QString& text) {
         QMessageBox box(icon, application::title(), text);
         box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+        const ActivationReturn back(nullptr);
         box.exec();
     }
 };
@@ -158,6 +183,7 @@ public:
         // A wildcard as the initial name only repeats the filter: leave the
         // name box empty then.
         if (!request.initialName.contains(u'*')) dialog.selectFile(request.initialName);
+        const ActivationReturn back(parent);
         if (dialog.exec() != QDialog::Accepted) return {};
         const QStringList files = dialog.selectedFiles();
         return files.isEmpty() ? QString() : files.first();
@@ -170,6 +196,7 @@ public:
         QColorDialog dialog(initial, parent);
         // The toolkit's own dialog speaks French; the desktop's may not.
         dialog.setOption(QColorDialog::DontUseNativeDialog);
+        const ActivationReturn back(parent);
         if (dialog.exec() != QDialog::Accepted) return std::nullopt;
         return dialog.selectedColor();
     }

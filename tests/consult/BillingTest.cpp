@@ -1052,14 +1052,17 @@ QString labelOf(QWidget* w) {
     return i->text(QAccessible::Name);
 }
 
-// The total is read on the status line, and said wherever the focus is once
-// the report and its totals are complete.
+// The total is read on the status line (in its name: a screen reader reads
+// no more of a label), and said wherever the focus is once the report and
+// its totals are complete.
 TEST_F(BillingTest, TheTotalIsReadAndSaidWhenComplete) {
     test::AccessibleEvents heard;
     view();
     const QString total = billing->StatusLine->text();
     ASSERT_TRUE(total.startsWith("12 entrées — 19:31:06 — 19,52 h"));
-    EXPECT_EQ(spoken(billing->StatusLine), std::make_pair(QString("Total de la sélection"), total));
+    EXPECT_EQ(spoken(billing->StatusLine),
+              std::make_pair(QString("Total de la sélection : ") + total, total));
+    EXPECT_GE(heard.count(QAccessible::NameChanged, billing->StatusLine), 1);
     EXPECT_GE(heard.count(QAccessible::DescriptionChanged, billing->StatusLine), 1);
     EXPECT_EQ(heard.announcements(), QStringList{total});
 
@@ -1069,6 +1072,44 @@ TEST_F(BillingTest, TheTotalIsReadAndSaidWhenComplete) {
     view();
     EXPECT_EQ(heard.announcements(), QStringList{billing->StatusLine->text()});
     EXPECT_TRUE(billing->StatusLine->text().startsWith("1 entrée — 00:15:00 — 0,25 h"));
+}
+
+// Tab goes down the window as it is seen: from the report to its total and
+// the buttons beside it, then the commands at the bottom.
+TEST_F(BillingTest, TabFollowsTheWindowFromTopToBottom) {
+    view();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    form->RichEdit1->setFocus();
+    QList<QWidget*> order;
+    for (int i = 0; i < 12 && !order.contains(form->ColorButton2); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        order << QApplication::focusWidget();
+    }
+    const auto at = [&](QWidget* w) { return order.indexOf(w); };
+    ASSERT_GE(at(billing->StatusLine), 0);
+    EXPECT_LT(at(billing->StatusLine), at(billing->ExportButton));
+    EXPECT_LT(at(billing->ExportButton), at(form->ColorButton1));
+    EXPECT_LT(at(form->ColorButton1), at(form->ColorButton2));
+}
+
+// The total's line shows when Tab reaches it, without moving its text.
+TEST_F(BillingTest, TheTotalsLineShowsTheFocus) {
+    view();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    QLabel* line = billing->StatusLine;
+    form->RichEdit1->setFocus();
+    const QImage unfocused = line->grab().toImage();
+    line->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(line->hasFocus());
+    const QImage focused = line->grab().toImage();
+    ASSERT_EQ(focused.size(), unfocused.size());
+    int ring = 0;
+    for (int x = 0; x < focused.width(); ++x)
+        ring +=
+            focused.pixel(x, 0) != unfocused.pixel(x, 0) && focused.pixel(x, 0) == qRgb(0, 0, 0);
+    EXPECT_GT(ring, focused.width() / 4) << "a ring along the top edge";
 }
 
 // Each list says its value with its label, and again when it changes.

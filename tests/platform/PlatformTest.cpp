@@ -277,3 +277,38 @@ TEST(ServicesTest, EnterKeepsTheDataOnADestructiveQuestion) {
         EXPECT_EQ(spokenDefault, QString(c.defaultButton).remove(u'&'));
     }
 }
+
+// Once a question or a file dialog is answered, the window it came from is
+// the active one again: its menu keys and mnemonics work without a click.
+TEST(ServicesTest, TheWindowBehindADialogIsActiveAgainOnceItCloses) {
+    QWidget window;
+    window.resize(300, 200);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    MessageBoxes& boxes = tavix::messageBoxes();
+    const struct {
+        const char* how;
+        std::function<void()> open;
+    } cases[] = {
+        {"question", [&] { boxes.confirmDestructive("Tout vider ?"); }},
+        {"message", [&] { boxes.inform("Fait."); }},
+        {"three answers", [&] { boxes.ask("Enregistrer ?"); }},
+        {"file",
+         [&] {
+             filePicker().chooseFile(&window, {"*.csv", "csv", "a.csv", false, true});
+         }},
+        {"colour", [&] { colorPicker().chooseColor(&window, Qt::red); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        QTimer::singleShot(0, [&] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            ASSERT_NE(dialog, nullptr);
+            ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        });
+        c.open();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &window; }, 1000));
+    }
+}
