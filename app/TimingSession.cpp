@@ -42,14 +42,23 @@ qint32 TimingSession::elapsedSeconds(const Instant& at) const {
     return running_ ? wholeSeconds(at.mono - start_.mono) : 0;
 }
 
+// The seconds between two moments as the log keeps them, each to the
+// second: the stored duration is then exactly its end less its start, and
+// a timing cut in two loses and doubles nothing.
+namespace {
+qint32 storedSeconds(const DateTime& start, const DateTime& end) {
+    const auto second = [](const DateTime& t) {
+        const qint64 ms = t.toMSecs();
+        return ms / 1000 - (ms % 1000 < 0 ? 1 : 0);
+    };
+    return wholeSeconds((second(end) - second(start)) * 1000);
+}
+}  // namespace
+
 LogEntry TimingSession::entryAt(const Instant& at) const {
     const qint64 ms = std::max<qint64>(0, at.mono - start_.mono);
-    return {user_,
-            client(),
-            activity_,
-            start_.wall,
-            consistentEnd(start_.wall, ms, at.wall),
-            wholeSeconds(ms),
+    const DateTime end = consistentEnd(start_.wall, ms, at.wall);
+    return {user_,   client(), activity_, start_.wall, end, storedSeconds(start_.wall, end),
             comment_};
 }
 

@@ -147,6 +147,35 @@ TEST_F(TimingSessionTest, ACutStoresUpToTheAbsenceAndNeverLessThanASecond) {
     }
 }
 
+// The log keeps its times to the second: whatever fraction of a second the
+// clicks fell on, the stored duration is the stored end less the stored
+// start, and a timing cut and resumed at the same moment adds up to the
+// whole, not a second lost or doubled.
+TEST_F(TimingSessionTest, TheStoredDurationIsItsEndLessItsStartToTheSecond) {
+    const auto seconds = [](const LogEntry& e) {
+        return e.start.toMSecs() / 1000 - e.end.toMSecs() / 1000;
+    };
+    for (const qint64 startMs : {0, 100, 999}) {
+        for (const qint64 lengthMs : {3200, 3900, 60'001, 60'999}) {
+            SCOPED_TRACE(QString("start +%1 ms, %2 ms").arg(startMs).arg(lengthMs).toStdString());
+            log.clear();
+            const Instant begin{start.wall.addMSecs(startMs), start.mono + startMs};
+            session.startTiming(1, "Saisie", begin, "Martin");
+            // A cut halfway, the timing going on from the same moment.
+            const Instant half{begin.wall.addMSecs(lengthMs / 2), begin.mono + lengthMs / 2};
+            ASSERT_TRUE(session.cut(half, half));
+            const Instant end{begin.wall.addMSecs(lengthMs), begin.mono + lengthMs};
+            session.beginStop(end);
+            ASSERT_TRUE(session.stop(end));
+            ASSERT_EQ(log.size(), 2u);
+            for (const LogEntry& e : log) EXPECT_EQ(-seconds(e), e.duration);
+            EXPECT_EQ(log[0].end, log[1].start);
+            EXPECT_EQ(log[0].duration + log[1].duration,
+                      end.wall.toMSecs() / 1000 - begin.wall.toMSecs() / 1000);
+        }
+    }
+}
+
 TEST_F(TimingSessionTest, TheStateFileHoldsItsOwnElapsedTime) {
     session.setDatabase("tavix.db");
     session.startTiming(1, "Saisie", start, "Martin");
