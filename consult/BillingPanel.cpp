@@ -55,15 +55,19 @@ QPushButton* pageButton(const QString& name, const QString& text, QWidget* paren
     return b;
 }
 
-// Writes beside, then renames; the file keeps the permissions it had, and a
-// new one gets the ordinary ones rather than the private ones of the
-// temporary file.
-void writeExport(const QString& path, const QByteArray& data) {
+// The file keeps the permissions it had, and a new one gets the ordinary
+// ones rather than the private ones of the temporary file.
+QFileDevice::Permissions exportPermissions(const QString& path) {
     const QFileInfo old(path);
-    const QFileDevice::Permissions permissions =
-        old.exists() ? old.permissions()
-                     : QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
-                           QFileDevice::WriteUser | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    return old.exists()
+               ? old.permissions()
+               : QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
+                     QFileDevice::WriteUser | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+}
+
+// Writes beside, then renames.
+void writeExport(const QString& path, const QByteArray& data) {
+    const QFileDevice::Permissions permissions = exportPermissions(path);
     files::writeAtomically(path, data);
     QFile::setPermissions(path, permissions);
 }
@@ -486,17 +490,16 @@ qint64 BillingPanel::saveStatement(const StatementRequest& r, const QString& pat
                               r.to,
                               statement.totalIncludingVat(),
                               QFileInfo(path).fileName()};
-        bool written = false;
-        try {
-            number = billing::issueInvoice(base, invoice, [&](qint64 n) {
-                writeExport(path, statement.pdf(n, today));
-                written = true;
-            });
-        } catch (...) {
-            // Not in the register: a document with its number must not stay.
-            if (written) QFile::remove(path);
-            throw;
-        }
+        // Written beside within the numbering's transaction, put in place
+        // once the number is given for good: a numbering that fails leaves
+        // no document with its number, and the file it would have replaced
+        // as it was.
+        const QFileDevice::Permissions permissions = exportPermissions(path);
+        std::optional<files::PreparedFile> document;
+        number = billing::issueInvoice(
+            base, invoice, [&](qint64 n) { document.emplace(path, statement.pdf(n, today)); });
+        document->put();
+        QFile::setPermissions(path, permissions);
     }
     confirmDone(number > 0
                     ? QStringLiteral("Facture n° %1 enregistrée : %2")

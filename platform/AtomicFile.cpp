@@ -97,11 +97,12 @@ void announce(Step step, const QString& path, const QString& newPath) {
     if (gWatcher) gWatcher->before(step, path, newPath);
 }
 
-void writeAtomically(const QString& path, const QByteArray& data) {
+PreparedFile::PreparedFile(const QString& path, const QByteArray& data) : path_(path) {
     const QFileInfo target(path);
     if (!QDir().mkpath(target.absolutePath()))
         throw writeError(path, QStringLiteral("dossier impossible à créer"));
-    QTemporaryFile temp(target.absoluteFilePath() + QStringLiteral(".XXXXXX"));
+    temp_ = std::make_unique<QTemporaryFile>(target.absoluteFilePath() + QStringLiteral(".XXXXXX"));
+    QTemporaryFile& temp = *temp_;
     if (!temp.open()) {
         const int error = errno;
         throw writeError(path, reasonOf(error, temp.errorString()));
@@ -117,11 +118,21 @@ void writeAtomically(const QString& path, const QByteArray& data) {
         throw writeError(path, reasonOf(error, temp.errorString()));
     }
     temp.close();
-    announce(Step::Rename, temp.fileName(), target.absoluteFilePath());
-    if (!rename(temp.fileName(), target.absoluteFilePath()))
-        throw writeError(path, QStringLiteral("renommage refusé"));
-    temp.setAutoRemove(false);
+}
+
+PreparedFile::~PreparedFile() = default;  // the temporary file goes, unless put
+
+void PreparedFile::put() {
+    const QFileInfo target(path_);
+    announce(Step::Rename, temp_->fileName(), target.absoluteFilePath());
+    if (!rename(temp_->fileName(), target.absoluteFilePath()))
+        throw writeError(path_, QStringLiteral("renommage refusé"));
+    temp_->setAutoRemove(false);
     syncFolder(target.absolutePath());
+}
+
+void writeAtomically(const QString& path, const QByteArray& data) {
+    PreparedFile(path, data).put();
 }
 
 QString setAside(const QString& path, const QString& newFileName) {

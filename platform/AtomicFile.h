@@ -2,6 +2,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <memory>
+
+class QTemporaryFile;
 
 namespace tavix::files {
 
@@ -12,6 +15,24 @@ namespace tavix::files {
 // folders are made. Raises Error naming the file when any step fails; the
 // target is then untouched.
 void writeAtomically(const QString& path, const QByteArray& data);
+
+// A file's new content written beside it and flushed to the disk, not yet
+// in place: put() renames it over the target; dropped without put(), it
+// leaves the target as it was. For a file that must take its place only
+// once something else is done (a number given for good in a database).
+// Both raise Error naming the file.
+class PreparedFile {
+public:
+    PreparedFile(const QString& path, const QByteArray& data);
+    ~PreparedFile();
+    PreparedFile(const PreparedFile&) = delete;
+    PreparedFile& operator=(const PreparedFile&) = delete;
+    void put();
+
+private:
+    QString path_;
+    std::unique_ptr<QTemporaryFile> temp_;
+};
 
 // Moves a file aside under a new name in the same folder, never replacing
 // an existing file (a number is added before the extension when the name is

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QProcess>
@@ -240,6 +241,18 @@ TEST(StatementTest, SavedFromTheWindowNumberedOnlyWhenWritten) {
     EXPECT_EQ(book[1].file, "c.pdf");
     EXPECT_EQ(book[1].totalCents, 35310);  // 294,25 € and 20 %
     EXPECT_EQ(billing->DoneLine->text(), "Facture n° 2 enregistrée : c.pdf");
+    // The register refuses the next number (a row of its own already holds
+    // it): the file the user agreed to replace stays as it was.
+    QFile kept(out.filePath("a.pdf"));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    const QByteArray before = kept.readAll();
+    kept.close();
+    db.exec("INSERT INTO registre_factures (NUMERO, CLIENT) VALUES (3, 'saisi à la main')");
+    boxes.answers = {true};
+    EXPECT_THROW(billing->saveStatement(request, out.filePath("a.pdf")), Error);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), before);
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files), QStringList({"a.pdf", "c.pdf"}));
     if (!QStandardPaths::findExecutable("pdftotext").isEmpty()) {
         QFile f(out.filePath("c.pdf"));
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
