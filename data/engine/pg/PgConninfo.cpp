@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 #include <QStringList>
 #include <QSysInfo>
+#include <algorithm>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -110,7 +111,10 @@ QString withoutSecret(const QString& text) {
         if (keyword == u"password" || keyword == u"sslpassword") continue;
         QString quoted = value;
         quoted.replace(u'\\', QStringLiteral("\\\\")).replace(u'\'', QStringLiteral("\\'"));
-        const bool plain = !value.isEmpty() && !value.contains(u' ') && quoted == value;
+        // libpq ends a bare value at any blank, a line break or a tab too.
+        const bool plain =
+            !value.isEmpty() && quoted == value &&
+            std::none_of(value.begin(), value.end(), [](QChar c) { return c.isSpace(); });
         pairs << keyword + u'=' + (plain ? value : u'\'' + quoted + u'\'');
     }
     return pairs.join(u' ');
